@@ -207,16 +207,34 @@ class Reader {
     if (p_ == end_) return false;
     const char c = *p_++;
     switch (c) {
-      case '"': out += '"'; return true;
-      case '\\': out += '\\'; return true;
-      case '/': out += '/'; return true;
-      case 'b': out += '\b'; return true;
-      case 'f': out += '\f'; return true;
-      case 'n': out += '\n'; return true;
-      case 'r': out += '\r'; return true;
-      case 't': out += '\t'; return true;
-      case 'u': break;
-      default: return false;
+      case '"':
+        out += '"';
+        return true;
+      case '\\':
+        out += '\\';
+        return true;
+      case '/':
+        out += '/';
+        return true;
+      case 'b':
+        out += '\b';
+        return true;
+      case 'f':
+        out += '\f';
+        return true;
+      case 'n':
+        out += '\n';
+        return true;
+      case 'r':
+        out += '\r';
+        return true;
+      case 't':
+        out += '\t';
+        return true;
+      case 'u':
+        break;
+      default:
+        return false;
     }
     std::uint32_t cp;
     if (!readHex4(cp)) return false;
@@ -236,10 +254,14 @@ class Reader {
     for (int i = 0; i < 4; ++i) {
       const char h = *p_++;
       cp <<= 4;
-      if (h >= '0' && h <= '9') cp |= static_cast<std::uint32_t>(h - '0');
-      else if (h >= 'a' && h <= 'f') cp |= static_cast<std::uint32_t>(h - 'a' + 10);
-      else if (h >= 'A' && h <= 'F') cp |= static_cast<std::uint32_t>(h - 'A' + 10);
-      else return false;
+      if (h >= '0' && h <= '9')
+        cp |= static_cast<std::uint32_t>(h - '0');
+      else if (h >= 'a' && h <= 'f')
+        cp |= static_cast<std::uint32_t>(h - 'a' + 10);
+      else if (h >= 'A' && h <= 'F')
+        cp |= static_cast<std::uint32_t>(h - 'A' + 10);
+      else
+        return false;
     }
     return true;
   }

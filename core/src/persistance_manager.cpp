@@ -7,9 +7,7 @@
 namespace kavrano {
 namespace {
 
-std::string_view asText(const Bytes& bytes) {
-  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
-}
+std::string_view asText(const Bytes& bytes) { return {reinterpret_cast<const char*>(bytes.data()), bytes.size()}; }
 
 // A key no earlier set-aside uses: the UTC second, then a counter if needed.
 std::string freshSetAsideKey(const PreferenceStore& store) {

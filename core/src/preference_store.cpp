@@ -100,10 +100,11 @@ bool PreferenceStore::boolForKey(const std::string& key) const {
 std::int64_t PreferenceStore::integerForKey(const std::string& key) const {
   const auto value = objectForKey(key);
   if (!value) return 0;
-  return std::visit(Overloaded{[](bool b) -> std::int64_t { return b ? 1 : 0; }, [](std::int64_t i) { return i; },
-                               [](const std::string& s) -> std::int64_t { return std::strtoll(s.c_str(), nullptr, 10); },
-                               [](const Bytes&) -> std::int64_t { return 0; }},
-                    *value);
+  return std::visit(
+      Overloaded{[](bool b) -> std::int64_t { return b ? 1 : 0; }, [](std::int64_t i) { return i; },
+                 [](const std::string& s) -> std::int64_t { return std::strtoll(s.c_str(), nullptr, 10); },
+                 [](const Bytes&) -> std::int64_t { return 0; }},
+      *value);
 }
 
 std::optional<std::string> PreferenceStore::stringForKey(const std::string& key) const {

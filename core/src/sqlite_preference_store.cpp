@@ -232,7 +232,7 @@ std::unique_ptr<SqlitePreferenceStore> SqlitePreferenceStore::open(const std::fi
     const auto problem = prepare(db);
     if (!problem) return std::unique_ptr<SqlitePreferenceStore>(new SqlitePreferenceStore(db));
     sqlite3_close_v2(db);
-    if (true || std::chrono::steady_clock::now() >= deadline) return fail(problem->why);
+    if (!problem->busy || std::chrono::steady_clock::now() >= deadline) return fail(problem->why);
     std::this_thread::sleep_for(pause);
   }
 }

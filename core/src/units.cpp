@@ -48,7 +48,8 @@ const AreaRow& row(AreaUnit unit) {
 }
 
 const LengthRow* findLength(std::string_view text) {
-  auto it = std::find_if(kLengthRows.begin(), kLengthRows.end(), [text](const LengthRow& r) { return r.symbol == text; });
+  auto it =
+      std::find_if(kLengthRows.begin(), kLengthRows.end(), [text](const LengthRow& r) { return r.symbol == text; });
   return it == kLengthRows.end() ? nullptr : &*it;
 }
 const AreaRow* findArea(std::string_view text) {

@@ -28,7 +28,8 @@ class MeasurementManager {
   [[nodiscard]] double distance(Coordinate from, Coordinate to) const;
 
   /// Midpoint of the great-circle segment; independent of argument order.
-  /// Longitude in −180…180 degrees. Antipodal points on the equator give NaN.
+  /// Longitude in −180…180 degrees. When the mean vector has no horizontal part
+  /// (exactly opposite points, rarely met in floating point) the pole or NaN results.
   [[nodiscard]] Coordinate midpoint(Coordinate a, Coordinate b) const;
 };
 

@@ -14,8 +14,9 @@ enum class AreaUnit { squareMeters, squareKilometers, squareFeet, squareYards, s
 inline constexpr std::array kAllLengthUnits{LengthUnit::centimeters, LengthUnit::meters, LengthUnit::kilometers,
                                             LengthUnit::inches,      LengthUnit::feet,   LengthUnit::yards,
                                             LengthUnit::miles};
-inline constexpr std::array kAllAreaUnits{AreaUnit::squareMeters, AreaUnit::squareKilometers, AreaUnit::squareFeet,
-                                          AreaUnit::squareYards,  AreaUnit::squareMiles,      AreaUnit::ares,
+inline constexpr std::array kAllAreaUnits{AreaUnit::squareMeters, AreaUnit::squareKilometers,
+                                          AreaUnit::squareFeet,   AreaUnit::squareYards,
+                                          AreaUnit::squareMiles,  AreaUnit::ares,
                                           AreaUnit::hectares,     AreaUnit::acres};
 
 /// The unit's symbol: what is stored and what is shown ("m²" carries U+00B2).

@@ -1,0 +1,148 @@
+#include "command_line.h"
+
+#include <array>
+#include <exception>
+#include <memory>
+#include <string_view>
+
+#include "commands.h"
+#include "kavrano/core/units.h"
+#include "startup.h"
+
+namespace kavrano::cli {
+namespace {
+
+struct CommandEntry {
+  std::string_view name;
+  std::string_view synopsis;
+  std::string_view summary;
+  CommandParser parse;
+};
+
+constexpr std::array kCommands{
+    CommandEntry{"area", "area [--unit SYM] [--raw] LAT,LON ...", "area of the ring through the points", parseArea},
+    CommandEntry{"length", "length [--unit SYM] [--raw] LAT,LON LAT,LON", "surface distance between two points",
+                 parseLength},
+    CommandEntry{"midpoint", "midpoint LAT,LON LAT,LON", "midpoint of the great-circle segment", parseMidpoint},
+    CommandEntry{"text", "text [--unit SYM] length|area VALUE", "on-screen text of metres or square metres", parseText},
+    CommandEntry{"units", "units [length SYM | area SYM]", "show the chosen units, or choose one", parseUnits},
+    CommandEntry{"save", "save --title TEXT [--center LAT,LON] LAT,LON ...", "save a measurement and print its id",
+                 parseSave},
+    CommandEntry{"list", "list", "saved measurements: id, date, points, title", parseList},
+    CommandEntry{"export", "export [--format json|geojson]", "saved measurements as JSON or GeoJSON", parseExport},
+    CommandEntry{"delete", "delete ID", "delete a saved measurement", parseDelete},
+    CommandEntry{"events", "events", "stored usage events: time, name", parseEvents},
+    CommandEntry{"defaults", "defaults read [KEY]", "stored preferences, or one value", parseDefaults},
+};
+
+// `defaults` has more forms than one synopsis line can carry.
+constexpr std::array<std::string_view, 3> kMoreDefaultsForms{
+    "defaults write KEY -bool|-int|-string VALUE", "defaults write KEY -data-file FILE", "defaults delete KEY"};
+
+struct Invocation {
+  GlobalOptions globals;
+  std::unique_ptr<Command> command;  // none when help was asked for
+};
+
+Invocation parseInvocation(const std::vector<std::string>& arguments) {
+  Invocation invocation;
+  ArgumentReader reader(arguments, invocation.globals);
+  try {
+    const auto name = reader.readCommandName();
+    if (!name) {
+      if (invocation.globals.help) return invocation;
+      throw UsageError("no command given (see --help)");
+    }
+    if (*name == "help") {
+      invocation.globals.help = true;
+      return invocation;
+    }
+    for (const auto& entry : kCommands) {
+      if (entry.name == *name) {
+        invocation.command = entry.parse(reader);
+        if (invocation.globals.help) invocation.command.reset();
+        return invocation;
+      }
+    }
+    throw UsageError("unknown command " + quotedArgument(*name) + " (see --help)");
+  } catch (const UsageError&) {
+    // "area --help" asks for help, not for a complaint about the missing points.
+    if (invocation.globals.help) return Invocation{invocation.globals, nullptr};
+    throw;
+  }
+}
+
+void appendPadded(std::string& text, std::string_view left, std::string_view right) {
+  constexpr std::size_t kColumn = 52;
+  text += "  ";
+  text += left;
+  if (!right.empty()) {
+    text += std::string(left.size() < kColumn ? kColumn - left.size() : 1, ' ');
+    text += right;
+  }
+  text += '\n';
+}
+
+}  // namespace
+
+std::string usageText() {
+  std::string text =
+      "Usage: kavrano-cli [--data-dir DIR] [--locale NAME] COMMAND [ARGUMENTS]\n"
+      "\n"
+      "Measures on the WGS 84 Earth and manages the measurements saved by Kavrano.\n"
+      "LAT,LON is a point in decimal degrees: latitude -90 to 90, longitude -180 to 180.\n"
+      "\n"
+      "Commands:\n";
+  for (const auto& entry : kCommands) appendPadded(text, entry.synopsis, entry.summary);
+  for (const auto form : kMoreDefaultsForms) appendPadded(text, form, "");
+  appendPadded(text, "help", "show this text");
+  text +=
+      "\n"
+      "Options:\n"
+      "  --data-dir DIR    data directory (default: $KAVRANO_DATA_DIR, else $XDG_DATA_HOME/kavrano)\n"
+      "  --locale NAME     number locale such as de_DE (default: from LC_ALL, LC_NUMERIC or LANG)\n"
+      "  --unit SYM        show in this unit without storing it as the choice\n"
+      "  --raw             metres or square metres with 17 significant digits\n"
+      "  --help            show this text\n"
+      "\n"
+      "Length units:";
+  for (const auto unit : kAllLengthUnits) text += " " + std::string(symbol(unit));
+  text += "\nArea units:  ";
+  for (const auto unit : kAllAreaUnits) text += " " + std::string(symbol(unit));
+  text += "\n\nExit status: 0 done, 2 usage error, 1 any other failure.\n";
+  return text;
+}
+
+void requireLastWriteStored(const Context& context) {
+  if (!context.store.lastWriteSucceeded()) {
+    throw CommandFailure("the preferences in " + quotedArgument(context.dataDirectory.string()) +
+                         " could not be written");
+  }
+}
+
+int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+  Invocation invocation;
+  try {
+    invocation = parseInvocation(arguments);
+  } catch (const UsageError& error) {
+    err << "kavrano-cli: " << error.what() << '\n';
+    return 2;
+  }
+  if (!invocation.command) {
+    out << usageText();
+    return 0;
+  }
+  try {
+    const Session session = startUp(invocation.globals);
+    invocation.command->run(Context{session.dataDirectory, *session.store, out, err});
+    if (!out.flush()) throw CommandFailure("cannot write to standard output");
+    return 0;
+  } catch (const CommandFailure& error) {
+    err << "kavrano-cli: " << error.what() << '\n';
+  } catch (const std::exception& error) {
+    err << "kavrano-cli: unexpected failure: " << error.what() << '\n';
+  }
+  return 1;
+}
+
+}  // namespace kavrano::cli

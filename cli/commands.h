@@ -1,0 +1,46 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <ostream>
+
+#include "arguments.h"
+#include "kavrano/core/sqlite_preference_store.h"
+
+namespace kavrano::cli {
+
+/// What a command runs against, set up by start-up.
+struct Context {
+  std::filesystem::path dataDirectory;
+  SqlitePreferenceStore& store;  // also the installed standard store
+  std::ostream& out;
+  std::ostream& err;
+};
+
+/// One parsed command, ready to run. Parsing has no side effects, so a usage
+/// error never leaves anything behind; running throws CommandFailure.
+class Command {
+ public:
+  virtual ~Command() = default;
+  virtual void run(const Context& context) const = 0;
+};
+
+/// Each takes the reader positioned after the command name.
+using CommandParser = std::unique_ptr<Command> (*)(ArgumentReader& reader);
+
+[[nodiscard]] std::unique_ptr<Command> parseArea(ArgumentReader& reader);
+[[nodiscard]] std::unique_ptr<Command> parseLength(ArgumentReader& reader);
+[[nodiscard]] std::unique_ptr<Command> parseMidpoint(ArgumentReader& reader);
+[[nodiscard]] std::unique_ptr<Command> parseUnits(ArgumentReader& reader);
+[[nodiscard]] std::unique_ptr<Command> parseText(ArgumentReader& reader);
+[[nodiscard]] std::unique_ptr<Command> parseSave(ArgumentReader& reader);
+[[nodiscard]] std::unique_ptr<Command> parseList(ArgumentReader& reader);
+[[nodiscard]] std::unique_ptr<Command> parseExport(ArgumentReader& reader);
+[[nodiscard]] std::unique_ptr<Command> parseDelete(ArgumentReader& reader);
+[[nodiscard]] std::unique_ptr<Command> parseEvents(ArgumentReader& reader);
+[[nodiscard]] std::unique_ptr<Command> parseDefaults(ArgumentReader& reader);
+
+/// The store swallows write errors by contract; a command line tool must not.
+void requireLastWriteStored(const Context& context);
+
+}  // namespace kavrano::cli
