@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <system_error>
 #include <thread>
@@ -193,6 +194,9 @@ std::optional<Problem> prepare(sqlite3* db) {
   const auto check = singleText(db, "PRAGMA quick_check");
   if (!check) return lastProblem(db);
   if (*check != "ok") return Problem{"damaged (" + *check + "); left as it is"};
+  // The saved measurements are one value of several megabytes: large pages keep it
+  // to a few dozen overflow pages instead of thousands. Only a new file takes it.
+  if (!exec(db, "PRAGMA page_size = 65536")) return lastProblem(db);
   const auto mode = singleText(db, "PRAGMA journal_mode = WAL");
   if (!mode) return lastProblem(db);
   if (*mode != "wal") return Problem{"cannot use write-ahead logging here (journal mode stays " + *mode + ")"};
@@ -237,9 +241,68 @@ std::unique_ptr<SqlitePreferenceStore> SqlitePreferenceStore::open(const std::fi
   }
 }
 
-SqlitePreferenceStore::SqlitePreferenceStore(sqlite3* db) : db_(db) {}
+// Kept for the connection's life; each use binds, steps and resets. A statement
+// that failed to prepare stays null and every use of it reports failure.
+struct SqlitePreferenceStore::Statements {
+  explicit Statements(sqlite3* db)
+      : select(prepare(db, "SELECT type, value FROM preferences WHERE key = ?1")),
+        upsert(prepare(db,
+                       "INSERT INTO preferences (key, type, value) VALUES (?1, ?2, ?3) "
+                       "ON CONFLICT (key) DO UPDATE SET type = excluded.type, value = excluded.value")),
+        erase(prepare(db, "DELETE FROM preferences WHERE key = ?1")) {}
+  ~Statements() {
+    for (sqlite3_stmt* statement : {select, upsert, erase}) sqlite3_finalize(statement);
+  }
+  Statements(const Statements&) = delete;
+  Statements& operator=(const Statements&) = delete;
 
-SqlitePreferenceStore::~SqlitePreferenceStore() { sqlite3_close_v2(db_); }
+  static sqlite3_stmt* prepare(sqlite3* db, const char* sql) {
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK) return nullptr;
+    return statement;
+  }
+
+  sqlite3_stmt* select;
+  sqlite3_stmt* upsert;
+  sqlite3_stmt* erase;
+};
+
+namespace {
+
+// Leaves a cached statement ready for its next use, whatever happened in this one;
+// a statement left mid-step would hold its read snapshot open.
+class StatementUse {
+ public:
+  explicit StatementUse(sqlite3_stmt* statement) : statement_(statement) {}
+  ~StatementUse() {
+    if (!statement_) return;
+    sqlite3_reset(statement_);
+    sqlite3_clear_bindings(statement_);
+  }
+  StatementUse(const StatementUse&) = delete;
+  StatementUse& operator=(const StatementUse&) = delete;
+
+ private:
+  sqlite3_stmt* statement_;
+};
+
+void bindKey(sqlite3_stmt* statement, const std::string& key) {
+  sqlite3_bind_text64(statement, 1, key.data(), key.size(), SQLITE_STATIC, SQLITE_UTF8);
+}
+
+}  // namespace
+
+namespace {
+// Every store object in the process drops its remembered reads after any write.
+std::atomic<std::uint64_t> writesInThisProcess{1};
+}  // namespace
+
+SqlitePreferenceStore::SqlitePreferenceStore(sqlite3* db) : db_(db), statements_(std::make_unique<Statements>(db)) {}
+
+SqlitePreferenceStore::~SqlitePreferenceStore() {
+  statements_.reset();
+  sqlite3_close_v2(db_);
+}
 
 std::vector<std::pair<std::string, PreferenceValue>> SqlitePreferenceStore::storedEntries() const {
   std::lock_guard lock(mutex_);
@@ -257,11 +320,24 @@ std::vector<std::pair<std::string, PreferenceValue>> SqlitePreferenceStore::stor
 
 std::optional<PreferenceValue> SqlitePreferenceStore::storedValue(const std::string& key) const {
   std::lock_guard lock(mutex_);
-  Statement statement(db_, "SELECT type, value FROM preferences WHERE key = ?1");
-  if (!statement.prepared()) return std::nullopt;
-  statement.bindText(1, key);
-  if (statement.step() != SQLITE_ROW) return std::nullopt;
-  return columnValue(statement.get(), 0, 1);
+  // Taken before the query: a write that lands meanwhile makes the next read refill.
+  const std::uint64_t generation = writesInThisProcess.load(std::memory_order_acquire);
+  const auto now = std::chrono::steady_clock::now();
+  if (generation != cacheGeneration_ || now - cacheFilled_ > kOtherProcessDelay) {
+    cache_.clear();
+    cacheGeneration_ = generation;
+    cacheFilled_ = now;
+  }
+  if (auto hit = cache_.find(key); hit != cache_.end()) return hit->second;
+  sqlite3_stmt* statement = statements_->select;
+  if (!statement) return std::nullopt;
+  StatementUse use(statement);
+  bindKey(statement, key);
+  const int rc = sqlite3_step(statement);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) return std::nullopt;  // not known: ask again next time
+  auto value = rc == SQLITE_ROW ? columnValue(statement, 0, 1) : std::nullopt;
+  cache_.emplace(key, value);
+  return value;
 }
 
 std::string SqlitePreferenceStore::integrityCheck() const {
@@ -290,27 +366,29 @@ bool SqlitePreferenceStore::lastWriteSucceeded() const {
 void SqlitePreferenceStore::write(const std::string& key, const PreferenceValue& value) {
   std::lock_guard lock(mutex_);
   // One autocommit statement: it lands whole or not at all.
-  Statement statement(db_,
-                      "INSERT INTO preferences (key, type, value) VALUES (?1, ?2, ?3) "
-                      "ON CONFLICT (key) DO UPDATE SET type = excluded.type, value = excluded.value");
-  if (!statement.prepared()) {
+  sqlite3_stmt* statement = statements_->upsert;
+  if (!statement) {
     lastWriteOk_ = false;
     return;
   }
-  statement.bindText(1, key);
-  bindValue(statement.get(), 2, 3, value);
-  lastWriteOk_ = statement.step() == SQLITE_DONE;
+  StatementUse use(statement);
+  bindKey(statement, key);
+  bindValue(statement, 2, 3, value);
+  lastWriteOk_ = sqlite3_step(statement) == SQLITE_DONE;
+  writesInThisProcess.fetch_add(1, std::memory_order_release);
 }
 
 void SqlitePreferenceStore::erase(const std::string& key) {
   std::lock_guard lock(mutex_);
-  Statement statement(db_, "DELETE FROM preferences WHERE key = ?1");
-  if (!statement.prepared()) {
+  sqlite3_stmt* statement = statements_->erase;
+  if (!statement) {
     lastWriteOk_ = false;
     return;
   }
-  statement.bindText(1, key);
-  lastWriteOk_ = statement.step() == SQLITE_DONE;
+  StatementUse use(statement);
+  bindKey(statement, key);
+  lastWriteOk_ = sqlite3_step(statement) == SQLITE_DONE;
+  writesInThisProcess.fetch_add(1, std::memory_order_release);
 }
 
 }  // namespace kavrano

@@ -99,7 +99,11 @@ std::string fixture(const std::string& name) {
 
 TEST(MeasurementJsonReader, AgreesWithTheReferenceOnEdgeTexts) {
   const char* texts[] = {
-      "[]", " \t\r\n[ \n]\n", "[ ]x", "[,]", "[{}]",
+      "[]",
+      " \t\r\n[ \n]\n",
+      "[ ]x",
+      "[,]",
+      "[{}]",
       R"([{"id":"\u0041\ud83c\udf0d","date":0,"annotations":[],"title":"","center":{"latitude":0,"longitude":0}}])",
       R"([{"id":"\ud83c","date":0,"annotations":[],"title":"","center":{"latitude":0,"longitude":0}}])",
       R"([{"id":"\udf0d","date":0,"annotations":[],"title":"","center":{"latitude":0,"longitude":0}}])",
@@ -139,10 +143,18 @@ TEST(MeasurementJsonReader, AgreesWithTheReferenceOnDamagedTexts) {
     for (int edits = 1 + static_cast<int>(pick(3)); edits > 0; --edits) {
       const std::size_t at = pick(text.size());
       switch (pick(4)) {
-        case 0: text.erase(at, 1); break;
-        case 1: text.insert(at, 1, significant[pick(significant.size())]); break;
-        case 2: text[at] = significant[pick(significant.size())]; break;
-        default: text.insert(at, text.substr(pick(text.size()), 1 + pick(8))); break;
+        case 0:
+          text.erase(at, 1);
+          break;
+        case 1:
+          text.insert(at, 1, significant[pick(significant.size())]);
+          break;
+        case 2:
+          text[at] = significant[pick(significant.size())];
+          break;
+        default:
+          text.insert(at, text.substr(pick(text.size()), 1 + pick(8)));
+          break;
       }
       if (text.empty()) text = "[";
     }
