@@ -285,6 +285,7 @@ TEST_F(StoreProcessesTest, WriterKilledAtRandomMomentsLosesNoAcknowledgedWrite) 
     const std::string opening = fromStart ? "" : readUntil(child.output, "ready\n");
     std::this_thread::sleep_for(std::chrono::microseconds(delay));
     ::kill(child.pid, SIGKILL);
+    const auto killedAt = std::chrono::steady_clock::now();
     // Whatever the writer printed before it died is still in the pipe.
     const std::string output = opening + readToEnd(child.output);
     const int status = waitStatus(child.pid);
@@ -308,6 +309,8 @@ TEST_F(StoreProcessesTest, WriterKilledAtRandomMomentsLosesNoAcknowledgedWrite) 
     }
     if (store->storedValue(prefix + "k" + std::to_string(rounds.back().lastAck + 1))) ++unacknowledgedLanded;
     if (bystander) {
+      // Every write of the dead writer is older than this by now, so none may stay unseen.
+      std::this_thread::sleep_until(killedAt + SqlitePreferenceStore::kOtherProcessDelay);
       std::int64_t ignored = 0;
       for (const auto& why :
            {checkKeys(*bystander, rounds.back(), ignored), checkBlob(*bystander, rounds.back(), ignored)}) {
