@@ -293,6 +293,7 @@ void bindKey(sqlite3_stmt* statement, const std::string& key) {
 }  // namespace
 
 namespace {
+constexpr std::size_t kLargestRememberedValue = 64 * 1024;
 // Every store object in the process drops its remembered reads after any write.
 std::atomic<std::uint64_t> writesInThisProcess{1};
 }  // namespace
@@ -336,7 +337,10 @@ std::optional<PreferenceValue> SqlitePreferenceStore::storedValue(const std::str
   const int rc = sqlite3_step(statement);
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) return std::nullopt;  // not known: ask again next time
   auto value = rc == SQLITE_ROW ? columnValue(statement, 0, 1) : std::nullopt;
-  cache_.emplace(key, value);
+  // The saved list runs to megabytes and is read only when a screen opens: keeping a
+  // second copy would cost memory and a copy per read for nothing.
+  const auto* bytes = value ? std::get_if<Bytes>(&*value) : nullptr;
+  if (!bytes || bytes->size() <= kLargestRememberedValue) cache_.emplace(key, value);
   return value;
 }
 
