@@ -14,7 +14,7 @@ namespace kavrano::cli {
 namespace {
 
 std::filesystem::path createDataDirectory(const GlobalOptions& options) {
-  const auto directory = options.dataDirectory.value_or(defaultDataDirectory());
+  auto directory = options.dataDirectory.value_or(defaultDataDirectory());
   std::error_code error;
   std::filesystem::create_directories(directory, error);
   if (error || !std::filesystem::is_directory(directory)) {

@@ -31,8 +31,8 @@ std::string sanitised(std::string name) {
 
 }  // namespace
 
-LocalEventStore::LocalEventStore(std::filesystem::path dataDirectory)
-    : file_(std::move(dataDirectory) / kFileName), thread_([this] { run(); }) {}
+LocalEventStore::LocalEventStore(const std::filesystem::path& dataDirectory)
+    : file_(dataDirectory / kFileName), thread_([this] { run(); }) {}
 
 LocalEventStore::~LocalEventStore() {
   {

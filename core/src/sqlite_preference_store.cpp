@@ -293,7 +293,7 @@ void bindKey(sqlite3_stmt* statement, const std::string& key) {
 }  // namespace
 
 namespace {
-constexpr std::size_t kLargestRememberedValue = 64 * 1024;
+constexpr std::size_t kLargestRememberedValue = std::size_t{64} * 1024;
 // Every store object in the process drops its remembered reads after any write.
 std::atomic<std::uint64_t> writesInThisProcess{1};
 }  // namespace

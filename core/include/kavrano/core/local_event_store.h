@@ -25,7 +25,7 @@ class LocalEventStore final : public AnalyticsService {
  public:
   static constexpr const char* kFileName = "events.tsv";
 
-  explicit LocalEventStore(std::filesystem::path dataDirectory);
+  explicit LocalEventStore(const std::filesystem::path& dataDirectory);
   /// Writes what is queued, then stops the thread.
   ~LocalEventStore() override;
   LocalEventStore(const LocalEventStore&) = delete;

@@ -50,7 +50,7 @@ class PreferenceStore {
   void setInteger(std::int64_t value, const std::string& key) { setValue(value, key); }
   void setString(std::string value, const std::string& key) { setValue(std::move(value), key); }
   void setData(Bytes value, const std::string& key) { setValue(std::move(value), key); }
-  void setValue(PreferenceValue value, const std::string& key) { write(key, value); }
+  void setValue(const PreferenceValue& value, const std::string& key) { write(key, value); }
   void removeObject(const std::string& key) { erase(key); }
 
   /// What is stored (registered defaults excluded), sorted by key.
