@@ -1,0 +1,29 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+
+#include "kavrano/places/place_search_service.h"
+
+namespace kavrano {
+
+/// The online source with the offline one behind it: whatever the primary
+/// cannot answer (no network, a broken answer) the secondary answers. An
+/// answer of "no match" is an answer and is not passed on.
+class FallbackPlaceSearchService : public PlaceSearchService {
+ public:
+  /// `patience`: how long suggestions wait for the primary before the secondary
+  /// answers meanwhile.
+  FallbackPlaceSearchService(std::shared_ptr<PlaceSearchService> primary, std::shared_ptr<PlaceSearchService> secondary,
+                             std::chrono::milliseconds patience = std::chrono::seconds(2));
+
+  [[nodiscard]] std::unique_ptr<PlaceCompleter> makeCompleter() override;
+  void search(const QString& query, SearchCompletion completion) override;
+
+ private:
+  std::shared_ptr<PlaceSearchService> primary_;
+  std::shared_ptr<PlaceSearchService> secondary_;
+  std::chrono::milliseconds patience_;
+};
+
+}  // namespace kavrano

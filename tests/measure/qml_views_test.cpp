@@ -1,0 +1,129 @@
+// Loads every QML view of the place search under the offscreen platform: a
+// missing QML module or a broken binding fails here, not on a user's phone.
+#include <gtest/gtest.h>
+#include <QAccessible>
+#include <QGuiApplication>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QScreen>
+#include <QTest>
+
+#include "qt_printers.h"
+
+#include "fake_place_search_service.h"
+#include "fake_search_presentation.h"
+#include "kavrano/measure/search_view_controller.h"
+#include "kavrano/qt_places/quick_search_presentation.h"
+
+namespace kavrano {
+namespace {
+
+using test::FakePlaceSearchService;
+using test::FakeSearchPresentation;
+
+QString errorsOf(const QQmlComponent& component) {
+  QString text;
+  for (const QQmlError& e : component.errors()) text += e.toString() + '\n';
+  return text;
+}
+
+QString accessibleName(QObject* item) {
+  QAccessibleInterface* a = QAccessible::queryAccessibleInterface(item);
+  return a ? a->text(QAccessible::Name) : QString();
+}
+
+// Rows live in the visual tree, not as QObject children of the view.
+void collect(QQuickItem* item, const QString& name, QList<QQuickItem*>& out) {
+  if (item->objectName() == name) out.push_back(item);
+  for (QQuickItem* child : item->childItems()) collect(child, name, out);
+}
+QList<QQuickItem*> itemsNamed(QQuickItem* root, const QString& name) {
+  QList<QQuickItem*> out;
+  collect(root, name, out);
+  std::sort(out.begin(), out.end(), [](auto* a, auto* b) { return a->mapToScene({}).y() < b->mapToScene({}).y(); });
+  return out;
+}
+
+class QmlViews : public ::testing::Test {
+ protected:
+  std::unique_ptr<QObject> create(const QUrl& url, const QVariantMap& properties) {
+    QQmlComponent component(&engine_, url);
+    EXPECT_TRUE(component.isReady()) << qPrintable(errorsOf(component));
+    std::unique_ptr<QObject> object(component.createWithInitialProperties(properties));
+    EXPECT_NE(object, nullptr) << qPrintable(errorsOf(component));
+    return object;
+  }
+
+  QQmlEngine engine_;
+  std::shared_ptr<FakePlaceSearchService> places_ = std::make_shared<FakePlaceSearchService>();
+  FakeSearchPresentation presentation_;
+  SearchViewController controller_{places_, presentation_};
+};
+
+TEST_F(QmlViews, ResultsScreenShowsTitleOverSubtitleInRowsOf60) {
+  QQuickWindow window;
+  window.resize(390, 844);
+  auto view = create(QUrl("qrc:/kavrano/measure/SearchViewController.qml"),
+                     {{"controller", QVariant::fromValue<QObject*>(&controller_)}});
+  ASSERT_TRUE(view);
+  auto* root = qobject_cast<QQuickItem*>(view.get());
+  root->setParentItem(window.contentItem());
+  root->setSize(window.size());
+  window.show();
+
+  controller_.updateSearchResults("zur");
+  places_->completers.at(0)->answer({{"Zürich", "Zurich, Switzerland"}, {"Zurbarán", ""}});
+
+  auto* table = root->findChild<QQuickItem*>("tableView");
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->property("count").toInt(), 2);
+  EXPECT_EQ(table->property("topMargin").toReal(), 60);
+  EXPECT_EQ(table->property("bottomMargin").toReal(), window.screen()->size().height() / 2.0);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+  const QList<QQuickItem*> titles = itemsNamed(root, "titleLabel");
+  const QList<QQuickItem*> descriptions = itemsNamed(root, "descriptionLabel");
+  ASSERT_EQ(titles.size(), 2);
+  ASSERT_EQ(descriptions.size(), 2);
+  EXPECT_EQ(descriptions[0]->property("text").toString(), "Zurich, Switzerland");
+  EXPECT_GT(descriptions[0]->mapToScene({}).y(), titles[0]->mapToScene({}).y()) << "subtitle below the title";
+  EXPECT_TRUE(descriptions[0]->isVisible());
+  EXPECT_FALSE(descriptions[1]->isVisible()) << "an empty subtitle takes no room";
+  QQuickItem* row = titles[0];
+  while (row && row->parentItem() != table->property("contentItem").value<QQuickItem*>()) row = row->parentItem();
+  ASSERT_NE(row, nullptr);
+  EXPECT_EQ(titles[0]->property("text").toString(), "Zürich");
+  EXPECT_EQ(row->height(), 60);
+  EXPECT_GT(titles[1]->mapToScene({}).y(), titles[0]->mapToScene({}).y() + 59);
+  EXPECT_EQ(accessibleName(row), "Zürich, Zurich, Switzerland");
+  EXPECT_EQ(accessibleName(titles[0]), "Zürich") << "a label's accessible name is its text";
+
+  // A tap on the first row closes the search.
+  QTest::mouseClick(&window, Qt::LeftButton, {}, row->mapToScene({20, 30}).toPoint());
+  EXPECT_EQ(presentation_.dismissals.size(), 1u);
+}
+
+TEST_F(QmlViews, DemoWindowLoads) {
+  QuickSearchPresentation presentation;
+  auto window =
+      create(QUrl::fromLocalFile(KAVRANO_DEMO_QML), {{"controller", QVariant::fromValue<QObject*>(&controller_)},
+                                                     {"presentation", QVariant::fromValue<QObject*>(&presentation)}});
+  ASSERT_TRUE(window);
+  auto* field = window->findChild<QQuickItem*>("searchField");
+  ASSERT_NE(field, nullptr);
+  EXPECT_EQ(accessibleName(field), "Search a place or address");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window->findChild<QQuickItem*>("tableView") != nullptr; }, 2000))
+      << "the results screen was not loaded into the window";
+}
+
+}  // namespace
+}  // namespace kavrano
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
