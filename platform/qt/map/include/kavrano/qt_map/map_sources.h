@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <memory>
+
+#include "kavrano/map/map_type.h"
+#include "kavrano/qt_map/tile_source.h"
+
+class QGeoPositionInfoSource;
+class QNetworkAccessManager;
+class QObject;
+
+namespace kavrano {
+
+/// The sources behind the app's `--tiles` and `--position` options. Each returns
+/// null and sets `error` (a sentence for the user) when the option is unusable.
+
+/// Public imagery used when no `--tiles` is given: satellite for type 1, a street
+/// map for type 0. Their licences allow interactive viewing with attribution and
+/// forbid bulk downloading.
+struct DefaultImagery {
+  QString urlTemplate;
+  QString attribution;
+  int maxZoom;
+};
+[[nodiscard]] DefaultImagery defaultImagery(MapType type);
+
+/// `option` empty: the default imagery for `type`; a path ending in ".mbtiles":
+/// that file; otherwise a URL template with {z}, {x}, {y} and optional {s}.
+[[nodiscard]] std::unique_ptr<TileSource> makeTileSource(const QString& option, MapType type,
+                                                         QNetworkAccessManager* network, QString& error);
+
+/// A network manager for tiles with the HTTP disk cache in `cacheDirectory`
+/// (default: TileDiskCache::defaultDirectory()) capped at `cacheBytes`.
+[[nodiscard]] QNetworkAccessManager* makeTileNetwork(QObject* parent, const QString& cacheDirectory = {},
+                                                     qint64 cacheBytes = 256LL * 1024 * 1024);
+
+/// `option` empty: the system's source (null, without error, when there is none);
+/// "LAT,LON": that fixed position; otherwise an NMEA log file, replayed.
+[[nodiscard]] QGeoPositionInfoSource* makePositionSource(const QString& option, QObject* parent, QString& error);
+
+}  // namespace kavrano

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QPointer>
+#include <QSet>
+
+#include "kavrano/qt_map/tile_source.h"
+#include "kavrano/qt_map/tile_url_template.h"
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+namespace kavrano {
+
+/// Tiles over HTTP from a URL template, through the manager's cache. A bounded
+/// number of requests per host run at once (imagery services forbid more, and
+/// the first tiles asked for are the visible ones); the rest wait in order.
+/// Server errors and timeouts are retried with doubling pauses; 4xx answers and
+/// undecodable bodies are final.
+class NetworkTileSource : public TileSource {
+  Q_OBJECT
+ public:
+  struct Options {
+    int maxPerHost = 6;
+    int timeoutMs = 10'000;
+    int maxAttempts = 3;
+    int firstRetryDelayMs = 1'000;
+    int maxZoom = 19;
+    QString attribution;
+  };
+
+  NetworkTileSource(TileUrlTemplate urlTemplate, Options options, QNetworkAccessManager* network,
+                    QObject* parent = nullptr);
+  ~NetworkTileSource() override;
+
+  void request(const TileId& tile) override;
+  void cancel(const TileId& tile) override;
+  [[nodiscard]] QString attribution() const override { return options_.attribution; }
+  [[nodiscard]] int maxZoom() const override { return options_.maxZoom; }
+
+  /// "Kavrano/<version>": servers of free imagery ask clients to name themselves.
+  [[nodiscard]] static QByteArray userAgent();
+  [[nodiscard]] int runningRequests() const { return static_cast<int>(running_.size()); }
+
+ private:
+  void pump();
+  void start(const TileId& tile);
+  void finished(const TileId& tile, QNetworkReply* reply);
+  void retryLater(const TileId& tile);
+
+  TileUrlTemplate template_;
+  Options options_;
+  QNetworkAccessManager* network_;
+  QList<TileId> waiting_;
+  QSet<TileId> wanted_;
+  QHash<TileId, QPointer<QNetworkReply>> running_;  // the manager may go first
+  QHash<QString, int> perHost_;
+  QHash<TileId, int> attempts_;
+};
+
+}  // namespace kavrano

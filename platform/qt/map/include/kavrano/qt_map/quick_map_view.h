@@ -1,0 +1,164 @@
+#pragma once
+
+#include <QPointer>
+#include <QQuickItem>
+#include <QVariantAnimation>
+#include <deque>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "kavrano/map/map_view.h"
+#include "kavrano/map/user_location_annotation.h"
+#include "kavrano/qt_map/map_camera.h"
+#include "kavrano/qt_map/overlay_shape.h"
+#include "kavrano/qt_map/tile_layer.h"
+
+class QGeoPositionInfoSource;
+class QGeoPositionInfo;
+
+namespace kavrano {
+
+/// The satellite map: raster tiles in Web Mercator, overlays and annotation views
+/// drawn as scene-graph nodes, pan/flick, pinch and wheel zoom, taps, and the own
+/// position. Tiles and positions come from sources the app hands in.
+///
+/// Overlays are antialiased paths painted with QPainter: inside a render node of
+/// ours on the software scene graph (with the annotation pictures, one node for
+/// all), into a view-sized texture on hardware back ends (annotation pictures
+/// there are image nodes, one per picture).
+///
+/// Annotation coordinates are read when an annotation is added; to move one,
+/// remove and add it again (the screens rebuild everything on every change).
+class QuickMapView : public QQuickItem, public MapView {
+  Q_OBJECT
+ public:
+  explicit QuickMapView(QQuickItem* parent = nullptr);
+  ~QuickMapView() override;
+
+  /// The imagery per map type; a type without a source shows placeholders.
+  void setTileSource(MapType type, std::unique_ptr<TileSource> source);
+  /// The own position; taken over (re-parented). Null: no position.
+  void setPositionSource(QGeoPositionInfoSource* source);
+  [[nodiscard]] const UserLocationAnnotation& userLocation() const { return *userLocation_; }
+  [[nodiscard]] const MapCamera& camera() const { return camera_; }
+  void setCamera(QPointF worldCentre, double zoom);
+  [[nodiscard]] double maximumZoom() const;
+  [[nodiscard]] TileLayer& tileLayer() { return *layerFor(type_); }
+
+  // MapView
+  void setMapType(MapType type) override;
+  [[nodiscard]] MapType mapType() const override { return type_; }
+  void setShowsUserLocation(bool shows) override;
+  [[nodiscard]] bool showsUserLocation() const override { return showsUser_; }
+  void setUserTrackingMode(UserTrackingMode mode) override;
+  [[nodiscard]] UserTrackingMode userTrackingMode() const override { return tracking_; }
+  void setDelegate(MapViewDelegate* delegate) override { delegate_ = delegate; }
+  void addGestureRecognizer(std::shared_ptr<TapGestureRecognizer> recognizer) override;
+  [[nodiscard]] Coordinate convertPointToCoordinate(QPointF point) const override;
+  void setCameraZoomRange(double minCenterCoordinateDistance, bool animated) override;
+  [[nodiscard]] Coordinate centerCoordinate() const override;
+  [[nodiscard]] Coordinate cameraCenterCoordinate() const override { return centerCoordinate(); }
+  void setRegion(Coordinate centre, double metresNorthSouth, double metresEastWest, bool animated) override;
+  [[nodiscard]] std::vector<std::shared_ptr<Annotation>> annotations() const override;
+  void addAnnotation(std::shared_ptr<Annotation> annotation) override;
+  void removeAnnotations(const std::vector<std::shared_ptr<Annotation>>& annotations) override;
+  [[nodiscard]] std::vector<std::shared_ptr<Overlay>> overlays() const override;
+  void addOverlay(std::shared_ptr<Overlay> overlay) override;
+  void removeOverlays(const std::vector<std::shared_ptr<Overlay>>& overlays) override;
+  [[nodiscard]] std::shared_ptr<AnnotationView> dequeueReusableAnnotationView(const QString& identifier) override;
+
+  /// The view point where a coordinate is drawn (the inverse of convertPointToCoordinate).
+  [[nodiscard]] QPointF convertCoordinateToPoint(Coordinate coordinate) const;
+  [[nodiscard]] bool isAnimating() const;
+
+  /// What assistive technology announces; the app may put it in the user's language.
+  [[nodiscard]] const QString& accessibleName() const { return accessibleName_; }
+  [[nodiscard]] const QString& accessibleDescription() const { return accessibleDescription_; }
+  void setAccessibleText(QString name, QString description);
+
+ signals:
+  void cameraChanged();
+  void userTrackingModeChanged();
+  /// After the tap recognisers ran; for diagnostics and the viewer.
+  void tapped(QPointF point);
+
+ protected:
+  QSGNode* updatePaintNode(QSGNode* old, UpdatePaintNodeData* data) override;
+  void updatePolish() override;
+  void geometryChange(const QRectF& newGeometry, const QRectF& oldGeometry) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseUngrabEvent() override;
+  void touchEvent(QTouchEvent* event) override;
+  void touchUngrabEvent() override;
+  void wheelEvent(QWheelEvent* event) override;
+
+ private:
+  struct Shown {
+    std::shared_ptr<Annotation> annotation;
+    std::shared_ptr<AnnotationView> view;  // null: the standard marker
+    QPointF world;
+  };
+  struct ShownOverlay {
+    std::shared_ptr<Overlay> overlay;
+    std::shared_ptr<OverlayRenderer> renderer;
+    std::unique_ptr<OverlayShape> shape;
+  };
+  struct Gesture {
+    bool active = false;
+    bool moved = false;    // went beyond the tap slop: a drag, never a tap
+    bool pinched = false;  // a second finger came: never a tap
+    QPointF pressAt;
+    quint64 pressTime = 0;
+    QPointF last;
+    double pinchStartDistance = 0;
+    double pinchStartZoom = 0;
+    QPointF pinchWorldAnchor;
+    std::deque<std::pair<quint64, QPointF>> samples;  // for the flick's speed
+  };
+
+  TileLayer* layerFor(MapType type) const;
+  void redraw();
+  void changed();
+  void applyZoomLimit();
+  void stopAnimations();
+  void animateTo(QPointF worldCentre, double zoom);
+  void panBy(QPointF viewDelta);
+  void endFollowByHand();
+  void press(QPointF at, quint64 time);
+  void move(QPointF at, quint64 time);
+  void release(QPointF at, quint64 time);
+  void positionUpdated(const QGeoPositionInfo& info);
+  std::shared_ptr<AnnotationView> askForView(const std::shared_ptr<Annotation>& annotation);
+  std::vector<OverlayDrawItem> overlayItems();
+
+  MapCamera camera_;
+  MapType type_ = MapType::Satellite;
+  std::unique_ptr<TileLayer> satellite_;
+  std::unique_ptr<TileLayer> standard_;
+  bool showsUser_ = false;
+  UserTrackingMode tracking_ = UserTrackingMode::None;
+  MapViewDelegate* delegate_ = nullptr;
+  std::vector<std::shared_ptr<TapGestureRecognizer>> recognizers_;
+  std::optional<double> minDistance_;
+  std::vector<TileLayer::Piece> pieces_;  // decided at polish, drawn at sync
+  std::vector<Shown> shown_;
+  std::vector<ShownOverlay> overlays_;
+  std::map<QString, std::vector<std::shared_ptr<AnnotationView>>> reusable_;
+  std::shared_ptr<UserLocationAnnotation> userLocation_;
+  std::shared_ptr<AnnotationView> userLocationView_;
+  QPointer<QGeoPositionInfoSource> position_;
+  Gesture gesture_;
+  QVariantAnimation cameraAnimation_;
+  QPointF animFromCentre_, animToCentre_;
+  double animFromZoom_ = 0, animToZoom_ = 0;
+  QString accessibleName_ = QStringLiteral("Map");
+  QString accessibleDescription_ = QStringLiteral("Satellite map. Tap to place a point; drag to move; pinch to zoom.");
+  QVariantAnimation flick_;
+  QPointF flickFrom_, flickVelocity_;  // world units per second
+  double flickSeconds_ = 0;
+};
+
+}  // namespace kavrano

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QCache>
+#include <QImage>
+#include <QObject>
+#include <QRectF>
+#include <QSet>
+#include <memory>
+#include <vector>
+
+#include "kavrano/qt_map/map_camera.h"
+#include "kavrano/qt_map/tile_source.h"
+
+namespace kavrano {
+
+/// Decides which tiles a camera needs, asks the source for them (visible ones
+/// first, then one ring around), cancels those that left the view, keeps decoded
+/// tiles in a bounded memory cache, and says what to draw for every visible
+/// slot: the tile, else its nearest loaded ancestor cut and scaled, else a
+/// placeholder.
+class TileLayer : public QObject {
+  Q_OBJECT
+ public:
+  struct Piece {
+    QRectF world;       // where it goes, in world units (x may leave [0, 1))
+    QImage image;       // null for a placeholder
+    QRectF sourceRect;  // part of `image` to show, in its pixels
+    TileId tile;        // the tile whose image it is
+  };
+
+  explicit TileLayer(QObject* parent = nullptr);
+
+  /// Takes the source; the previous one is dropped with everything it loaded.
+  void setSource(std::unique_ptr<TileSource> source);
+  [[nodiscard]] TileSource* source() const { return source_.get(); }
+  void setMemoryCacheBytes(qint64 bytes);
+
+  /// Cancels every request and empties the memory cache (the disk cache keeps
+  /// what came over the network): for a layer that is no longer shown.
+  void release();
+  /// Requests and cancels for this camera; returns the visible pieces.
+  [[nodiscard]] std::vector<Piece> update(const MapCamera& camera);
+  /// The zoom level whose tiles are drawn for a camera.
+  [[nodiscard]] int tileZoom(const MapCamera& camera) const;
+  [[nodiscard]] const QSet<TileId>& wanted() const { return wanted_; }
+  [[nodiscard]] bool hasImage(const TileId& tile) const { return cache_.contains(tile); }
+
+ signals:
+  /// A tile arrived: the view should draw again.
+  void changed();
+
+ private:
+  void arrived(const TileId& tile, const QImage& image);
+
+  std::unique_ptr<TileSource> source_;
+  QCache<TileId, QImage> cache_;  // cost in KiB
+  QSet<TileId> wanted_;
+  QSet<TileId> requested_;
+  QSet<TileId> unavailable_;
+};
+
+}  // namespace kavrano

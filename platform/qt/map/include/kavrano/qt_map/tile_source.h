@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QImage>
+#include <QObject>
+#include <QString>
+
+#include "kavrano/qt_map/tile_id.h"
+
+namespace kavrano {
+
+/// Where tile images come from. Requests are asynchronous and idempotent; every
+/// request ends in exactly one of the two signals unless it is cancelled first.
+/// Images arrive decoded (decoding never runs on the caller's thread).
+class TileSource : public QObject {
+  Q_OBJECT
+ public:
+  using QObject::QObject;
+
+  virtual void request(const TileId& tile) = 0;
+  virtual void cancel(const TileId& tile) = 0;
+  /// The credit line the imagery's licence asks for; may be empty.
+  [[nodiscard]] virtual QString attribution() const = 0;
+  /// Beyond this the map scales up the deepest tiles.
+  [[nodiscard]] virtual int maxZoom() const = 0;
+
+ signals:
+  void tileReady(kavrano::TileId tile, QImage image);
+  /// Final for this request: the source has no usable image for the tile.
+  void tileUnavailable(kavrano::TileId tile);
+};
+
+/// Decodes tile bytes, refusing anything that is not a plausible tile image
+/// (undecodable, empty, or larger than 1024 × 1024). Thread-safe.
+[[nodiscard]] QImage decodeTileImage(const QByteArray& bytes);
+
+}  // namespace kavrano

@@ -1,0 +1,82 @@
+#include "kavrano/qt_map/map_sources.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QGeoPositionInfoSource>
+#include <QNetworkAccessManager>
+#include <QNmeaPositionInfoSource>
+#include <QRegularExpression>
+
+#include "kavrano/qt_map/fixed_position_source.h"
+#include "kavrano/qt_map/mbtiles_tile_source.h"
+#include "kavrano/qt_map/network_tile_source.h"
+#include "kavrano/qt_map/tile_disk_cache.h"
+
+namespace kavrano {
+
+DefaultImagery defaultImagery(MapType type) {
+  if (type == MapType::Standard)
+    return {QStringLiteral("https://tile.openstreetmap.org/{z}/{x}/{y}.png"),
+            QStringLiteral("© OpenStreetMap contributors"), 19};
+  return {
+      QStringLiteral("https://server.arcgisonline.com/ArcGIS/rest/services/World_Imagery/MapServer/tile/{z}/{y}/{x}"),
+      QStringLiteral("Imagery © Esri, Maxar, Earthstar Geographics"), 19};
+}
+
+std::unique_ptr<TileSource> makeTileSource(const QString& option, MapType type, QNetworkAccessManager* network,
+                                           QString& error) {
+  if (option.endsWith(QLatin1String(".mbtiles"), Qt::CaseInsensitive)) {
+    auto reader = std::make_shared<MbtilesReader>();
+    if (!reader->open(option)) {
+      error = reader->errorText();
+      return nullptr;
+    }
+    return std::make_unique<MbtilesTileSource>(std::move(reader));
+  }
+  const DefaultImagery imagery = defaultImagery(type);
+  TileUrlTemplate url(option.isEmpty() ? imagery.urlTemplate : option);
+  if (!url.isValid()) {
+    error = QStringLiteral("not a tile URL template with {z}, {x} and {y}: %1").arg(option);
+    return nullptr;
+  }
+  NetworkTileSource::Options options;
+  if (option.isEmpty()) {
+    options.attribution = imagery.attribution;
+    options.maxZoom = imagery.maxZoom;
+  } else {
+    options.attribution = url.url({0, 0, 0}).host();  // at least say where the pictures come from
+  }
+  return std::make_unique<NetworkTileSource>(std::move(url), options, network);
+}
+
+QNetworkAccessManager* makeTileNetwork(QObject* parent, const QString& cacheDirectory, qint64 cacheBytes) {
+  auto* network = new QNetworkAccessManager(parent);
+  network->setCache(new TileDiskCache(cacheDirectory.isEmpty() ? TileDiskCache::defaultDirectory() : cacheDirectory,
+                                      cacheBytes, network));
+  return network;
+}
+
+QGeoPositionInfoSource* makePositionSource(const QString& option, QObject* parent, QString& error) {
+  if (option.isEmpty()) return QGeoPositionInfoSource::createDefaultSource(parent);
+  static const QRegularExpression pair(QStringLiteral(R"(^\s*([-+]?\d+(?:\.\d+)?)\s*,\s*([-+]?\d+(?:\.\d+)?)\s*$)"));
+  if (const auto m = pair.match(option); m.hasMatch()) {
+    const QGeoCoordinate c(m.captured(1).toDouble(), m.captured(2).toDouble());
+    if (!c.isValid() || c.latitude() < -90 || c.latitude() > 90 || c.longitude() < -180 || c.longitude() > 180) {
+      error = QStringLiteral("position out of range: %1").arg(option);
+      return nullptr;
+    }
+    return new FixedPositionSource(c, parent);
+  }
+  auto* file = new QFile(option);
+  if (!QFileInfo(option).isFile() || !file->open(QIODevice::ReadOnly)) {
+    delete file;
+    error = QStringLiteral("neither LAT,LON nor a readable NMEA file: %1").arg(option);
+    return nullptr;
+  }
+  auto* source = new QNmeaPositionInfoSource(QNmeaPositionInfoSource::SimulationMode, parent);
+  file->setParent(source);
+  source->setDevice(file);
+  return source;
+}
+
+}  // namespace kavrano

@@ -1,0 +1,135 @@
+#include "kavrano/qt_map/network_tile_source.h"
+
+#include <QFutureWatcher>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QTimer>
+#include <QtConcurrent>
+
+#ifndef KAVRANO_VERSION
+#define KAVRANO_VERSION "0"
+#endif
+
+namespace kavrano {
+
+namespace {
+// No tile is this large; a body beyond it is refused without decoding.
+constexpr qint64 kMaxBodyBytes = 4LL * 1024 * 1024;
+}  // namespace
+
+NetworkTileSource::NetworkTileSource(TileUrlTemplate urlTemplate, Options options, QNetworkAccessManager* network,
+                                     QObject* parent)
+    : TileSource(parent), template_(std::move(urlTemplate)), options_(std::move(options)), network_(network) {}
+
+NetworkTileSource::~NetworkTileSource() {
+  for (const QPointer<QNetworkReply>& reply : std::as_const(running_)) {
+    if (!reply) continue;
+    reply->disconnect(this);
+    reply->abort();
+    reply->deleteLater();
+  }
+}
+
+QByteArray NetworkTileSource::userAgent() { return QByteArrayLiteral("Kavrano/" KAVRANO_VERSION); }
+
+void NetworkTileSource::request(const TileId& tile) {
+  if (!tile.valid() || wanted_.contains(tile)) return;
+  wanted_.insert(tile);
+  if (!template_.isValid()) {
+    QTimer::singleShot(0, this, [this, tile] {
+      if (wanted_.remove(tile)) emit tileUnavailable(tile);
+    });
+    return;
+  }
+  waiting_.append(tile);
+  pump();
+}
+
+void NetworkTileSource::cancel(const TileId& tile) {
+  if (!wanted_.remove(tile)) return;
+  waiting_.removeOne(tile);
+  attempts_.remove(tile);
+  if (QNetworkReply* reply = running_.take(tile).data()) {
+    --perHost_[reply->url().host()];
+    reply->disconnect(this);
+    reply->abort();
+    reply->deleteLater();
+    pump();
+  }
+}
+
+void NetworkTileSource::pump() {
+  for (qsizetype i = 0; i < waiting_.size();) {
+    const TileId tile = waiting_.at(i);
+    if (perHost_.value(template_.url(tile).host()) >= options_.maxPerHost) {
+      ++i;
+      continue;
+    }
+    waiting_.removeAt(i);
+    start(tile);
+  }
+}
+
+void NetworkTileSource::start(const TileId& tile) {
+  QNetworkRequest request(template_.url(tile));
+  request.setHeader(QNetworkRequest::UserAgentHeader, userAgent());
+  request.setTransferTimeout(options_.timeoutMs);
+  request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferCache);
+  request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+  QNetworkReply* reply = network_->get(request);
+  ++perHost_[request.url().host()];
+  running_.insert(tile, reply);
+  attempts_[tile] += 1;
+  connect(reply, &QNetworkReply::downloadProgress, this, [reply](qint64 received, qint64) {
+    if (received > kMaxBodyBytes) reply->abort();
+  });
+  connect(reply, &QNetworkReply::finished, this, [this, tile, reply] { finished(tile, reply); });
+}
+
+void NetworkTileSource::finished(const TileId& tile, QNetworkReply* reply) {
+  reply->deleteLater();
+  if (running_.value(tile) != reply) return;
+  running_.remove(tile);
+  --perHost_[reply->url().host()];
+  pump();
+
+  const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+  if (reply->error() != QNetworkReply::NoError || status < 200 || status >= 300) {
+    const bool clientError = status >= 400 && status < 500 && status != 408 && status != 429;
+    if (!clientError && attempts_.value(tile) < options_.maxAttempts) {
+      retryLater(tile);
+    } else {
+      wanted_.remove(tile);
+      attempts_.remove(tile);
+      emit tileUnavailable(tile);
+    }
+    return;
+  }
+  attempts_.remove(tile);
+  const QByteArray body = reply->read(kMaxBodyBytes + 1);
+  auto* watcher = new QFutureWatcher<QImage>(this);
+  connect(watcher, &QFutureWatcher<QImage>::finished, this, [this, watcher, tile] {
+    watcher->deleteLater();
+    if (!wanted_.remove(tile)) return;  // cancelled while decoding
+    const QImage image = watcher->result();
+    if (image.isNull())
+      emit tileUnavailable(tile);
+    else
+      emit tileReady(tile, image);
+  });
+  watcher->setFuture(
+      QtConcurrent::run([body] { return body.size() > kMaxBodyBytes ? QImage() : decodeTileImage(body); }));
+}
+
+void NetworkTileSource::retryLater(const TileId& tile) {
+  const int attempt = attempts_.value(tile);
+  const int delay = options_.firstRetryDelayMs << std::min(attempt - 1, 6);
+  QTimer::singleShot(delay, this, [this, tile] {
+    if (!wanted_.contains(tile) || running_.contains(tile) || waiting_.contains(tile)) return;
+    waiting_.append(tile);
+    pump();
+  });
+}
+
+}  // namespace kavrano

@@ -1,0 +1,184 @@
+#include "kavrano/qt_map/tile_disk_cache.h"
+
+#include <QBuffer>
+#include <QCryptographicHash>
+#include <QDataStream>
+#include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QFutureWatcher>
+#include <QSaveFile>
+#include <QtConcurrent>
+#include <algorithm>
+#include <vector>
+
+namespace kavrano {
+
+namespace {
+constexpr quint32 kMagic = 0x4b54494c;  // "KTIL"
+constexpr qint32 kVersion = 1;
+// A tile larger than this is not a tile: refuse to cache it.
+constexpr qint64 kMaxEntryBytes = 8LL * 1024 * 1024;
+// Down to `goal` bytes, oldest modification time first; returns the bytes left.
+qint64 removeLeastRecentlyUsed(const QString& directory, qint64 goal) {
+  struct File {
+    QString path;
+    QDateTime used;
+    qint64 size;
+  };
+  std::vector<File> files;
+  qint64 total = 0;
+  QDirIterator it(directory, {QStringLiteral("*.tile")}, QDir::Files, QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    it.next();
+    const QFileInfo info = it.fileInfo();
+    files.push_back({info.filePath(), info.lastModified(), info.size()});
+    total += info.size();
+  }
+  std::sort(files.begin(), files.end(), [](const File& a, const File& b) { return a.used < b.used; });
+  for (const File& f : files) {
+    if (total <= goal) break;
+    if (QFile::remove(f.path)) total -= f.size;
+  }
+  return total;
+}
+
+}  // namespace
+
+struct TileDiskCache::Entry {
+  QNetworkCacheMetaData metaData;
+  QByteArray body;
+};
+
+TileDiskCache::TileDiskCache(QString directory, qint64 maximumBytes, QObject* parent)
+    : QAbstractNetworkCache(parent), directory_(std::move(directory)), maximum_(maximumBytes) {
+  QDir().mkpath(directory_);
+  QDirIterator it(directory_, {QStringLiteral("*.tile")}, QDir::Files, QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    it.next();
+    size_ += it.fileInfo().size();
+  }
+}
+
+TileDiskCache::~TileDiskCache() { qDeleteAll(preparing_.keyBegin(), preparing_.keyEnd()); }
+
+QString TileDiskCache::defaultDirectory() {
+  QString base = qEnvironmentVariable("XDG_CACHE_HOME");
+  if (base.isEmpty() || !QDir::isAbsolutePath(base)) base = QDir::homePath() + QStringLiteral("/.cache");
+  return base + QStringLiteral("/kavrano/tiles");
+}
+
+QString TileDiskCache::fileFor(const QUrl& url) const {
+  const QByteArray hash = QCryptographicHash::hash(url.toEncoded(), QCryptographicHash::Sha1).toHex();
+  return directory_ + QLatin1Char('/') + QString::fromLatin1(hash.left(2)) + QLatin1Char('/') +
+         QString::fromLatin1(hash) + QStringLiteral(".tile");
+}
+
+bool TileDiskCache::read(const QString& file, Entry& entry) const {
+  QFile f(file);
+  if (!f.open(QIODevice::ReadOnly) || f.size() > kMaxEntryBytes) return false;
+  QDataStream in(&f);
+  quint32 magic = 0;
+  qint32 version = 0;
+  in >> magic >> version;
+  if (magic != kMagic || version != kVersion) return false;
+  in >> entry.metaData >> entry.body;
+  return in.status() == QDataStream::Ok && entry.metaData.isValid();
+}
+
+bool TileDiskCache::write(const QString& file, const Entry& entry) {
+  QDir().mkpath(QFileInfo(file).path());
+  const qint64 before = QFileInfo(file).exists() ? QFileInfo(file).size() : 0;
+  QSaveFile f(file);
+  if (!f.open(QIODevice::WriteOnly)) return false;
+  QDataStream out(&f);
+  out << kMagic << kVersion << entry.metaData << entry.body;
+  if (out.status() != QDataStream::Ok || !f.commit()) return false;
+  size_ += QFileInfo(file).size() - before;
+  return true;
+}
+
+QNetworkCacheMetaData TileDiskCache::metaData(const QUrl& url) {
+  Entry e;
+  const QString file = fileFor(url);
+  if (!QFileInfo::exists(file)) return {};
+  if (!read(file, e)) {
+    remove(url);  // unreadable: a cache may drop it
+    return {};
+  }
+  return e.metaData;
+}
+
+void TileDiskCache::updateMetaData(const QNetworkCacheMetaData& metaData) {
+  Entry e;
+  const QString file = fileFor(metaData.url());
+  if (!read(file, e)) return;
+  e.metaData = metaData;
+  write(file, e);
+}
+
+QIODevice* TileDiskCache::data(const QUrl& url) {
+  Entry e;
+  const QString file = fileFor(url);
+  if (!read(file, e)) return nullptr;
+  QFile touch(file);
+  if (touch.open(QIODevice::ReadWrite))
+    touch.setFileTime(QDateTime::currentDateTimeUtc(), QFileDevice::FileModificationTime);
+  auto* buffer = new QBuffer;
+  buffer->setData(e.body);
+  buffer->open(QIODevice::ReadOnly);
+  return buffer;
+}
+
+bool TileDiskCache::remove(const QUrl& url) {
+  const QString file = fileFor(url);
+  const qint64 bytes = QFileInfo(file).size();
+  if (!QFile::remove(file)) return false;
+  size_ -= bytes;
+  return true;
+}
+
+QIODevice* TileDiskCache::prepare(const QNetworkCacheMetaData& metaData) {
+  if (!metaData.isValid() || !metaData.saveToDisk()) return nullptr;
+  auto* buffer = new QBuffer;
+  buffer->open(QIODevice::ReadWrite);
+  preparing_.insert(buffer, metaData);
+  return buffer;
+}
+
+void TileDiskCache::insert(QIODevice* device) {
+  auto it = preparing_.find(device);
+  if (it == preparing_.end()) return;
+  Entry e{it.value(), static_cast<QBuffer*>(device)->data()};
+  preparing_.erase(it);
+  delete device;
+  if (e.body.size() > kMaxEntryBytes) return;
+  write(fileFor(e.metaData.url()), e);
+  if (size_ > maximum_) expire();
+}
+
+void TileDiskCache::clear() {
+  QDir(directory_).removeRecursively();
+  QDir().mkpath(directory_);
+  size_ = 0;
+}
+
+void TileDiskCache::expire() {
+  // Walking thousands of files is too slow for the GUI thread, where the
+  // network manager calls us: it runs on the pool, one walk at a time.
+  if (expiring_) return;
+  expiring_ = true;
+  const qint64 sizeAtStart = size_;
+  auto* watcher = new QFutureWatcher<qint64>(this);
+  connect(watcher, &QFutureWatcher<qint64>::finished, this, [this, watcher, sizeAtStart] {
+    watcher->deleteLater();
+    size_ = watcher->result() + std::max<qint64>(size_ - sizeAtStart, 0);
+    expiring_ = false;
+  });
+  watcher->setFuture(QtConcurrent::run(
+      [directory = directory_, goal = maximum_ * 9 / 10] { return removeLeastRecentlyUsed(directory, goal); }));
+}
+
+}  // namespace kavrano

@@ -1,0 +1,130 @@
+#include "kavrano/qt_map/tile_layer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kavrano {
+
+namespace {
+// How many levels up a missing tile looks for something to scale up: beyond
+// eight a pixel becomes a 256-point blur that helps nobody.
+constexpr int kAncestorLevels = 8;
+}  // namespace
+
+TileLayer::TileLayer(QObject* parent) : QObject(parent) { setMemoryCacheBytes(64LL * 1024 * 1024); }
+
+void TileLayer::setSource(std::unique_ptr<TileSource> source) {
+  if (source_) {
+    for (const TileId& t : std::as_const(wanted_)) source_->cancel(t);
+    source_->disconnect(this);
+  }
+  wanted_.clear();
+  requested_.clear();
+  unavailable_.clear();
+  cache_.clear();
+  source_ = std::move(source);
+  if (!source_) return;
+  connect(source_.get(), &TileSource::tileReady, this, &TileLayer::arrived);
+  connect(source_.get(), &TileSource::tileUnavailable, this, [this](const TileId& t) {
+    requested_.remove(t);
+    if (wanted_.contains(t)) unavailable_.insert(t);
+  });
+}
+
+void TileLayer::release() {
+  if (source_)
+    for (const TileId& t : std::as_const(wanted_)) source_->cancel(t);
+  wanted_.clear();
+  requested_.clear();
+  unavailable_.clear();
+  cache_.clear();
+}
+
+void TileLayer::setMemoryCacheBytes(qint64 bytes) { cache_.setMaxCost(std::max<qint64>(bytes / 1024, 1)); }
+
+int TileLayer::tileZoom(const MapCamera& camera) const {
+  const int maxZoom = source_ ? source_->maxZoom() : 0;
+  // Rounded, so that tiles are drawn between 0.71× and 1.41× their size.
+  return std::clamp(static_cast<int>(std::lround(camera.zoom)), 0, std::max(maxZoom, 0));
+}
+
+void TileLayer::arrived(const TileId& tile, const QImage& image) {
+  requested_.remove(tile);
+  if (!wanted_.contains(tile)) return;
+  cache_.insert(tile, new QImage(image), std::max<qsizetype>(image.sizeInBytes() / 1024, 1));
+  emit changed();
+}
+
+std::vector<TileLayer::Piece> TileLayer::update(const MapCamera& camera) {
+  std::vector<Piece> pieces;
+  if (!source_) return pieces;
+  const int z = tileZoom(camera);
+  const int n = 1 << z;
+  const QRectF view = camera.visibleWorld();
+  const int x0 = static_cast<int>(std::floor(view.left() * n));
+  const int x1 = std::max(x0, static_cast<int>(std::ceil(view.right() * n)) - 1);
+  const int y0 = std::max(0, static_cast<int>(std::floor(view.top() * n)));
+  const int y1 = std::min(n - 1, static_cast<int>(std::ceil(view.bottom() * n)) - 1);
+  auto wrap = [n](int x) { return ((x % n) + n) % n; };
+
+  // Visible tiles nearest the centre first: they are the ones the user waits for.
+  struct Slot {
+    TileId id;
+    int column;
+    double distance;
+  };
+  std::vector<Slot> visible;
+  const QPointF c = camera.centre * n;
+  for (int y = y0; y <= y1; ++y)
+    for (int x = x0; x <= x1 && x - x0 < n; ++x)
+      visible.push_back({{z, wrap(x), y}, x, std::hypot(x + 0.5 - c.x(), y + 0.5 - c.y())});
+  std::sort(visible.begin(), visible.end(), [](const Slot& a, const Slot& b) { return a.distance < b.distance; });
+
+  QSet<TileId> wanted;
+  std::vector<TileId> order;
+  order.reserve(visible.size() + 2 * static_cast<std::size_t>(x1 - x0 + y1 - y0) + 8);
+  for (const Slot& s : visible) order.push_back(s.id);
+  for (int y = y0 - 1; y <= y1 + 1; ++y)
+    for (int x = x0 - 1; x <= x1 + 1; ++x)
+      if (y >= 0 && y < n && (y < y0 || y > y1 || x < x0 || x > x1)) order.push_back({z, wrap(x), y});
+  for (const TileId& t : order) wanted.insert(t);
+
+  for (const TileId& t : std::as_const(wanted_)) {
+    if (!wanted.contains(t)) {
+      source_->cancel(t);
+      requested_.remove(t);
+      unavailable_.remove(t);
+    }
+  }
+  wanted_ = std::move(wanted);
+  for (const TileId& t : order) {
+    if (cache_.contains(t) || unavailable_.contains(t) || requested_.contains(t)) continue;
+    requested_.insert(t);
+    source_->request(t);
+  }
+
+  const double size = 1.0 / n;
+  for (const Slot& s : visible) {
+    Piece piece;
+    piece.world = QRectF(s.column * size, s.id.y * size, size, size);
+    TileId look = s.id;
+    QRectF part(0, 0, 1, 1);  // fraction of `look` covered by the slot
+    for (int up = 0; up <= kAncestorLevels && look.z >= 0; ++up) {
+      if (const QImage* image = cache_.object(look)) {
+        piece.image = *image;
+        piece.tile = look;
+        piece.sourceRect = QRectF(part.x() * image->width(), part.y() * image->height(), part.width() * image->width(),
+                                  part.height() * image->height());
+        break;
+      }
+      if (look.z == 0) break;
+      part = QRectF((part.x() + (look.x & 1)) / 2.0, (part.y() + (look.y & 1)) / 2.0, part.width() / 2.0,
+                    part.height() / 2.0);
+      look = look.parent();
+    }
+    pieces.push_back(std::move(piece));
+  }
+  return pieces;
+}
+
+}  // namespace kavrano
