@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <memory>
+
+#include "kavrano/app/app_options.h"
+#include "kavrano/app/app_screen_factory.h"
+#include "kavrano/core/user_settings.h"
+#include "kavrano/measure/map_measure_view_controller.h"
+#include "kavrano/qt_map/quick_map_view.h"
+#include "kavrano/qt_ui/desktop_services.h"
+#include "kavrano/qt_ui/quick_screens.h"
+
+class QQmlEngine;
+class QQuickWindow;
+class QNetworkAccessManager;
+
+namespace kavrano {
+
+class PlaceSearchService;
+class QuickSearchPresentation;
+
+/// The one window (390 × 844, portrait) and the screen tree in it: the root
+/// presents the main navigation, whose root is the measuring screen. Owns the
+/// platform services the screens use.
+class SceneDelegate final : public QObject {
+  Q_OBJECT
+ public:
+  static constexpr int kWidth = 390;
+  static constexpr int kHeight = 844;
+
+  SceneDelegate();
+  ~SceneDelegate() override;
+
+  /// Makes the window and shows it. False, with `error` for the user, when an
+  /// option names an unusable source.
+  [[nodiscard]] bool connect(const AppOptions& options, QString& error);
+
+  [[nodiscard]] QQuickWindow* window() const { return window_.get(); }
+  [[nodiscard]] QQmlEngine& engine() const { return *engine_; }
+  [[nodiscard]] MainNavigationController* navigation() const { return navigation_; }
+  [[nodiscard]] MapMeasureViewController* measureController() const { return measure_; }
+  [[nodiscard]] QuickMapView* mapView() const { return map_; }
+  [[nodiscard]] QuickScreenPresenter& measurePresenter() const { return *measurePresenter_; }
+  [[nodiscard]] DesktopImpactFeedbackGenerator& haptics() { return haptics_; }
+  [[nodiscard]] DesktopStoreReviewController& storeReview() { return storeReview_; }
+
+ private:
+  void loadMeasureView(QObject* view, const AppOptions& options);
+
+  QtMainQueueScheduler scheduler_;
+  DesktopImpactFeedbackGenerator haptics_;
+  DesktopUrlOpener urlOpener_;
+  DesktopStoreReviewController storeReview_;
+  QuickFeedbackFormPresenter feedbackForm_;
+  AppScreenFactory screens_;
+  RelevantActionCounter relevantActions_;  // this process's
+  std::shared_ptr<PlaceSearchService> places_;
+  std::unique_ptr<QuickSearchPresentation> searchPresentation_;
+  std::unique_ptr<DesktopLocationAuthorization> locationAuthorization_;
+  std::unique_ptr<QQmlEngine> engine_;
+  std::unique_ptr<QQuickWindow> window_;
+  std::unique_ptr<QuickScreenPresenter> rootPresenter_;
+  std::unique_ptr<QuickScreenPresenter> measurePresenter_;
+  QNetworkAccessManager* network_ = nullptr;
+  QPointer<MainNavigationController> navigation_;
+  QPointer<MapMeasureViewController> measure_;
+  QPointer<QuickMapView> map_;
+};
+
+}  // namespace kavrano

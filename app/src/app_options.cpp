@@ -1,0 +1,45 @@
+#include "kavrano/app/app_options.h"
+
+#include <QCommandLineParser>
+
+namespace kavrano {
+
+AppOptionsResult parseAppOptions(const QStringList& arguments) {
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral("Kavrano: measure lengths and areas on satellite imagery."));
+  const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
+  const QCommandLineOption dataDir(QStringLiteral("data-dir"),
+                                   QStringLiteral("Keep preferences, measurements and events in DIR."),
+                                   QStringLiteral("DIR"));
+  const QCommandLineOption tiles(
+      QStringLiteral("tiles"), QStringLiteral("Imagery: a tile URL template with {z}, {x}, {y}, or an .mbtiles file."),
+      QStringLiteral("URL-TEMPLATE|FILE.mbtiles"));
+  const QCommandLineOption geocoder(QStringLiteral("geocoder"),
+                                    QStringLiteral("Place search: \"offline\", or a geocoder's base URL."),
+                                    QStringLiteral("offline|URL"));
+  const QCommandLineOption position(QStringLiteral("position"),
+                                    QStringLiteral("Own position: fixed LAT,LON, or an NMEA log replayed."),
+                                    QStringLiteral("LAT,LON|FILE.nmea"));
+  const QCommandLineOption locale(QStringLiteral("locale"), QStringLiteral("Format numbers as in NAME (de_CH)."),
+                                  QStringLiteral("NAME"));
+  parser.addOptions({help, dataDir, tiles, geocoder, position, locale});
+
+  AppOptionsResult result;
+  if (!parser.parse(arguments)) {
+    result.error = parser.errorText();
+    return result;
+  }
+  if (parser.isSet(help)) {
+    result.helpText = parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("kavrano"));
+    return result;
+  }
+  if (!parser.positionalArguments().isEmpty()) {
+    result.error = QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().first());
+    return result;
+  }
+  result.options = {parser.value(dataDir), parser.value(tiles), parser.value(geocoder), parser.value(position),
+                    parser.value(locale)};
+  return result;
+}
+
+}  // namespace kavrano

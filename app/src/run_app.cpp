@@ -1,0 +1,39 @@
+#include <QGuiApplication>
+#include <cstdio>
+
+#include "kavrano/app/app_delegate.h"
+#include "kavrano/app/scene_delegate.h"
+
+namespace kavrano {
+
+int runApp(int& argc, char** argv) {
+  // Read before the application exists, so help and errors need no display.
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+  const AppOptionsResult parsed = parseAppOptions(arguments);
+  if (!parsed.helpText.isEmpty()) {
+    std::fputs(qPrintable(parsed.helpText), stdout);
+    return 0;
+  }
+  if (!parsed.error.isEmpty()) {
+    std::fprintf(stderr, "kavrano: %s\n", qPrintable(parsed.error));
+    return 2;
+  }
+  QGuiApplication app(argc, argv);
+  QGuiApplication::setApplicationName(QStringLiteral("kavrano"));
+  QGuiApplication::setApplicationDisplayName(QStringLiteral("Kavrano"));
+  AppDelegate delegate;
+  QString error;
+  if (!delegate.didFinishLaunching(parsed.options, error)) {
+    std::fprintf(stderr, "kavrano: %s\n", qPrintable(error));
+    return 1;
+  }
+  SceneDelegate scene;
+  if (!scene.connect(parsed.options, error)) {
+    std::fprintf(stderr, "kavrano: %s\n", qPrintable(error));
+    return 2;
+  }
+  return QGuiApplication::exec();
+}
+
+}  // namespace kavrano

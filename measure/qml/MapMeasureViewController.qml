@@ -1,0 +1,226 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Controls.Material
+import QtQuick.Controls.impl
+import QtQuick.Templates as T
+import QtQuick.Layouts
+
+// The measuring screen: the satellite map full-bleed, the place search across
+// the top, round buttons floating over the map and the status in a panel near
+// the bottom. The app puts the map, which draws its imagery's credit in the
+// bottom corner, into `mapContainer`.
+Page {
+    id: root
+
+    required property QtObject controller           // MapMeasureViewController
+    property QtObject searchPresentation: null      // QuickSearchPresentation
+
+    readonly property color ink: "#1c1c1e"
+    readonly property color glass: Qt.rgba(1, 1, 1, 0.92)
+
+    title: "Measure"
+    padding: 0
+    background: Rectangle { color: "#20262b" }
+
+    // A round button over the map: 48 px, legible over any imagery. Built on
+    // the bare template: the style's raised buttons cost a shader each.
+    component MapButton: T.AbstractButton {
+        id: mapButton
+        property color fill: root.glass
+        property color tint: root.ink
+        property url iconSource
+        width: 48
+        height: 48
+        focusPolicy: Qt.TabFocus
+        Accessible.role: Accessible.Button
+        Accessible.onPressAction: clicked()
+        background: Rectangle {
+            radius: width / 2
+            color: mapButton.fill
+            opacity: mapButton.enabled ? (mapButton.down ? 0.75 : 1) : 0.9
+            border.color: mapButton.visualFocus ? "#0a84ff" : Qt.rgba(0, 0, 0, 0.1)
+            border.width: mapButton.visualFocus ? 2 : 1
+            Behavior on color { ColorAnimation { duration: 150 } }
+        }
+        contentItem: Item {
+            IconImage {
+                anchors.centerIn: parent
+                source: mapButton.iconSource
+                sourceSize: Qt.size(22, 22)
+                color: mapButton.tint
+            }
+        }
+    }
+
+    Item {
+        id: mapContainer
+        objectName: "mapContainer"
+        anchors.fill: parent
+    }
+
+    // Legible over bright fields and dark forests alike.
+    Rectangle {
+        anchors { left: parent.left; right: parent.right; top: parent.top }
+        height: 120
+        gradient: Gradient {
+            GradientStop { position: 0; color: Qt.rgba(0, 0, 0, 0.35) }
+            GradientStop { position: 1; color: "transparent" }
+        }
+    }
+
+    Loader {
+        id: results
+        objectName: "searchResults"
+        anchors { left: parent.left; right: parent.right; top: searchBar.bottom; bottom: parent.bottom; topMargin: 8 }
+        readonly property bool open: root.searchPresentation !== null && root.searchPresentation.active
+        property bool used: false   // made at the first search, not at start
+        onOpenChanged: if (open && !used) {
+            used = true
+            setSource("qrc:/kavrano/measure/SearchViewController.qml", { controller: root.controller.searchController })
+        }
+        visible: opacity > 0
+        opacity: open ? 1 : 0
+        Behavior on opacity {
+            NumberAnimation { duration: root.searchPresentation ? root.searchPresentation.closingDuration : 250 }
+        }
+    }
+
+    Rectangle {
+        id: searchBar
+        objectName: "searchContainer"
+        anchors { left: parent.left; right: parent.right; top: parent.top; margins: 12; topMargin: 16 }
+        height: 48
+        radius: 24
+        color: root.glass
+        border.color: Qt.rgba(0, 0, 0, 0.08)
+
+        RowLayout {
+            anchors.fill: parent
+            anchors.leftMargin: 16
+            anchors.rightMargin: 6
+            spacing: 8
+
+            Image {
+                source: "qrc:/kavrano/measure/icons/search.svg"
+                sourceSize: Qt.size(18, 18)
+                opacity: 0.55
+                Accessible.ignored: true
+            }
+            TextField {
+                id: searchField
+                objectName: "searchField"
+                Layout.fillWidth: true
+                Layout.fillHeight: true   // the whole bar takes the touch
+                verticalAlignment: TextInput.AlignVCenter
+                placeholderText: root.controller.searchPlaceholder
+                Accessible.name: root.controller.searchPlaceholder
+                font.pixelSize: 16
+                color: root.ink
+                background: Item {}
+                topPadding: 0
+                bottomPadding: 0
+                inputMethodHints: Qt.ImhNoPredictiveText
+                function search() {
+                    if (root.searchPresentation)
+                        root.searchPresentation.active = true
+                    root.controller.searchController.updateSearchResults(text)
+                }
+                onActiveFocusChanged: if (activeFocus) search()
+                onTextEdited: search()
+            }
+            ToolButton {
+                objectName: "searchCancelButton"
+                visible: results.open
+                text: "Cancel"
+                font.pixelSize: 15
+                font.capitalization: Font.MixedCase
+                Material.foreground: Material.Blue
+                Accessible.name: "Cancel search"
+                onClicked: {
+                    searchField.text = ""
+                    searchField.focus = false
+                    root.searchPresentation.active = false
+                }
+            }
+        }
+    }
+
+    Column {
+        anchors { right: parent.right; top: searchBar.bottom; rightMargin: 12; topMargin: 16 }
+        spacing: 12
+        visible: !results.open
+
+        MapButton {
+            objectName: "loadButton"
+            iconSource: "qrc:/kavrano/measure/icons/list.svg"
+            Accessible.name: "My measurements"
+            onClicked: root.controller.loadTapped()
+        }
+        MapButton {
+            objectName: "settingsButton"
+            iconSource: "qrc:/kavrano/measure/icons/gear.svg"
+            Accessible.name: "Settings"
+            onClicked: root.controller.settingsTapped()
+        }
+        MapButton {
+            objectName: "focusOnLocationButton"
+            readonly property bool following: root.controller.focusIcon === "location.fill"
+            iconSource: "qrc:/kavrano/measure/icons/" + root.controller.focusIcon + ".svg"
+            tint: following ? "#0a84ff" : root.ink
+            Accessible.name: following ? "Stop following my position" : "Follow my position"
+            onClicked: root.controller.locationTapped()
+        }
+    }
+
+    RowLayout {
+        id: bottomRow
+        anchors { left: parent.left; right: parent.right; bottom: parent.bottom; margins: 12; bottomMargin: 26 }
+        spacing: 10
+        visible: !results.open
+
+        MapButton {
+            objectName: "clearButton"
+            iconSource: "qrc:/kavrano/measure/icons/trash.svg"
+            fill: root.controller.clearBackground
+            tint: "white"
+            enabled: root.controller.clearEnabled
+            Accessible.name: "Clear all points"
+            onClicked: root.controller.clearTapped()
+        }
+
+        Rectangle {
+            id: statusPanel
+            objectName: "statusPanel"
+            Layout.fillWidth: true
+            Layout.preferredHeight: Math.max(48, areaLabel.implicitHeight + 20)
+            radius: 16
+            color: Qt.rgba(0.08, 0.09, 0.1, 0.72)
+            border.color: Qt.rgba(1, 1, 1, 0.12)
+
+            Label {
+                id: areaLabel
+                objectName: "areaLabel"
+                anchors.fill: parent
+                anchors.leftMargin: 14
+                anchors.rightMargin: 14
+                text: root.controller.areaText
+                color: "white"
+                font.pixelSize: 15
+                font.weight: Font.DemiBold
+                horizontalAlignment: Text.AlignHCenter
+                verticalAlignment: Text.AlignVCenter
+                // One line: long texts shrink a little rather than wrap.
+                fontSizeMode: Text.HorizontalFit
+                minimumPixelSize: 11
+                elide: Text.ElideRight
+            }
+        }
+
+        MapButton {
+            objectName: "saveButton"
+            iconSource: "qrc:/kavrano/measure/icons/save.svg"
+            Accessible.name: "Save measurement"
+            onClicked: root.controller.saveTapped()
+        }
+    }
+}

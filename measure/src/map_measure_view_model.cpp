@@ -1,0 +1,52 @@
+#include "kavrano/measure/map_measure_view_model.h"
+
+#include "kavrano/core/analytics.h"
+#include "kavrano/core/measurement_manager.h"
+#include "kavrano/core/reference_date.h"
+#include "kavrano/core/uuid.h"
+#include "kavrano/map/point_annotation.h"
+#include "kavrano/measure/location_manager.h"
+
+namespace kavrano {
+
+MapMeasureViewModel::MapMeasureViewModel(std::shared_ptr<PlaceSearchService> places, QObject* parent)
+    : QObject(parent), places_(std::move(places)) {}
+
+double MapMeasureViewModel::measuredArea(const std::vector<std::shared_ptr<Annotation>>& annotations) const {
+  std::vector<Coordinate> ring;
+  ring.reserve(annotations.size());
+  for (const auto& vertex : annotations) ring.push_back(vertex->coordinate());
+  return MeasurementManager().polygonArea(ring);
+}
+
+void MapMeasureViewModel::saveMeasurement(const std::vector<std::shared_ptr<Annotation>>& annotations,
+                                          const QString& title, const MapView& mapView) {
+  PersistedMeasurement record;
+  for (const auto& vertex : annotations) {
+    const Coordinate c = vertex->coordinate();
+    record.annotations.push_back({c.latitude, c.longitude});
+  }
+  const Coordinate centre = mapView.cameraCenterCoordinate();
+  record.center = {centre.latitude, centre.longitude};
+  record.title = title.toStdString();
+  record.id = makeUuidString();
+  record.date = secondsSinceReferenceDateNow();
+  persistanceManager.appendMeasurement(record);
+}
+
+std::vector<std::shared_ptr<Annotation>> MapMeasureViewModel::annotations(const PersistedMeasurement& record) const {
+  std::vector<std::shared_ptr<Annotation>> vertices;
+  vertices.reserve(record.annotations.size());
+  for (const auto& point : record.annotations)
+    vertices.push_back(std::make_shared<PointAnnotation>(Coordinate{point.latitude, point.longitude}));
+  return vertices;
+}
+
+void MapMeasureViewModel::didSelectCompletion(const PlaceSuggestion& completion) {
+  MeasureAnalytics::logEvent("selected_address");
+  // A manager per lookup, released at once: the request keeps the answer alive.
+  LocationManager manager(places_);
+  manager.fetchCoordinate(completion, onSearchFetched);
+}
+
+}  // namespace kavrano

@@ -1,0 +1,127 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Controls.Material
+import QtQuick.Layouts
+
+// An alert over the screen: a dimmed backdrop and a card with the title, the
+// message, the text fields and the buttons (cancel first on the left).
+Item {
+    id: root
+
+    required property QtObject controller   // AlertViewController
+
+    Rectangle {
+        anchors.fill: parent
+        color: "#66000000"
+        MouseArea { anchors.fill: parent }   // the screen below takes no touches
+    }
+
+    Pane {
+        id: card
+        objectName: "alertCard"
+        anchors.centerIn: parent
+        width: Math.min(parent.width - 64, 300)
+        padding: 20
+        background: Rectangle {
+            radius: 16
+            color: "#fbfbfd"
+            border.color: "#22000000"
+        }
+        Accessible.role: Accessible.AlertMessage
+        Accessible.name: root.controller.title
+
+        ColumnLayout {
+            width: parent.width
+            spacing: 12
+
+            Label {
+                objectName: "alertTitle"
+                Layout.fillWidth: true
+                text: root.controller.title
+                font.pixelSize: 18
+                font.weight: Font.DemiBold
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.Wrap
+                color: "#1c1c1e"
+            }
+            Label {
+                objectName: "alertMessage"
+                Layout.fillWidth: true
+                text: root.controller.message
+                visible: text.length > 0
+                font.pixelSize: 14
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.Wrap
+                color: "#3a3a3c"
+            }
+            Repeater {
+                model: root.controller.textFields
+                TextField {
+                    required property var modelData
+                    required property int index
+                    property string accepted: ""
+                    objectName: "alertTextField" + index
+                    Layout.fillWidth: true
+                    placeholderText: modelData.placeholder
+                    Accessible.name: modelData.placeholder
+                    inputMethodHints: modelData.capitalization === "none" ? Qt.ImhNoAutoUppercase : Qt.ImhNone
+                    focus: index === 0
+                    // Every edit is proposed to the field's delegate as a replaced range.
+                    onTextEdited: {
+                        let start = 0
+                        while (start < accepted.length && start < text.length && accepted[start] === text[start])
+                            ++start
+                        let endOld = accepted.length, endNew = text.length
+                        while (endOld > start && endNew > start && accepted[endOld - 1] === text[endNew - 1]) {
+                            --endOld
+                            --endNew
+                        }
+                        if (root.controller.proposeEdit(index, start, endOld - start, text.substring(start, endNew)))
+                            accepted = text
+                        else
+                            text = accepted
+                    }
+                }
+            }
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: 8
+                Repeater {
+                    // Cancel on the left, as the platform lays out two buttons.
+                    model: {
+                        let list = []
+                        const actions = root.controller.actions
+                        for (let i = 0; i < actions.length; ++i)
+                            if (actions[i].style === "cancel") list.push({ index: i, action: actions[i] })
+                        for (let i = 0; i < actions.length; ++i)
+                            if (actions[i].style !== "cancel") list.push({ index: i, action: actions[i] })
+                        return list
+                    }
+                    Button {
+                        required property var modelData
+                        objectName: "alertButton" + modelData.action.title
+                        Layout.fillWidth: true
+                        Layout.preferredHeight: 48
+                        text: modelData.action.title
+                        enabled: modelData.action.enabled
+                        flat: modelData.action.style === "cancel"
+                        highlighted: modelData.action.style !== "cancel"
+                        font.weight: modelData.action.style === "cancel" ? Font.Normal : Font.DemiBold
+                        Material.accent: modelData.action.style === "destructive" ? Material.Red : Material.Blue
+                        Accessible.name: text
+                        font.capitalization: Font.MixedCase
+                        // Drawn here: the style's raised buttons need a GPU for their shadow.
+                        background: Rectangle {
+                            radius: 10
+                            color: parent.highlighted ? (parent.pressed ? Qt.darker(parent.Material.accentColor, 1.2)
+                                                                          : parent.Material.accentColor)
+                                                      : (parent.pressed ? "#14000000" : "transparent")
+                            opacity: parent.enabled ? 1 : 0.4
+                        }
+                        onClicked: root.controller.press(modelData.index)
+                    }
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,66 @@
+#include "kavrano/qt_ui/quick_cross_dissolve.h"
+
+#include <QPointer>
+#include <QPropertyAnimation>
+#include <QQuickWindow>
+#include <QSGImageNode>
+
+namespace kavrano {
+
+namespace {
+
+/// A still picture of how a view looked, laid over it while it fades.
+class StillItem final : public QQuickItem {
+ public:
+  StillItem(QImage image, QQuickItem* parent) : QQuickItem(parent), image_(std::move(image)) {
+    setFlag(ItemHasContents);
+  }
+
+ protected:
+  QSGNode* updatePaintNode(QSGNode* old, UpdatePaintNodeData*) override {
+    auto* node = static_cast<QSGImageNode*>(old);
+    if (!node) {
+      node = window()->createImageNode();
+      node->setTexture(window()->createTextureFromImage(image_));
+      node->setOwnsTexture(true);
+    }
+    node->setRect(boundingRect());
+    return node;
+  }
+
+ private:
+  QImage image_;
+};
+
+}  // namespace
+
+ViewTransition makeCrossDissolve(QQuickItem* target) {
+  return [item = QPointer<QQuickItem>(target)](double seconds, const std::function<void()>& changes) {
+    QQuickWindow* window = item ? item->window() : nullptr;
+    if (!window || !window->isExposed() || !item->isVisible() || !item->parentItem() || seconds <= 0) {
+      changes();
+      return;
+    }
+    // The window as it is now, drawn at once: the changes need not wait for a frame.
+    const QImage frame = window->grabWindow();
+    const QRectF area = item->mapRectToScene(item->boundingRect());
+    const qreal dpr = frame.devicePixelRatio();
+    const QImage picture = frame.copy(QRectF(area.topLeft() * dpr, area.size() * dpr).toAlignedRect());
+    auto* still = new StillItem(picture, item->parentItem());
+    still->setParent(item->parentItem());  // goes with the view
+    still->setPosition(item->position());
+    still->setSize(item->size());
+    still->setZ(item->z());
+    still->stackAfter(item);
+    changes();
+
+    auto* fade = new QPropertyAnimation(still, "opacity", still);
+    fade->setStartValue(1.0);
+    fade->setEndValue(0.0);
+    fade->setDuration(static_cast<int>(seconds * 1000));
+    QObject::connect(fade, &QPropertyAnimation::finished, still, &QObject::deleteLater);
+    fade->start();
+  };
+}
+
+}  // namespace kavrano

@@ -1,0 +1,257 @@
+#include "kavrano/qt_ui/quick_screens.h"
+
+#include <QPropertyAnimation>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QTimer>
+
+namespace kavrano {
+
+QQuickItem* makeScreenView(QQmlEngine& engine, const Screen& screen, QQuickItem* parent) {
+  QQmlEngine::setObjectOwnership(screen.controller, QQmlEngine::CppOwnership);
+  QQmlComponent component(&engine, screen.controller->viewUrl());
+  QVariantMap properties = screen.viewProperties;
+  properties.insert(QStringLiteral("controller"), QVariant::fromValue<QObject*>(screen.controller));
+  QObject* object = component.createWithInitialProperties(properties);
+  auto* item = qobject_cast<QQuickItem*>(object);
+  if (!item) {
+    qFatal("Cannot make the view %s: %s", qPrintable(screen.controller->viewUrl().toString()),
+           qPrintable(component.errorString()));
+  }
+  QQmlEngine::setObjectOwnership(item, QQmlEngine::CppOwnership);
+  item->setParent(parent);
+  item->setParentItem(parent);
+  fillParent(item);
+  if (screen.viewLoaded) screen.viewLoaded(item);
+  return item;
+}
+
+void fillParent(QQuickItem* item) {
+  QQuickItem* parent = item->parentItem();
+  if (!parent) return;
+  auto fit = [item, parent] { item->setSize(parent->size()); };
+  fit();
+  QObject::connect(parent, &QQuickItem::widthChanged, item, fit);
+  QObject::connect(parent, &QQuickItem::heightChanged, item, fit);
+}
+
+// ---------------------------------------------------------------------------
+
+QuickScreenPresenter::QuickScreenPresenter(QQmlEngine& engine, QQuickItem* layer, QObject* parent)
+    : QObject(parent), engine_(engine), layer_(layer) {}
+
+QuickScreenPresenter::~QuickScreenPresenter() {
+  delete presented_.data();
+  delete presentedController_.data();
+}
+
+void QuickScreenPresenter::presentScreen(Screen screen, bool animated, std::function<void()> completion) {
+  if (presented_ || !layer_) {
+    // Like the platform: a second presentation over the same screen is refused.
+    qWarning("A screen is already presented here; %s is not shown",
+             qPrintable(screen.controller->viewUrl().fileName()));
+    delete screen.controller;
+    return;
+  }
+  ViewController* controller = screen.controller;
+  QQuickItem* view = makeScreenView(engine_, screen, layer_);
+  presented_ = view;
+  presentedController_ = controller;
+  controller->viewWillAppear(animated);
+
+  auto appeared = [controller = QPointer<ViewController>(controller), animated, completion = std::move(completion)] {
+    if (controller) controller->viewDidAppear(animated);
+    if (completion) completion();
+  };
+  if (!animated) {
+    QTimer::singleShot(0, this, appeared);
+    return;
+  }
+  view->setOpacity(0.0);
+  auto* fade = new QPropertyAnimation(view, "opacity", view);
+  fade->setEndValue(1.0);
+  fade->setDuration(kDissolveMs);
+  connect(fade, &QPropertyAnimation::finished, this, appeared);
+  fade->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+void QuickScreenPresenter::presentAlert(std::shared_ptr<AlertController> alert, bool animated,
+                                        std::function<void()> completion) {
+  presentScreen({new AlertViewController(std::move(alert), *this), {}, {}}, animated, std::move(completion));
+}
+
+void QuickScreenPresenter::dismiss(bool animated, std::function<void()> completion) {
+  QPointer<QQuickItem> view = presented_;
+  QPointer<QObject> controller = presentedController_;
+  presented_.clear();
+  presentedController_.clear();
+  auto finish = [view, controller, completion = std::move(completion)] {
+    if (view) view->deleteLater();
+    if (controller) controller->deleteLater();
+    if (completion) completion();
+  };
+  if (!view || !animated) {
+    if (view) view->setVisible(false);  // gone at once; the completion still waits for the queue
+    QTimer::singleShot(0, this, finish);
+    return;
+  }
+  view->setEnabled(false);
+  auto* fade = new QPropertyAnimation(view, "opacity", this);
+  fade->setEndValue(0.0);
+  fade->setDuration(kDissolveMs);
+  connect(fade, &QPropertyAnimation::finished, this, finish);
+  fade->start(QAbstractAnimation::DeleteWhenStopped);
+}
+
+// ---------------------------------------------------------------------------
+
+AlertViewController::AlertViewController(std::shared_ptr<AlertController> alert, ScreenPresenter& presenter)
+    : alert_(std::move(alert)), presenter_(presenter) {}
+
+QVariantList AlertViewController::actions() const {
+  QVariantList list;
+  for (const auto& action : alert_->actions) {
+    const char* style = action->style == AlertActionStyle::Cancel        ? "cancel"
+                        : action->style == AlertActionStyle::Destructive ? "destructive"
+                                                                         : "default";
+    list.push_back(QVariantMap{{QStringLiteral("title"), action->title},
+                               {QStringLiteral("style"), QString::fromLatin1(style)},
+                               {QStringLiteral("enabled"), action->enabled}});
+  }
+  return list;
+}
+
+QVariantList AlertViewController::textFields() const {
+  QVariantList list;
+  for (const auto& field : alert_->textFields) {
+    const char* caps = field->autocapitalization == TextAutocapitalization::Words           ? "words"
+                       : field->autocapitalization == TextAutocapitalization::Sentences     ? "sentences"
+                       : field->autocapitalization == TextAutocapitalization::AllCharacters ? "all"
+                                                                                            : "none";
+    list.push_back(QVariantMap{{QStringLiteral("placeholder"), field->placeholder},
+                               {QStringLiteral("capitalization"), QString::fromLatin1(caps)}});
+  }
+  return list;
+}
+
+bool AlertViewController::proposeEdit(int index, int start, int length, const QString& replacement) {
+  if (index < 0 || index >= static_cast<int>(alert_->textFields.size())) return false;
+  return alert_->textFields[static_cast<std::size_t>(index)]->proposeEdit(start, length, replacement);
+}
+
+void AlertViewController::press(int index) {
+  if (pressed_ || index < 0 || index >= static_cast<int>(alert_->actions.size())) return;
+  pressed_ = true;
+  auto action = alert_->actions[static_cast<std::size_t>(index)];
+  // The alert is kept alive until its handler has read the fields.
+  presenter_.dismiss(true, [action, alert = alert_] {
+    if (action->handler) action->handler(*action);
+  });
+}
+
+// ---------------------------------------------------------------------------
+
+void FeedbackFormViewController::answerPositive() {
+  if (answered_) return;
+  answered_ = true;
+  if (dependencies_.onPositiveFeedback) dependencies_.onPositiveFeedback();
+}
+
+void FeedbackFormViewController::answerNegative() {
+  if (answered_) return;
+  answered_ = true;
+  if (dependencies_.onNegativeFeedback) dependencies_.onNegativeFeedback();
+}
+
+void QuickFeedbackFormPresenter::presentFrom(ScreenPresenter& host, FeedbackFormDependencies dependencies) {
+  host.presentScreen({new FeedbackFormViewController(std::move(dependencies)), {}, {}}, true);
+}
+
+// ---------------------------------------------------------------------------
+
+MainNavigationController::MainNavigationController(QQmlEngine& engine, Screen root)
+    : engine_(engine), pendingRoot_(std::move(root)) {}
+
+MainNavigationController::~MainNavigationController() {
+  // Views before their controllers: bindings still read them while going.
+  for (auto it = screens_.rbegin(); it != screens_.rend(); ++it) delete it->view.data();
+  for (Entry& entry : leaving_) delete entry.view.data();
+}
+
+void MainNavigationController::attachView(QQuickItem* view) {
+  view_ = view;
+  if (!pendingRoot_.controller) return;
+  Screen root = std::move(pendingRoot_);
+  pendingRoot_ = {};
+  root.controller->setNavigationController(this);
+  Entry entry{std::unique_ptr<ViewController>(root.controller), nullptr};
+  entry.view = makeScreenView(engine_, root, view_);
+  show(entry, false);
+  screens_.push_back(std::move(entry));
+  emit depthChanged();
+}
+
+void MainNavigationController::show(Entry& entry, bool animated) {
+  QMetaObject::invokeMethod(view_, "pushView", Q_ARG(QVariant, QVariant::fromValue<QObject*>(entry.view.data())),
+                            Q_ARG(QVariant, animated));
+}
+
+ViewController* MainNavigationController::topViewController() const {
+  return screens_.empty() ? nullptr : screens_.back().controller.get();
+}
+
+void MainNavigationController::pushViewController(Screen screen, bool animated) {
+  if (!view_) qFatal("MainNavigationController: push before the view exists");
+  screen.controller->setNavigationController(this);
+  Entry entry{std::unique_ptr<ViewController>(screen.controller), nullptr};
+  entry.view = makeScreenView(engine_, screen, view_);
+  entry.controller->viewWillAppear(animated);
+  show(entry, animated);
+  screens_.push_back(std::move(entry));
+  emit depthChanged();
+  awaitingDidAppear_ = topViewController();
+  if (!animated) QTimer::singleShot(0, this, &MainNavigationController::transitionFinished);
+}
+
+void MainNavigationController::popViewController(bool animated) {
+  if (screens_.size() <= 1 || !view_) return;
+  Entry gone = std::move(screens_.back());
+  screens_.pop_back();
+  emit depthChanged();
+  QMetaObject::invokeMethod(view_, "popView", Q_ARG(QVariant, animated));
+  // The StackView leaves items it did not make alone; they go once the pop is over.
+  leaving_.push_back(std::move(gone));
+  ViewController* top = topViewController();
+  top->viewWillAppear(animated);
+  awaitingDidAppear_ = top;
+  if (!animated) QTimer::singleShot(0, this, &MainNavigationController::transitionFinished);
+}
+
+void MainNavigationController::transitionFinished() {
+  for (Entry& entry : leaving_) {
+    if (entry.view) entry.view->deleteLater();
+    entry.controller.release()->deleteLater();
+  }
+  leaving_.clear();
+  if (ViewController* top = awaitingDidAppear_.data()) {
+    awaitingDidAppear_.clear();
+    top->viewDidAppear(true);
+  }
+}
+
+void MainNavigationController::setNavigationBarHidden(bool hidden, bool animated) {
+  if (barHidden_ == hidden && barAnimated_ == animated) return;
+  barHidden_ = hidden;
+  barAnimated_ = animated;
+  emit navigationBarChanged();
+}
+
+void MainNavigationController::viewWillAppear(bool animated) {
+  if (ViewController* top = topViewController()) top->viewWillAppear(animated);
+}
+
+void MainNavigationController::viewDidAppear(bool animated) {
+  if (ViewController* top = topViewController()) top->viewDidAppear(animated);
+}
+
+}  // namespace kavrano

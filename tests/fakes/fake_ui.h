@@ -1,0 +1,161 @@
+#pragma once
+
+#include <QStringList>
+#include <QUrl>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+#include "kavrano/ui/feedback_form_presenter.h"
+#include "kavrano/ui/haptics.h"
+#include "kavrano/ui/location_authorization.h"
+#include "kavrano/ui/navigation_controller.h"
+#include "kavrano/ui/screen_presenter.h"
+#include "kavrano/ui/store_review.h"
+#include "kavrano/ui/url_opener.h"
+
+namespace kavrano {
+
+/// One record of what the screen did, in order, shared by the fakes below (and
+/// by a test's event recorder), so tests can check the order across services.
+using Journal = QStringList;
+
+/// A screen with no view, standing for screens other layers deliver.
+class FakeScreen final : public ViewController {
+ public:
+  explicit FakeScreen(QString name) : name(std::move(name)) {}
+  [[nodiscard]] QUrl viewUrl() const override { return QUrl(QStringLiteral("qrc:/fake/") + name); }
+  QString name;
+};
+
+class FakeNavigationController final : public NavigationController {
+ public:
+  explicit FakeNavigationController(Journal& journal) : journal_(journal) {}
+  void pushViewController(Screen screen, bool animated) override {
+    screen.controller->setNavigationController(this);
+    journal_ << QStringLiteral("push %1 %2").arg(screen.controller->viewUrl().fileName()).arg(animated);
+    stack.emplace_back(screen.controller);
+  }
+  void popViewController(bool animated) override {
+    journal_ << QStringLiteral("pop %1").arg(animated);
+    if (!stack.empty()) stack.pop_back();
+  }
+  void setNavigationBarHidden(bool hidden, bool animated) override {
+    barHidden = hidden;
+    journal_ << QStringLiteral("barHidden %1 %2").arg(hidden).arg(animated);
+  }
+  [[nodiscard]] bool isNavigationBarHidden() const override { return barHidden; }
+
+  std::vector<std::unique_ptr<ViewController>> stack;  // above the root
+  bool barHidden = false;
+
+ private:
+  Journal& journal_;
+};
+
+/// Presents at once; a dismissal takes the presented thing down at once and
+/// keeps its completion for the test to run (the end of the animation).
+class FakeScreenPresenter final : public ScreenPresenter {
+ public:
+  explicit FakeScreenPresenter(Journal& journal) : journal_(journal) {}
+  void presentScreen(Screen screen, bool animated, std::function<void()> completion) override {
+    journal_ << QStringLiteral("present %1 %2").arg(screen.controller->viewUrl().fileName()).arg(animated);
+    screens.emplace_back(screen.controller);
+    presented = true;
+    if (completion) completion();
+  }
+  void presentAlert(std::shared_ptr<AlertController> alert, bool animated, std::function<void()> completion) override {
+    journal_ << QStringLiteral("alert %1 %2").arg(alert->title).arg(animated);
+    alerts.push_back(alert);
+    presented = true;
+    if (completion) completion();
+  }
+  [[nodiscard]] bool isPresenting() const override { return presented; }
+  void dismiss(bool animated, std::function<void()> completion) override {
+    journal_ << QStringLiteral("dismiss %1").arg(animated);
+    presented = false;
+    pendingDismissals.push_back(std::move(completion));
+  }
+  /// Ends the oldest dismissal still running.
+  void finishDismissal() {
+    auto completion = std::move(pendingDismissals.front());
+    pendingDismissals.erase(pendingDismissals.begin());
+    if (completion) completion();
+  }
+  /// The user pressed the button titled `title` of the latest alert.
+  void press(const QString& title) {
+    auto alert = alerts.back();
+    presented = false;
+    for (const auto& action : alert->actions) {
+      if (action->title == title) {
+        if (action->handler) action->handler(*action);
+        return;
+      }
+    }
+    throw std::logic_error("no such button");
+  }
+
+  std::vector<std::shared_ptr<AlertController>> alerts;
+  std::vector<std::unique_ptr<ViewController>> screens;
+  std::vector<std::function<void()>> pendingDismissals;
+  bool presented = false;
+
+ private:
+  Journal& journal_;
+};
+
+class FakeImpactFeedbackGenerator final : public ImpactFeedbackGenerator {
+ public:
+  explicit FakeImpactFeedbackGenerator(Journal& journal) : journal_(journal) {}
+  void prepare() override { journal_ << QStringLiteral("prepare"); }
+  void impactOccurred() override { journal_ << QStringLiteral("tick"); }
+
+ private:
+  Journal& journal_;
+};
+
+class FakeLocationAuthorization final : public LocationAuthorization {
+ public:
+  explicit FakeLocationAuthorization(Journal& journal) : journal_(journal) {}
+  void requestWhenInUseAuthorization() override { journal_ << QStringLiteral("requestWhenInUse"); }
+  [[nodiscard]] LocationAuthorizationStatus status() const override {
+    return LocationAuthorizationStatus::NotDetermined;
+  }
+
+ private:
+  Journal& journal_;
+};
+
+class FakeUrlOpener final : public UrlOpener {
+ public:
+  [[nodiscard]] bool canOpenUrl(const QUrl&) const override { return canOpen; }
+  void openUrl(const QUrl& url) override { opened.push_back(url); }
+  bool canOpen = true;
+  std::vector<QUrl> opened;
+};
+
+class FakeStoreReviewController final : public StoreReviewController {
+ public:
+  explicit FakeStoreReviewController(Journal& journal) : journal_(journal) {}
+  void requestReview() override { journal_ << QStringLiteral("requestReview"); }
+
+ private:
+  Journal& journal_;
+};
+
+/// Presents nothing itself; keeps what it was given so the test can answer.
+class FakeFeedbackFormPresenter final : public FeedbackFormPresenter {
+ public:
+  explicit FakeFeedbackFormPresenter(Journal& journal) : journal_(journal) {}
+  void presentFrom(ScreenPresenter& host, FeedbackFormDependencies dependencies) override {
+    journal_ << QStringLiteral("feedbackForm %1").arg(dependencies.applicationName);
+    host.presentScreen({new FakeScreen(QStringLiteral("FeedbackForm")), {}, {}}, true);
+    forms.push_back(std::move(dependencies));
+  }
+  std::vector<FeedbackFormDependencies> forms;
+
+ private:
+  Journal& journal_;
+};
+
+}  // namespace kavrano

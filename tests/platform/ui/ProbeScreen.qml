@@ -1,0 +1,7 @@
+import QtQuick
+import QtQuick.Controls
+
+Page {
+    required property QtObject controller
+    title: "Probe"
+}
