@@ -290,9 +290,6 @@ void bindKey(sqlite3_stmt* statement, const std::string& key) {
   sqlite3_bind_text64(statement, 1, key.data(), key.size(), SQLITE_STATIC, SQLITE_UTF8);
 }
 
-}  // namespace
-
-namespace {
 constexpr std::size_t kLargestRememberedValue = std::size_t{64} * 1024;
 // Every store object in the process drops its remembered reads after any write.
 std::atomic<std::uint64_t> writesInThisProcess{1};

@@ -18,8 +18,9 @@ using PreferenceValue = std::variant<bool, std::int64_t, std::string, Bytes>;
 
 /// The key-value store that keeps everything across runs. Typed reads fall back to
 /// the registered defaults (held in memory for this process only, never written),
-/// then to false / 0 / none. Writes are seen at once by every later read and
-/// survive the process; no operation reports an error to its caller.
+/// then to false / 0 / none. Writes are seen at once by every later read in this
+/// process and survive it; other processes sharing a store see them within the
+/// backend's stated delay. No operation reports an error to its caller.
 class PreferenceStore {
  public:
   virtual ~PreferenceStore() = default;
