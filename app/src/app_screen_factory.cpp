@@ -1,20 +1,16 @@
 #include "kavrano/app/app_screen_factory.h"
 
-#include "kavrano/ui/navigation_controller.h"
+#include "kavrano/saved/measurement_selection_view_controller.h"
+#include "kavrano/settings/settings_view_controller.h"
 
 namespace kavrano {
 
-void PlaceholderViewController::viewWillAppear(bool animated) {
-  if (NavigationController* stack = navigationController()) stack->setNavigationBarHidden(false, animated);
-}
-
 Screen AppScreenFactory::makeMeasurementSelectionScreen(QObject* delegate) {
-  (void)delegate;  // the placeholder chooses nothing
-  return {new PlaceholderViewController(QStringLiteral("My Measurements")), {}, {}};
+  auto* list = new MeasurementSelectionViewController();
+  list->setDelegate(delegate);
+  return {list, {}, [list](QObject*) { list->viewDidLoad(); }};
 }
 
-Screen AppScreenFactory::makeSettingsScreen() {
-  return {new PlaceholderViewController(QStringLiteral("Settings")), {}, {}};
-}
+Screen AppScreenFactory::makeSettingsScreen() { return {new SettingsViewController(urlOpener_), {}, {}}; }
 
 }  // namespace kavrano

@@ -26,7 +26,7 @@ struct PendingMapSources {
 
 }  // namespace
 
-SceneDelegate::SceneDelegate() = default;
+SceneDelegate::SceneDelegate() : screens_(urlOpener_) {}
 
 SceneDelegate::~SceneDelegate() {
   // Screens first (they hold the services below by reference), then the window.

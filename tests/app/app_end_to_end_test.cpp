@@ -173,7 +173,7 @@ int measureSession(const QString& data, const QString& tiles, const QString& sho
 
   click(window, findItem(page, QStringLiteral("loadButton")));
   SESSION_CHECK(QTest::qWaitFor([&] { return scene.navigation()->depth() == 2; }, 2000), "list pushed");
-  SESSION_CHECK(shoot(window, shots, "6-list-placeholder"), "shot list");
+  SESSION_CHECK(shoot(window, shots, "6-list"), "shot list");
   return 0;
 }
 

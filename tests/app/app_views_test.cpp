@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+#include <QPointer>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTest>
 
 #include "kavrano/app/scene_delegate.h"
 #include "kavrano/core/memory_preference_store.h"
+#include "kavrano/core/persistance_manager.h"
+#include "kavrano/settings/settings_view_controller.h"
 
 namespace kavrano {
 namespace {
@@ -77,12 +80,88 @@ TEST(AppViews, EveryControlIsNamedAndTouchable) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return scene.navigation()->depth() == 2; }, 1000));
   QTest::qWait(600);
   EXPECT_FALSE(scene.navigation()->isNavigationBarHidden()) << "pushed screens show the bar";
-  checkControls("settings placeholder");
+  checkControls("settings");
   EXPECT_EQ(findItem(window->contentItem(), QStringLiteral("navigationTitle"))->property("text").toString(),
             "Settings");
+
+  QQuickItem* usageSwitch = findItem(window->contentItem(), QStringLiteral("usageSwitch"));
+  ASSERT_NE(usageSwitch, nullptr);
+  EXPECT_TRUE(usageSwitch->property("checked").toBool());
+  QTest::mouseClick(window, Qt::LeftButton, {},
+                    usageSwitch->mapToScene(QPointF(usageSwitch->width() / 2, usageSwitch->height() / 2)).toPoint());
+  EXPECT_FALSE(UserSettings::shared().sendUsageData()) << "the switch stores at once";
+  UserSettings::shared().setSendUsageData(true);
+
+  auto* settings = qobject_cast<SettingsViewController*>(scene.navigation()->topViewController());
+  ASSERT_NE(settings, nullptr);
+  settings->selectRow(SettingsViewController::unitSection, 1);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return scene.navigation()->depth() == 3; }, 1000));
+  QTest::qWait(600);
+  checkControls("area units");
+  QList<QQuickItem*> rows;
+  collectControls(window->contentItem(), rows);
+  EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [](QQuickItem* row) { return accessibleName(row) == "ha"; }));
+  scene.navigation()->back();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return scene.navigation()->depth() == 2; }, 2000));
   scene.navigation()->back();
   ASSERT_TRUE(QTest::qWaitFor([&] { return scene.navigation()->isNavigationBarHidden(); }, 2000))
       << "the measuring screen hides it again";
+
+  PersistanceManager saved;
+  saved.appendMeasurement({"8F0C6C1E-0D4B-4B4A-9C55-6A3F1C2B7D10", 0, {{1, 2}}, "Garden", {1, 2}});
+  saved.appendMeasurement({"1B9D6BCD-BBFD-4B2D-9B5D-AB8DFBBD4BED", 0, {{1, 2}}, "Roof", {1, 2}});
+  QTest::qWait(600);
+  scene.measureController()->loadTapped();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return scene.navigation()->depth() == 2; }, 1000));
+  QTest::qWait(600);
+  checkControls("saved list");
+  EXPECT_EQ(findItem(window->contentItem(), QStringLiteral("navigationTitle"))->property("text").toString(),
+            "My Measurements");
+  QQuickItem* title = findItem(window->contentItem(), QStringLiteral("titleLabel"));
+  ASSERT_NE(title, nullptr);
+  QQuickItem* row = title->parentItem();
+  EXPECT_EQ(row->height(), 60.0);
+  EXPECT_EQ(accessibleName(row), title->property("text").toString()) << "a row is named by its title";
+
+  // Mouse users delete through the right-click menu.
+  QTest::mouseClick(window, Qt::RightButton, {}, row->mapToScene(QPointF(40, 30)).toPoint());
+  QPointer<QQuickItem> menuItem;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        return (menuItem = findItem(window->contentItem(), QStringLiteral("deleteMenuItem"))) && menuItem->isVisible();
+      },
+      1000));
+  QTest::qWait(300);
+  ASSERT_EQ(scene.navigation()->depth(), 2) << "a right click does not open the row";
+  ASSERT_FALSE(menuItem.isNull());
+  EXPECT_EQ(menuItem->property("text").toString(), "Delete");
+  QTest::mouseClick(window, Qt::LeftButton, {},
+                    menuItem->mapToScene(QPointF(menuItem->width() / 2, menuItem->height() / 2)).toPoint());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return saved.loadMeasurements().size() == 1; }, 1000));
+  EXPECT_EQ(saved.loadMeasurements()[0].title, "Roof");
+
+  // Touch users swipe the row left and tap its button.
+  QTest::qWait(300);
+  title = findItem(window->contentItem(), QStringLiteral("titleLabel"));
+  ASSERT_NE(title, nullptr);
+  EXPECT_EQ(title->property("text").toString(), "Roof");
+  const QPoint start = title->parentItem()->mapToScene(QPointF(300, 30)).toPoint();
+  QTest::mousePress(window, Qt::LeftButton, {}, start);
+  for (int dx = 20; dx <= 200; dx += 20) QTest::mouseMove(window, start - QPoint(dx, 0), 16);
+  QTest::mouseRelease(window, Qt::LeftButton, {}, start - QPoint(200, 0));
+  QQuickItem* deleteButton = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return (deleteButton = findItem(window->contentItem(), QStringLiteral("deleteButton"))) != nullptr; },
+      1000));
+  QTest::qWait(400);
+  checkControls("swiped row");
+  QTest::mouseClick(window, Qt::LeftButton, {},
+                    deleteButton->mapToScene(QPointF(deleteButton->width() / 2, deleteButton->height() / 2)).toPoint());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return saved.loadMeasurements().empty(); }, 1000));
+  QTest::qWait(300);
+  EXPECT_TRUE(findItem(window->contentItem(), QStringLiteral("emptyStateView"))->isVisible());
+  scene.navigation()->back();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return scene.navigation()->isNavigationBarHidden(); }, 2000));
 }
 
 }  // namespace

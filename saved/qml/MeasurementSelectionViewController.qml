@@ -1,0 +1,63 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+
+// The saved measurements by title; an empty-state note when there are none.
+Page {
+    id: root
+
+    required property QtObject controller   // MeasurementSelectionViewController
+
+    title: root.controller.title
+    background: Rectangle { color: "#f2f2f7" }
+
+    ListView {
+        id: tableView
+        objectName: "tableView"
+        anchors.fill: parent
+        clip: true
+        visible: !root.controller.emptyStateVisible
+        model: root.controller.titles
+
+        Accessible.role: Accessible.List
+        Accessible.name: root.controller.title
+
+        delegate: MeasurementTableViewCell {
+            required property int index
+            required property string modelData
+            width: ListView.view.width
+            title: modelData
+            onClicked: root.controller.selectRow(index)
+            onDeleteRequested: root.controller.deleteRow(index)
+        }
+    }
+
+    ColumnLayout {
+        id: emptyStateView
+        objectName: "emptyStateView"
+        anchors.centerIn: parent
+        width: parent.width - 64
+        spacing: 8
+        visible: root.controller.emptyStateVisible
+
+        Label {
+            Layout.fillWidth: true
+            text: root.controller.emptyStateTitle
+            Accessible.name: text
+            font.pixelSize: 22
+            font.weight: Font.DemiBold
+            horizontalAlignment: Text.AlignHCenter
+            wrapMode: Text.Wrap
+            color: "#1c1c1e"
+        }
+        Label {
+            Layout.fillWidth: true
+            text: root.controller.emptyStateText
+            Accessible.name: text
+            font.pixelSize: 15
+            horizontalAlignment: Text.AlignHCenter
+            wrapMode: Text.Wrap
+            color: "#6c6c70"
+        }
+    }
+}

@@ -1,0 +1,70 @@
+import QtQuick
+import QtQuick.Controls
+
+// One saved measurement: its title alone. Swipe left to delete; mouse users
+// get the same through the right-click menu.
+SwipeDelegate {
+    id: cell
+
+    property string title
+    signal deleteRequested()
+
+    height: 60
+    padding: 0
+    leftPadding: 16
+    rightPadding: 16
+
+    Accessible.role: Accessible.ListItem
+    Accessible.name: cell.title
+
+    contentItem: Label {
+        id: titleLabel
+        objectName: "titleLabel"
+        text: cell.title
+        font.pixelSize: 17
+        elide: Text.ElideRight
+        verticalAlignment: Text.AlignVCenter
+    }
+
+    swipe.right: Button {
+        id: deleteButton
+        objectName: "deleteButton"
+        width: 88
+        height: cell.height
+        anchors.right: parent.right
+        topInset: 0
+        bottomInset: 0
+        text: "Delete"
+        Accessible.name: text
+        contentItem: Label {
+            text: deleteButton.text
+            color: "white"
+            font.pixelSize: 17
+            horizontalAlignment: Text.AlignHCenter
+            verticalAlignment: Text.AlignVCenter
+        }
+        background: Rectangle { color: "#ff3b30" }
+        onClicked: {
+            cell.swipe.close()
+            cell.deleteRequested()
+        }
+    }
+
+    // Takes the right button for itself, so a right click never opens the row.
+    MouseArea {
+        anchors.fill: parent
+        acceptedButtons: Qt.RightButton
+        onClicked: contextMenu.popup()
+    }
+
+    Menu {
+        id: contextMenu
+        objectName: "contextMenu"
+        MenuItem {
+            objectName: "deleteMenuItem"
+            text: "Delete"
+            Accessible.name: text
+            onTriggered: cell.deleteRequested()
+        }
+    }
+}

@@ -1,0 +1,105 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+
+// The settings table: usage data, the two units, the maker's other applications.
+Page {
+    id: root
+
+    required property QtObject controller   // SettingsViewController
+
+    title: root.controller.title
+    background: Rectangle { color: "#f2f2f7" }
+
+    component TableRow: ItemDelegate {
+        id: tableRow
+        property int section
+        property int rowIndex
+        Layout.fillWidth: true
+        height: 52
+        font.pixelSize: 17
+        Accessible.name: text
+        onClicked: root.controller.selectRow(tableRow.section, tableRow.rowIndex)
+    }
+    component SectionFooter: Label {
+        Layout.fillWidth: true
+        Layout.leftMargin: 16
+        Layout.rightMargin: 16
+        wrapMode: Text.Wrap
+        font.pixelSize: 13
+        color: "#6c6c70"
+        Accessible.name: text
+    }
+
+    Flickable {
+        anchors.fill: parent
+        contentHeight: table.implicitHeight + 32
+        clip: true
+
+        ColumnLayout {
+            id: table
+            width: parent.width
+            y: 16
+            spacing: 8
+
+            Pane {
+                Layout.fillWidth: true
+                padding: 0
+                RowLayout {
+                    anchors.fill: parent
+                    anchors.leftMargin: 16
+                    anchors.rightMargin: 16
+                    Label {
+                        Layout.fillWidth: true
+                        text: "Send usage data"
+                        font.pixelSize: 17
+                        Accessible.name: text
+                    }
+                    Switch {
+                        id: usageSwitch
+                        objectName: "usageSwitch"
+                        checked: root.controller.sendUsageData
+                        Accessible.name: "Send usage data"
+                        onToggled: root.controller.appUsageSwitchChanged(checked)
+                    }
+                }
+                implicitHeight: 52
+            }
+            SectionFooter {
+                text: "Anonymous usage data helps improve the app."
+            }
+            Button {
+                objectName: "seeMoreButton"
+                Layout.leftMargin: 8
+                flat: true
+                text: "Privacy policy"
+                Accessible.name: text
+                onClicked: root.controller.seeMoreTapped()
+            }
+
+            ColumnLayout {
+                Layout.fillWidth: true
+                spacing: 0
+                TableRow {
+                    objectName: "lengthUnitLabel"
+                    section: 1
+                    rowIndex: 0
+                    text: root.controller.lengthUnitText
+                }
+                TableRow {
+                    objectName: "areaUnitLabel"
+                    section: 1
+                    rowIndex: 1
+                    text: root.controller.areaUnitText
+                }
+            }
+
+            TableRow {
+                objectName: "otherApplicationsRow"
+                section: 2
+                rowIndex: 0
+                text: "More applications by the developer"
+            }
+        }
+    }
+}

@@ -1,0 +1,41 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+
+// One unit: its symbol, and a check mark on the chosen one.
+ItemDelegate {
+    id: cell
+
+    property string symbol
+    property bool checkMark: false
+
+    height: 60
+    padding: 0
+    leftPadding: 16
+    rightPadding: 16
+
+    Accessible.role: Accessible.RadioButton
+    Accessible.name: cell.symbol
+    Accessible.checkable: true
+    Accessible.checked: cell.checkMark
+
+    contentItem: RowLayout {
+        spacing: 8
+        Label {
+            id: unitLabel
+            objectName: "unitLabel"
+            Layout.fillWidth: true
+            text: cell.symbol
+            font.pixelSize: 17
+            verticalAlignment: Text.AlignVCenter
+        }
+        Label {
+            objectName: "checkMark"
+            text: "\u2713"
+            visible: cell.checkMark
+            font.pixelSize: 20
+            color: "#007aff"
+            Accessible.ignored: true
+        }
+    }
+}
