@@ -15,6 +15,7 @@
 
 #include "kavrano/core/measurement_manager.h"
 #include "kavrano/map/point_annotation.h"
+#include "kavrano/measure/title_annotation_view.h"
 #include "kavrano/qt_map/map_sources.h"
 #include "kavrano/qt_map/network_tile_source.h"
 #include "kavrano/qt_map/overlay_shape.h"
@@ -42,16 +43,7 @@ class ScreenDelegate : public MapViewDelegate {
     if (!a->title()) return map.dequeueReusableAnnotationView(kDefaultAnnotationViewReuseIdentifier);
     auto view = map.dequeueReusableAnnotationView(QStringLiteral("custom"));
     if (!view) {
-      view = std::make_shared<AnnotationView>(a, QStringLiteral("custom"));
-      auto label = std::make_shared<LabelView>();
-      label->frame = QRectF(-22, -32, 44, 44);
-      label->font = MapFont::boldSystem(20);
-      label->textColor = MapColor::white();
-      label->alignment = TextAlignment::Center;
-      label->adjustsFontSizeToFitWidth = true;
-      label->shadowColor = MapColor::black();
-      label->shadowOffset = {1, 1};
-      view->addSubview(label);
+      view = TitleAnnotationView::make(a);  // the measuring screen's label, as drawn there
     }
     view->setAnnotation(a);
     view->image.reset();

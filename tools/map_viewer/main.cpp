@@ -7,6 +7,7 @@
 
 #include "kavrano/core/measurement_manager.h"
 #include "kavrano/map/point_annotation.h"
+#include "kavrano/measure/title_annotation_view.h"
 #include "kavrano/qt_map/map_sources.h"
 #include "kavrano/qt_map/quick_map_view.h"
 #include "kavrano/qt_map/web_mercator.h"
@@ -15,7 +16,8 @@ namespace {
 
 using namespace kavrano;
 
-/// Draws what the measuring screen draws, so overlays and labels can be judged.
+/// Draws what the measuring screen draws, with its own label views, so overlays
+/// and labels can be judged.
 class ViewerDelegate : public MapViewDelegate {
  public:
   std::shared_ptr<OverlayRenderer> rendererForOverlay(MapView&, const std::shared_ptr<Overlay>& overlay) override {
@@ -35,18 +37,7 @@ class ViewerDelegate : public MapViewDelegate {
     if (dynamic_cast<UserLocationAnnotation*>(a.get()) || !title) return nullptr;
     auto view = map.dequeueReusableAnnotationView(QStringLiteral("custom"));
     if (!view) {
-      view = std::make_shared<AnnotationView>(a, QStringLiteral("custom"));
-      view->enabled = true;
-      view->canShowCallout = false;
-      auto label = std::make_shared<LabelView>();
-      label->frame = QRectF(-22, -32, 44, 44);
-      label->font = MapFont::boldSystem(20);
-      label->alignment = TextAlignment::Center;
-      label->textColor = MapColor::white();
-      label->adjustsFontSizeToFitWidth = true;
-      label->shadowColor = MapColor::black();
-      label->shadowOffset = QPointF(1, 1);
-      view->addSubview(label);
+      view = TitleAnnotationView::make(a);
     }
     view->setAnnotation(a);
     view->image.reset();
