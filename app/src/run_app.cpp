@@ -2,11 +2,13 @@
 #include <cstdio>
 
 #include "kavrano/app/app_delegate.h"
+#include "kavrano/app/memory_tuning.h"
 #include "kavrano/app/scene_delegate.h"
 
 namespace kavrano {
 
 int runApp(int& argc, char** argv) {
+  keepFreedMemoryForReuse();
   // Read before the application exists, so help and errors need no display.
   QStringList arguments;
   for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);

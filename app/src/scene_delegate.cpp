@@ -1,54 +1,63 @@
 #include "kavrano/app/scene_delegate.h"
 
+#include <QFontDatabase>
 #include <QGeoPositionInfoSource>
 #include <QNetworkAccessManager>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickStyle>
 #include <QQuickWindow>
+#include <QThreadPool>
+#include <QTimer>
 
 #include "kavrano/measure/map_measure_view_controller.h"
+#include "kavrano/qt_images/animated_image_item.h"
 #include "kavrano/qt_map/map_sources.h"
 #include "kavrano/qt_map/quick_map_view.h"
 #include "kavrano/qt_places/place_search_service_factory.h"
 #include "kavrano/qt_places/quick_search_presentation.h"
+#include "kavrano/qt_places/shipped_gazetteer.h"
 #include "kavrano/qt_ui/quick_cross_dissolve.h"
+#include "kavrano/qt_ui/tinted_icon.h"
 
 namespace kavrano {
 
-namespace {
-
-struct PendingMapSources {
+// What the map is given once the intro presents the main screen.
+struct SceneDelegate::PendingMapSources {
   std::unique_ptr<TileSource> satellite;
   std::unique_ptr<TileSource> standard;
   QGeoPositionInfoSource* position = nullptr;
 };
 
-}  // namespace
-
 SceneDelegate::SceneDelegate() : screens_(urlOpener_) {}
 
 SceneDelegate::~SceneDelegate() {
-  // Screens first (they hold the services below by reference), then the window.
+  // Screens first (they hold the services below by reference), each view before
+  // its controller, then the window.
   rootPresenter_.reset();
   measurePresenter_.reset();
+  delete introView_.data();
+  intro_.reset();
   window_.reset();
 }
 
 bool SceneDelegate::connect(const AppOptions& options, QString& error) {
-  QQuickStyle::setStyle(QStringLiteral("Material"));
+  TintedIcon::registerType();
+  AnimatedImageItem::registerType();
+  // Once per process: a second window (a restart inside a test) keeps the style.
+  if (QQuickStyle::name() != QLatin1String("Material")) QQuickStyle::setStyle(QStringLiteral("Material"));
   // The product's accent: the blue of links and primary buttons (an environment
   // setting of the style; a user's own choice wins).
   if (!qEnvironmentVariableIsSet("QT_QUICK_CONTROLS_MATERIAL_ACCENT")) {
     qputenv("QT_QUICK_CONTROLS_MATERIAL_ACCENT", "Blue");
   }
 
-  PlaceSearchServiceChoice places = makePlaceSearchService(options.geocoder);
-  if (!places.service) {
-    error = places.error;
-    return false;
-  }
-  places_ = places.service;
+  // What the first frame does not wait for runs beside it, on the other core:
+  // the shipped place index is checked and the fonts are found.
+  QThreadPool::globalInstance()->start([] {
+    (void)shippedGazetteer();
+    (void)QFontDatabase::families();
+  });
 
   network_ = makeTileNetwork(this);
   auto sources = std::make_shared<PendingMapSources>();
@@ -60,6 +69,7 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
   if (!sources->position && !error.isEmpty()) return false;
 
   locationAuthorization_ = std::make_unique<DesktopLocationAuthorization>(sources->position != nullptr);
+  introLocationAuthorization_ = std::make_unique<DesktopLocationAuthorization>(sources->position != nullptr);
   searchPresentation_ = std::make_unique<QuickSearchPresentation>();
   engine_ = std::make_unique<QQmlEngine>();
 
@@ -68,12 +78,56 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
   window_->setColor(Qt::black);
   window_->resize(kWidth, kHeight);
   window_->reportContentOrientationChange(Qt::PortraitOrientation);  // portrait only, on phones too
+
+  // The intro's view under the layer in which it presents the main screen (and
+  // the measuring screen its alerts).
+  auto* introView = new QQuickItem(window_->contentItem());
+  introView->setObjectName(QStringLiteral("introLayer"));
+  fillParent(introView);
   auto* layer = new QQuickItem(window_->contentItem());
   layer->setObjectName(QStringLiteral("presentationLayer"));
   fillParent(layer);
   rootPresenter_ = std::make_unique<QuickScreenPresenter>(*engine_, layer);
   measurePresenter_ = std::make_unique<QuickScreenPresenter>(*engine_, layer);
 
+  intro_ = std::make_unique<IntroViewController>(IntroServices{*rootPresenter_, *introLocationAuthorization_,
+                                                               introHaptics_, scheduler_, images_,
+                                                               [this, sources] { return makeMainScreen(sources); }});
+  showIntro(introView);
+
+  PlaceSearchServiceChoice places = makePlaceSearchService(options.geocoder);
+  if (!places.service) {
+    error = places.error;
+    return false;
+  }
+  places_ = places.service;
+
+  window_->show();
+  // The intro is in the shown window: on later starts it presents the main screen
+  // now, so that the very first frame is the measuring screen.
+  intro_->viewDidAppear(false);
+
+  // The screens not shown at start use the styled controls; they are compiled
+  // off the UI thread once the start-up follow of the position is over.
+  QTimer::singleShot(kPrecompileDelay, engine_.get(), [engine = engine_.get()] {
+    compileInBackground(*engine, {QUrl(QStringLiteral("qrc:/kavrano/ui/AlertView.qml")),
+                                  QUrl(QStringLiteral("qrc:/kavrano/ui/FeedbackFormViewController.qml")),
+                                  QUrl(QStringLiteral("qrc:/kavrano/measure/SearchViewController.qml")),
+                                  QUrl(QStringLiteral("qrc:/kavrano/saved/MeasurementSelectionViewController.qml")),
+                                  QUrl(QStringLiteral("qrc:/kavrano/Main/SettingsViewController.qml")),
+                                  QUrl(QStringLiteral("qrc:/kavrano/settings/UnitChangeViewController.qml"))});
+  });
+  return true;
+}
+
+void SceneDelegate::showIntro(QQuickItem* layer) {
+  IntroViewController* intro = intro_.get();
+  introView_ = makeScreenView(*engine_, {intro, {}, {}}, layer);
+  intro->viewDidLoad(makeCrossDissolve(introView_));
+  intro->viewWillAppear(false);
+}
+
+Screen SceneDelegate::makeMainScreen(const std::shared_ptr<PendingMapSources>& sources) {
   auto* measure = new MapMeasureViewController(MapMeasureServices{
       places_, *searchPresentation_, scheduler_, haptics_, *locationAuthorization_, *measurePresenter_, urlOpener_,
       screens_, AppFeedbackServices{feedbackForm_, storeReview_, relevantActions_}});
@@ -99,12 +153,7 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
 
   auto* navigation = new MainNavigationController(*engine_, std::move(measureScreen));
   navigation_ = navigation;
-  // Until the introduction exists, the root presents the main navigation at once.
-  rootPresenter_->presentScreen(
-      {navigation, {}, [navigation](QObject* view) { navigation->attachView(qobject_cast<QQuickItem*>(view)); }}, false,
-      {});
-  window_->show();
-  return true;
+  return {navigation, {}, [navigation](QObject* view) { navigation->attachView(qobject_cast<QQuickItem*>(view)); }};
 }
 
 }  // namespace kavrano

@@ -1,15 +1,13 @@
 import QtQuick
-import QtQuick.Controls
-import QtQuick.Controls.Material
-import QtQuick.Controls.impl
 import QtQuick.Templates as T
-import QtQuick.Layouts
+import Kavrano.Ui
 
 // The measuring screen: the satellite map full-bleed, the place search across
 // the top, round buttons floating over the map and the status in a panel near
 // the bottom. The app puts the map, which draws its imagery's credit in the
-// bottom corner, into `mapContainer`.
-Page {
+// bottom corner, into `mapContainer`. It is the first screen of every start, so
+// it is built on the bare templates alone: the styled controls load later.
+T.Page {
     id: root
 
     required property QtObject controller           // MapMeasureViewController
@@ -17,6 +15,7 @@ Page {
 
     readonly property color ink: "#1c1c1e"
     readonly property color glass: Qt.rgba(1, 1, 1, 0.92)
+    readonly property color tint: "#1e88e5"
 
     title: "Measure"
     padding: 0
@@ -43,10 +42,11 @@ Page {
             Behavior on color { ColorAnimation { duration: 150 } }
         }
         contentItem: Item {
-            IconImage {
+            TintedIcon {
                 anchors.centerIn: parent
+                width: 22
+                height: 22
                 source: mapButton.iconSource
-                sourceSize: Qt.size(22, 22)
                 color: mapButton.tint
             }
         }
@@ -94,53 +94,71 @@ Page {
         color: root.glass
         border.color: Qt.rgba(0, 0, 0, 0.08)
 
-        RowLayout {
-            anchors.fill: parent
-            anchors.leftMargin: 16
-            anchors.rightMargin: 6
-            spacing: 8
-
-            Image {
-                source: "qrc:/kavrano/measure/icons/search.svg"
-                sourceSize: Qt.size(18, 18)
-                opacity: 0.55
+        TintedIcon {
+            id: searchIcon
+            anchors { left: parent.left; leftMargin: 16; verticalCenter: parent.verticalCenter }
+            width: 18
+            height: 18
+            source: "qrc:/kavrano/measure/icons/search.svg"
+            color: root.ink
+            opacity: 0.55
+            Accessible.ignored: true
+        }
+        T.TextField {
+            id: searchField
+            objectName: "searchField"
+            // The whole bar takes the touch.
+            anchors { left: searchIcon.right; right: cancelButton.visible ? cancelButton.left : parent.right
+                      top: parent.top; bottom: parent.bottom; leftMargin: 8; rightMargin: 12 }
+            verticalAlignment: TextInput.AlignVCenter
+            placeholderText: root.controller.searchPlaceholder
+            Accessible.name: root.controller.searchPlaceholder
+            font.pixelSize: 16
+            color: root.ink
+            selectionColor: Qt.rgba(0.12, 0.53, 0.9, 0.3)
+            selectedTextColor: root.ink
+            inputMethodHints: Qt.ImhNoPredictiveText
+            Text {
+                anchors.fill: parent
+                verticalAlignment: Text.AlignVCenter
+                text: searchField.placeholderText
+                font: searchField.font
+                color: Qt.rgba(0.11, 0.11, 0.12, 0.45)
+                elide: Text.ElideRight
+                visible: searchField.length === 0 && !searchField.preeditText
                 Accessible.ignored: true
             }
-            TextField {
-                id: searchField
-                objectName: "searchField"
-                Layout.fillWidth: true
-                Layout.fillHeight: true   // the whole bar takes the touch
-                verticalAlignment: TextInput.AlignVCenter
-                placeholderText: root.controller.searchPlaceholder
-                Accessible.name: root.controller.searchPlaceholder
-                font.pixelSize: 16
-                color: root.ink
-                background: Item {}
-                topPadding: 0
-                bottomPadding: 0
-                inputMethodHints: Qt.ImhNoPredictiveText
-                function search() {
-                    if (root.searchPresentation)
-                        root.searchPresentation.active = true
-                    root.controller.searchController.updateSearchResults(text)
-                }
-                onActiveFocusChanged: if (activeFocus) search()
-                onTextEdited: search()
+            function search() {
+                if (root.searchPresentation)
+                    root.searchPresentation.active = true
+                root.controller.searchController.updateSearchResults(text)
             }
-            ToolButton {
-                objectName: "searchCancelButton"
-                visible: results.open
+            onActiveFocusChanged: if (activeFocus) search()
+            onTextEdited: search()
+        }
+        T.AbstractButton {
+            id: cancelButton
+            objectName: "searchCancelButton"
+            anchors { right: parent.right; top: parent.top; bottom: parent.bottom; rightMargin: 6 }
+            width: cancelText.implicitWidth + 20
+            visible: results.open
+            focusPolicy: Qt.TabFocus
+            Accessible.role: Accessible.Button
+            Accessible.name: "Cancel search"
+            Accessible.onPressAction: clicked()
+            contentItem: Text {
+                id: cancelText
                 text: "Cancel"
                 font.pixelSize: 15
-                font.capitalization: Font.MixedCase
-                Material.foreground: Material.Blue
-                Accessible.name: "Cancel search"
-                onClicked: {
-                    searchField.text = ""
-                    searchField.focus = false
-                    root.searchPresentation.active = false
-                }
+                color: root.tint
+                opacity: cancelButton.down ? 0.5 : 1
+                horizontalAlignment: Text.AlignHCenter
+                verticalAlignment: Text.AlignVCenter
+            }
+            onClicked: {
+                searchField.text = ""
+                searchField.focus = false
+                root.searchPresentation.active = false
             }
         }
     }
@@ -172,14 +190,15 @@ Page {
         }
     }
 
-    RowLayout {
+    Item {
         id: bottomRow
         anchors { left: parent.left; right: parent.right; bottom: parent.bottom; margins: 12; bottomMargin: 26 }
-        spacing: 10
+        height: statusPanel.height
         visible: !results.open
 
         MapButton {
             objectName: "clearButton"
+            anchors { left: parent.left; verticalCenter: parent.verticalCenter }
             iconSource: "qrc:/kavrano/measure/icons/trash.svg"
             fill: root.controller.clearBackground
             tint: "white"
@@ -191,13 +210,13 @@ Page {
         Rectangle {
             id: statusPanel
             objectName: "statusPanel"
-            Layout.fillWidth: true
-            Layout.preferredHeight: Math.max(48, areaLabel.implicitHeight + 20)
+            anchors { left: parent.left; right: parent.right; leftMargin: 58; rightMargin: 58 }
+            height: Math.max(48, areaLabel.implicitHeight + 20)
             radius: 16
             color: Qt.rgba(0.08, 0.09, 0.1, 0.72)
             border.color: Qt.rgba(1, 1, 1, 0.12)
 
-            Label {
+            Text {
                 id: areaLabel
                 objectName: "areaLabel"
                 anchors.fill: parent
@@ -213,11 +232,14 @@ Page {
                 fontSizeMode: Text.HorizontalFit
                 minimumPixelSize: 11
                 elide: Text.ElideRight
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
             }
         }
 
         MapButton {
             objectName: "saveButton"
+            anchors { right: parent.right; verticalCenter: parent.verticalCenter }
             iconSource: "qrc:/kavrano/measure/icons/save.svg"
             Accessible.name: "Save measurement"
             onClicked: root.controller.saveTapped()

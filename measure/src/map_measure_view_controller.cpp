@@ -156,7 +156,10 @@ void MapMeasureViewController::loadTapped() {
 void MapMeasureViewController::settingsTapped() {
   NavigationController* stack = navigationController();
   if (!stack) return;
-  stack->pushViewController(services_.screens.makeSettingsScreen(), true);
+  Screen settings =
+      services_.screens.instantiateViewController(QStringLiteral("Main"), QStringLiteral("SettingsViewController"));
+  if (!settings.controller) qFatal("The collection of views \"Main\" has no SettingsViewController");
+  stack->pushViewController(std::move(settings), true);
 }
 
 void MapMeasureViewController::didSelectMeasurement(const PersistedMeasurement& measurement) {

@@ -61,6 +61,27 @@ Page {
                         checked: root.controller.sendUsageData
                         Accessible.name: "Send usage data"
                         onToggled: root.controller.appUsageSwitchChanged(checked)
+                        // Drawn here: the style's thumb is a shadowed layer that
+                        // renderers without shaders leave out.
+                        indicator: Rectangle {
+                            implicitWidth: 51
+                            implicitHeight: 31
+                            x: usageSwitch.width - width - usageSwitch.rightPadding
+                            y: (usageSwitch.height - height) / 2
+                            radius: height / 2
+                            color: usageSwitch.checked ? "#2196f3" : "#d1d1d6"
+                            Behavior on color { ColorAnimation { duration: 150 } }
+                            Rectangle {
+                                width: 27
+                                height: 27
+                                radius: 13.5
+                                y: 2
+                                x: usageSwitch.checked ? parent.width - width - 2 : 2
+                                color: "white"
+                                border.color: Qt.rgba(0, 0, 0, 0.12)
+                                Behavior on x { NumberAnimation { duration: 150 } }
+                            }
+                        }
                     }
                 }
                 implicitHeight: 52

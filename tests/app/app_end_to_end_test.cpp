@@ -4,17 +4,13 @@
 // a process of its own (this program, started again with --session). The
 // in-process view checks share this main.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
-#include <QBuffer>
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
-#include <QPainter>
 #include <QProcess>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
@@ -25,76 +21,20 @@
 #include "kavrano/core/persistance_manager.h"
 #include "kavrano/core/sqlite_preference_store.h"
 #include "kavrano/core/unit_converter.h"
-#include "kavrano/qt_map/web_mercator.h"
+#include "kavrano/core/user_settings.h"
+#include "kavrano/tools/fields_imagery.h"
+#include "quick_items.h"
 
 namespace kavrano {
 namespace {
+
+using test::click;
+using test::findShownItem;
 
 constexpr double kLatitude = 46.5105, kLongitude = 6.6326;  // fields above a lake shore
 constexpr int kZoom = 17;                                   // about 1.2 m a pixel here
 
 QString gProgram;
-
-/// Imagery-like tiles: fields of varied greens and browns between hedges.
-QByteArray fieldTile(int x, int y) {
-  QImage image(256, 256, QImage::Format_RGB32);
-  QPainter p(&image);
-  const QColor fields[] = {{94, 122, 62}, {128, 140, 78}, {150, 128, 86}, {76, 104, 58}, {170, 160, 110}};
-  p.setPen(QPen(QColor(52, 74, 40), 3));
-  for (int f = 0; f < 16; ++f) {
-    p.setBrush(fields[QRandomGenerator(static_cast<quint32>(x * 31 + y * 17 + f)).bounded(5)]);
-    p.drawRect(f % 4 * 64, f / 4 * 64, 64, 64);
-  }
-  p.end();
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, "PNG");
-  return bytes;
-}
-
-/// An MBTiles file covering a few hundred metres around the place, at one zoom.
-bool makeFixture(const QString& path) {
-  sqlite3* db = nullptr;
-  if (sqlite3_open(path.toUtf8().constData(), &db) != SQLITE_OK) return false;
-  sqlite3_exec(db,
-               "CREATE TABLE metadata (name text, value text);"
-               "CREATE TABLE tiles (zoom_level integer, tile_column integer, tile_row integer, tile_data blob);"
-               "INSERT INTO metadata VALUES ('maxzoom', '17'), ('minzoom', '17'), "
-               "('attribution', 'Test imagery, drawn by the test');",
-               nullptr, nullptr, nullptr);
-  const QPointF world = mercator::toWorld({kLatitude, kLongitude});  // 0..1 across the world
-  const int n = 1 << kZoom;
-  const int cx = static_cast<int>(world.x() * n), cy = static_cast<int>(world.y() * n);
-  for (int x = cx - 3; x <= cx + 3; ++x) {
-    for (int y = cy - 4; y <= cy + 4; ++y) {
-      const QByteArray png = fieldTile(x, y);
-      sqlite3_stmt* st = nullptr;
-      sqlite3_prepare_v2(db, "INSERT INTO tiles VALUES (?, ?, ?, ?)", -1, &st, nullptr);
-      sqlite3_bind_int(st, 1, kZoom);
-      sqlite3_bind_int(st, 2, x);
-      sqlite3_bind_int(st, 3, n - 1 - y);  // TMS rows count from the south
-      sqlite3_bind_blob(st, 4, png.constData(), static_cast<int>(png.size()), SQLITE_TRANSIENT);
-      sqlite3_step(st);
-      sqlite3_finalize(st);
-    }
-  }
-  return sqlite3_close(db) == SQLITE_OK;
-}
-
-QQuickItem* findItem(QQuickItem* root, const QString& name) {
-  if (!root) return nullptr;
-  if (root->objectName() == name) return root;
-  for (QQuickItem* child : root->childItems()) {
-    if (QQuickItem* found = findItem(child, name)) return found;
-  }
-  return nullptr;
-}
-
-void click(QQuickWindow* window, QQuickItem* item) {
-  const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
-  QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
-}
 
 bool shoot(QQuickWindow* window, const QString& dir, const QString& name) {
   QTest::qWait(450);  // transitions and dissolves are over
@@ -109,14 +49,54 @@ bool shoot(QQuickWindow* window, const QString& dir, const QString& name) {
     }                                                     \
   } while (false)
 
-/// First run: measure three points in acres, answer the form, save as "Garden".
+/// Taps the points and waits for the area the app should show for them.
+bool measureArea(SceneDelegate& scene, const std::vector<QPoint>& taps, QString& shown) {
+  std::vector<Coordinate> ring;
+  for (const QPoint& tap : taps) {
+    ring.push_back(scene.mapView()->convertPointToCoordinate(tap));
+    QTest::mouseClick(scene.window(), Qt::LeftButton, Qt::NoModifier, tap);
+    QTest::qWait(350);  // beyond the double-tap window, so each is a tap of its own
+  }
+  shown = QStringLiteral("Area: ") +
+          QString::fromStdString(UnitConverter::shared().areaText(MeasurementManager().polygonArea(ring)));
+  return QTest::qWaitFor([&] { return scene.measureController()->areaText() == shown; }, 3000);
+}
+
+/// The save button, the title typed into the dialog, "Save", then "OK" on "Success".
+bool saveAs(SceneDelegate& scene, const QByteArray& title, const QString& shots, const QString& shot) {
+  QQuickWindow* window = scene.window();
+  click(window, findShownItem(window->contentItem(), QStringLiteral("saveButton")));
+  if (!QTest::qWaitFor([&] { return scene.measurePresenter().isPresenting(); }, 2000)) return false;
+  QQuickItem* dialog = scene.measurePresenter().presentedView();
+  QQuickItem* field = findShownItem(dialog, QStringLiteral("alertTextField0"));
+  if (!field) return false;
+  field->forceActiveFocus();
+  for (const char c : title) QTest::keyClick(window, c);
+  if (!shot.isEmpty() && !shoot(window, shots, shot)) return false;
+  click(window, findShownItem(dialog, QStringLiteral("alertButtonSave")));
+  if (!QTest::qWaitFor(
+          [&] {
+            return findShownItem(scene.measurePresenter().presentedView(), QStringLiteral("alertTitle"),
+                                 QStringLiteral("Success"));
+          },
+          3000)) {
+    return false;
+  }
+  if (!shot.isEmpty() && !shoot(window, shots, shot + QStringLiteral("-success"))) return false;
+  click(window, findShownItem(scene.measurePresenter().presentedView(), QStringLiteral("alertButtonOK")));
+  return QTest::qWaitFor([&] { return !scene.measurePresenter().isPresenting(); }, 2000);
+}
+
+/// First run: an area in the default unit, the feedback form, saved as "Garden";
+/// the area unit changed to acres in the settings; a second area, in acres, saved
+/// as "Field"; in the list "Garden" deleted and "Field" opened on the map.
 int measureSession(const QString& data, const QString& tiles, const QString& shots) {
   AppDelegate app;
   QString error;
   AppOptions options{data, tiles, QStringLiteral("offline"), QStringLiteral("%1,%2").arg(kLatitude).arg(kLongitude),
                      QStringLiteral("en_US")};
   SESSION_CHECK(app.didFinishLaunching(options, error), "launch");
-  UnitConverter::shared().setAreaUnit("ac");
+  UserSettings::shared().setDidShowIntro(true);
   SceneDelegate scene;
   SESSION_CHECK(scene.connect(options, error), "window");
   QQuickWindow* window = scene.window();
@@ -125,55 +105,77 @@ int measureSession(const QString& data, const QString& tiles, const QString& sho
   SESSION_CHECK(shoot(window, shots, "1-start"), "shot start");
 
   MapMeasureViewController* measure = scene.measureController();
-  const QPoint taps[] = {{110, 380}, {280, 360}, {230, 600}};
-  std::vector<Coordinate> ring;
-  for (const QPoint& tap : taps) {
-    ring.push_back(scene.mapView()->convertPointToCoordinate(tap));
-    QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, tap);
-    QTest::qWait(350);  // beyond the double-tap window, so each is a tap of its own
-  }
-  const QString expected =
-      QStringLiteral("Area: ") +
-      QString::fromStdString(UnitConverter::shared().areaText(MeasurementManager().polygonArea(ring)));
-  SESSION_CHECK(QTest::qWaitFor([&] { return measure->areaText() == expected; }, 3000), "area text");
-  SESSION_CHECK(expected.endsWith(QStringLiteral(" ac")), "acres");
-  std::printf("%s\n", qPrintable(measure->areaText()));
+  QString area;
+  SESSION_CHECK(measureArea(scene, {{110, 380}, {280, 360}, {230, 600}}, area), "area text");
+  SESSION_CHECK(area.endsWith(QStringLiteral(" m²")), "square metres until the unit changes");
   SESSION_CHECK(scene.haptics().impactCount() == 3, "one tick per point");
 
   // The first area ever brings the feedback form over the screen.
   SESSION_CHECK(QTest::qWaitFor([&] { return scene.measurePresenter().isPresenting(); }, 2000), "form shown");
   SESSION_CHECK(shoot(window, shots, "2-feedback-form"), "shot form");
-  QQuickItem* positive = findItem(scene.measurePresenter().presentedView(), QStringLiteral("positiveButton"));
+  QQuickItem* positive = findShownItem(scene.measurePresenter().presentedView(), QStringLiteral("positiveButton"));
   SESSION_CHECK(positive, "form button");
   click(window, positive);
   SESSION_CHECK(QTest::qWaitFor([&] { return scene.storeReview().requestCount() == 1; }, 2000), "review requested");
   SESSION_CHECK(shoot(window, shots, "3-area"), "shot area");
+  SESSION_CHECK(saveAs(scene, "Garden", shots, QStringLiteral("4-save-dialog")), "saved Garden");
 
+  // Settings, then the area unit screen, where "ac" is chosen.
   QQuickItem* page = window->contentItem();
-  click(window, findItem(page, QStringLiteral("saveButton")));
-  SESSION_CHECK(QTest::qWaitFor([&] { return scene.measurePresenter().isPresenting(); }, 2000), "save dialog");
-  QQuickItem* dialog = scene.measurePresenter().presentedView();
-  QQuickItem* field = findItem(dialog, QStringLiteral("alertTextField0"));
-  SESSION_CHECK(field, "title field");
-  field->forceActiveFocus();
-  for (const char c : QByteArrayLiteral("Garden")) QTest::keyClick(window, c);
-  SESSION_CHECK(shoot(window, shots, "4-save-dialog"), "shot dialog");
-  click(window, findItem(dialog, QStringLiteral("alertButtonSave")));
-  SESSION_CHECK(QTest::qWaitFor(
-                    [&] {
-                      QQuickItem* shown = scene.measurePresenter().presentedView();
-                      QQuickItem* title = findItem(shown, QStringLiteral("alertTitle"));
-                      return title && title->property("text").toString() == QStringLiteral("Success");
-                    },
-                    3000),
-                "success alert");
-  SESSION_CHECK(shoot(window, shots, "5-saved"), "shot saved");
-  click(window, findItem(scene.measurePresenter().presentedView(), QStringLiteral("alertButtonOK")));
-  SESSION_CHECK(QTest::qWaitFor([&] { return !scene.measurePresenter().isPresenting(); }, 2000), "alert gone");
+  click(window, findShownItem(page, QStringLiteral("settingsButton")));
+  SESSION_CHECK(QTest::qWaitFor([&] { return scene.navigation()->depth() == 2; }, 2000), "settings pushed");
+  SESSION_CHECK(shoot(window, shots, "5-settings"), "shot settings");
+  QQuickItem* areaRow = findShownItem(page, QStringLiteral("areaUnitLabel"), QStringLiteral("Area unit: m²"));
+  SESSION_CHECK(areaRow, "area unit row");
+  click(window, areaRow);
+  SESSION_CHECK(QTest::qWaitFor([&] { return scene.navigation()->depth() == 3; }, 2000), "unit screen pushed");
+  SESSION_CHECK(shoot(window, shots, "6-area-units"), "shot units");
+  QQuickItem* acres = findShownItem(page, QStringLiteral("unitLabel"), QStringLiteral("ac"));
+  SESSION_CHECK(acres, "ac row");
+  click(window, acres);
+  SESSION_CHECK(QTest::qWaitFor([&] { return UnitConverter::shared().selectedAreaUnit() == AreaUnit::acres; }, 1000),
+                "stored on touch");
+  SESSION_CHECK(shoot(window, shots, "7-area-units-ac"), "shot ac");
+  click(window, findShownItem(page, QStringLiteral("backButton")));
+  SESSION_CHECK(
+      QTest::qWaitFor(
+          [&] { return findShownItem(page, QStringLiteral("areaUnitLabel"), QStringLiteral("Area unit: ac")); }, 2000),
+      "settings shows ac");
+  click(window, findShownItem(page, QStringLiteral("backButton")));
+  SESSION_CHECK(QTest::qWaitFor([&] { return scene.navigation()->isNavigationBarHidden(); }, 2000), "back on the map");
+  QTest::qWait(500);  // the pop has slid the screen back in place
 
-  click(window, findItem(page, QStringLiteral("loadButton")));
-  SESSION_CHECK(QTest::qWaitFor([&] { return scene.navigation()->depth() == 2; }, 2000), "list pushed");
-  SESSION_CHECK(shoot(window, shots, "6-list"), "shot list");
+  click(window, findShownItem(page, QStringLiteral("clearButton")));
+  SESSION_CHECK(
+      QTest::qWaitFor([&] { return measure->areaText() == QStringLiteral("Tap on the map to measure"); }, 2000),
+      "cleared");
+  SESSION_CHECK(measureArea(scene, {{90, 250}, {300, 240}, {320, 520}, {120, 560}}, area), "second area");
+  SESSION_CHECK(area.endsWith(QStringLiteral(" ac")), "the next area in acres");
+  std::printf("%s\n", qPrintable(area));
+  SESSION_CHECK(saveAs(scene, "Field", shots, {}), "saved Field");
+
+  // The list: "Garden" deleted through the row's menu, "Field" opened on the map.
+  click(window, findShownItem(page, QStringLiteral("loadButton")));
+  SESSION_CHECK(
+      QTest::qWaitFor([&] { return findShownItem(page, QStringLiteral("titleLabel"), QStringLiteral("Field")); }, 2000),
+      "list pushed");
+  SESSION_CHECK(shoot(window, shots, "8-list"), "shot list");
+  click(window, findShownItem(page, QStringLiteral("titleLabel"), QStringLiteral("Garden")), Qt::RightButton);
+  QQuickItem* deleteItem = nullptr;
+  SESSION_CHECK(
+      QTest::qWaitFor([&] { return (deleteItem = findShownItem(page, QStringLiteral("deleteMenuItem"))); }, 2000),
+      "delete menu");
+  QTest::qWait(300);  // the menu has opened
+  click(window, deleteItem);
+  SESSION_CHECK(QTest::qWaitFor(
+                    [&] { return !findShownItem(page, QStringLiteral("titleLabel"), QStringLiteral("Garden")); }, 2000),
+                "Garden gone from the list");
+  SESSION_CHECK(shoot(window, shots, "9-list-after-delete"), "shot deleted");
+  measure->clearTapped();  // the record's own points must come back from the store
+  click(window, findShownItem(page, QStringLiteral("titleLabel"), QStringLiteral("Field")));
+  SESSION_CHECK(QTest::qWaitFor([&] { return scene.navigation()->depth() == 1 && measure->areaText() == area; }, 3000),
+                "Field opened on the map");
+  SESSION_CHECK(shoot(window, shots, "10-field-opened"), "shot opened");
   return 0;
 }
 
@@ -188,27 +190,27 @@ int reopenSession(const QString& data, const QString& tiles, const QString& shot
   SESSION_CHECK(QTest::qWaitForWindowExposed(scene.window()), "exposed");
   QTest::qWait(1200);
   const auto records = PersistanceManager().loadMeasurements();
-  SESSION_CHECK(records.size() == 1 && records[0].title == "Garden", "record found by the app");
+  SESSION_CHECK(records.size() == 1 && records[0].title == "Field", "record found by the app");
   MapMeasureViewController* measure = scene.measureController();
   measure->didSelectMeasurement(records[0]);
   SESSION_CHECK(QTest::qWaitFor([&] { return measure->areaText().startsWith(QStringLiteral("Area: ")); }, 3000),
                 "reopened");
   SESSION_CHECK(measure->areaText().endsWith(QStringLiteral(" ac")), "unit kept across runs");
-  SESSION_CHECK(shoot(scene.window(), shots, "7-reopened"), "shot reopened");
+  SESSION_CHECK(shoot(scene.window(), shots, "11-reopened"), "shot reopened");
 
   // The place search over the map, answered by the offline gazetteer.
-  QQuickItem* field = findItem(scene.window()->contentItem(), QStringLiteral("searchField"));
+  QQuickItem* field = findShownItem(scene.window()->contentItem(), QStringLiteral("searchField"));
   SESSION_CHECK(field, "search field");
   field->forceActiveFocus();
   for (const char c : QByteArrayLiteral("Lausanne")) QTest::keyClick(scene.window(), c);
   SESSION_CHECK(QTest::qWaitFor(
                     [&] {
-                      QQuickItem* table = findItem(scene.window()->contentItem(), QStringLiteral("tableView"));
+                      QQuickItem* table = findShownItem(scene.window()->contentItem(), QStringLiteral("tableView"));
                       return table && table->property("count").toInt() > 0;
                     },
                     5000),
                 "suggestions");
-  SESSION_CHECK(shoot(scene.window(), shots, "8-search"), "shot search");
+  SESSION_CHECK(shoot(scene.window(), shots, "12-search"), "shot search");
   return 0;
 }
 
@@ -238,7 +240,7 @@ TEST(AppEndToEnd, MeasureSaveRestartAndFindTheRecord) {
   QDir().mkpath(QStringLiteral(KAVRANO_SHOTS_DIR));
   const QString data = dir.filePath(QStringLiteral("data"));
   const QString tiles = dir.filePath(QStringLiteral("fields.mbtiles"));
-  ASSERT_TRUE(makeFixture(tiles));
+  ASSERT_TRUE(writeFieldsImagery(tiles, kLatitude, kLongitude, kZoom));
 
   QString printed;
   ASSERT_EQ(runChild(QStringLiteral("measure"), data, tiles, &printed), 0);
@@ -250,8 +252,8 @@ TEST(AppEndToEnd, MeasureSaveRestartAndFindTheRecord) {
   ASSERT_TRUE(store);
   const auto records = PersistanceManager(*store).loadMeasurements();
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].title, "Garden");
-  EXPECT_EQ(records[0].annotations.size(), 3u);
+  EXPECT_EQ(records[0].title, "Field");
+  EXPECT_EQ(records[0].annotations.size(), 4u);
   EXPECT_NEAR(records[0].center.latitude, kLatitude, 0.01);
   EXPECT_TRUE(store->boolForKey("DID_REQUEST"));
   EXPECT_TRUE(store->boolForKey("ACHIEVED_SUCCESS"));

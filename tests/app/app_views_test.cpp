@@ -3,18 +3,29 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+#include <QDirIterator>
 #include <QPointer>
+#include <QQmlComponent>
+#include <QQmlEngine>
 #include <QQuickItem>
+#include <QQuickStyle>
 #include <QQuickWindow>
 #include <QTest>
 
 #include "kavrano/app/scene_delegate.h"
 #include "kavrano/core/memory_preference_store.h"
 #include "kavrano/core/persistance_manager.h"
+#include "kavrano/core/user_settings.h"
+#include "kavrano/qt_images/animated_image_item.h"
+#include "kavrano/qt_ui/tinted_icon.h"
 #include "kavrano/settings/settings_view_controller.h"
+#include "quick_items.h"
 
 namespace kavrano {
 namespace {
+
+using test::accessibleName;
+using test::findItem;
 
 void collectControls(QQuickItem* item, QList<QQuickItem*>& out) {
   if (!item->isVisible()) return;
@@ -22,22 +33,27 @@ void collectControls(QQuickItem* item, QList<QQuickItem*>& out) {
   for (QQuickItem* child : item->childItems()) collectControls(child, out);
 }
 
-QString accessibleName(QObject* item) {
-  QAccessibleInterface* a = QAccessible::queryAccessibleInterface(item);
-  return a ? a->text(QAccessible::Name) : QString();
-}
-
-QQuickItem* findItem(QQuickItem* root, const QString& name) {
-  if (!root) return nullptr;
-  if (root->objectName() == name) return root;
-  for (QQuickItem* child : root->childItems()) {
-    if (QQuickItem* found = findItem(child, name)) return found;
+// A QML module missing from the machine fails only when its file is compiled:
+// compile every view the app carries.
+TEST(AppViews, EveryViewCompiles) {
+  QQuickStyle::setStyle(QStringLiteral("Material"));  // as the app, before any control is loaded
+  TintedIcon::registerType();
+  AnimatedImageItem::registerType();
+  QQmlEngine engine;
+  int views = 0;
+  QDirIterator files(QStringLiteral(":/kavrano"), {QStringLiteral("*.qml")}, QDir::Files, QDirIterator::Subdirectories);
+  while (files.hasNext()) {
+    const QString path = files.next();
+    QQmlComponent component(&engine, QUrl(QStringLiteral("qrc") + path));
+    EXPECT_TRUE(component.isReady()) << qPrintable(component.errorString());
+    ++views;
   }
-  return nullptr;
+  EXPECT_GE(views, 11) << "every screen's and row's view";
 }
 
 TEST(AppViews, EveryControlIsNamedAndTouchable) {
   PreferenceStore::installStandard(std::make_shared<MemoryPreferenceStore>());
+  UserSettings::shared().setDidShowIntro(true);
   SceneDelegate scene;
   QString error;
   // A tile server that is never there: the views need no imagery.

@@ -114,13 +114,19 @@ class FakeImpactFeedbackGenerator final : public ImpactFeedbackGenerator {
   Journal& journal_;
 };
 
+/// Answers only when the test says so, through `report`.
 class FakeLocationAuthorization final : public LocationAuthorization {
  public:
   explicit FakeLocationAuthorization(Journal& journal) : journal_(journal) {}
   void requestWhenInUseAuthorization() override { journal_ << QStringLiteral("requestWhenInUse"); }
-  [[nodiscard]] LocationAuthorizationStatus status() const override {
-    return LocationAuthorizationStatus::NotDetermined;
+  [[nodiscard]] LocationAuthorizationStatus status() const override { return current; }
+  /// The platform tells of the state `to` (it also does so once at set-up, unchanged).
+  void report(LocationAuthorizationStatus to) {
+    current = to;
+    if (onChange) onChange(current);
   }
+
+  LocationAuthorizationStatus current = LocationAuthorizationStatus::NotDetermined;
 
  private:
   Journal& journal_;

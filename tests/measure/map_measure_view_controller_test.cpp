@@ -24,7 +24,11 @@ class FakeScreenFactory final : public MeasureScreenFactory {
     delegate = d;
     return {new FakeScreen(QStringLiteral("MeasurementSelectionViewController")), {}, {}};
   }
-  Screen makeSettingsScreen() override { return {new FakeScreen(QStringLiteral("SettingsViewController")), {}, {}}; }
+  Screen instantiateViewController(const QString& storyboard, const QString& identifier) override {
+    instantiated << storyboard + QLatin1Char('/') + identifier;
+    return {new FakeScreen(identifier), {}, {}};
+  }
+  QStringList instantiated;
   QObject* delegate = nullptr;
 };
 
@@ -263,6 +267,7 @@ TEST_F(MapMeasureViewControllerTest, TheFocusButtonTogglesFollowingAndItsIcon) {
 TEST_F(MapMeasureViewControllerTest, SettingsPushAndAppearanceHidesTheBarAndRunsTheRatingCheck) {
   controller->settingsTapped();
   EXPECT_EQ(journal.last(), "push SettingsViewController 1");
+  EXPECT_EQ(screens.instantiated, QStringList{"Main/SettingsViewController"}) << "from the collection \"Main\"";
   store->setBool(true, "ACHIEVED_SUCCESS");
   controller->viewWillAppear(true);
   controller->viewDidAppear(true);

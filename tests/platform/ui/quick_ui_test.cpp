@@ -186,6 +186,32 @@ TEST_F(QuickUi, ACrossDissolveRunsTheChangesOverAStillThatFadesAway) {
   delete root;
 }
 
+// Regression: a text's boundingRect() is its text's, not the item's; the still
+// was cut to the text and stretched over the whole item.
+TEST_F(QuickUi, TheStillOfATextLooksExactlyLikeTheTextBefore) {
+  QQmlComponent component(&engine);
+  component.setData(
+      "import QtQuick\nRectangle { color: \"black\"; Text { objectName: \"label\"; x: 20; y: 20; "
+      "width: 300; height: 48; text: \"Tap on the map\"; color: \"white\"; "
+      "verticalAlignment: Text.AlignVCenter } }",
+      QUrl());
+  auto* root = qobject_cast<QQuickItem*>(component.create());
+  root->setParentItem(layer);
+  fillParent(root);
+  auto* label = root->findChild<QQuickItem*>(QStringLiteral("label"));
+  QTest::qWait(50);
+  const QImage before = window.grabWindow().copy(0, 0, 360, 90);
+  makeCrossDissolve(label)(1.0, [&] { label->setProperty("text", QStringLiteral("Add another point")); });
+  const QImage during = window.grabWindow().copy(0, 0, 360, 90).convertToFormat(before.format());
+  int differing = 0;  // beyond the texture's rounding
+  for (int y = 0; y < before.height(); ++y) {
+    for (int x = 0; x < before.width(); ++x)
+      differing += std::abs(qGray(before.pixel(x, y)) - qGray(during.pixel(x, y))) > 24;
+  }
+  EXPECT_EQ(differing, 0);
+  delete root;
+}
+
 TEST(DesktopServices, AuthorisationIsAnsweredLaterFromThePositionSource) {
   for (const bool hasSource : {true, false}) {
     DesktopLocationAuthorization authorization(hasSource);

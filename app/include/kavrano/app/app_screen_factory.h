@@ -13,7 +13,8 @@ class AppScreenFactory final : public MeasureScreenFactory {
   explicit AppScreenFactory(UrlOpener& urlOpener) : urlOpener_(urlOpener) {}
 
   [[nodiscard]] Screen makeMeasurementSelectionScreen(QObject* delegate) override;
-  [[nodiscard]] Screen makeSettingsScreen() override;
+  /// "Main" holds the settings screen; its views live at qrc:/kavrano/Main/.
+  [[nodiscard]] Screen instantiateViewController(const QString& storyboard, const QString& identifier) override;
 
  private:
   UrlOpener& urlOpener_;

@@ -2,12 +2,15 @@
 
 #include <QObject>
 #include <QPointer>
+#include <chrono>
 #include <memory>
 
 #include "kavrano/app/app_options.h"
 #include "kavrano/app/app_screen_factory.h"
 #include "kavrano/core/user_settings.h"
 #include "kavrano/measure/map_measure_view_controller.h"
+#include "kavrano/onboarding/intro_view_controller.h"
+#include "kavrano/qt_images/resource_image_source.h"
 #include "kavrano/qt_map/quick_map_view.h"
 #include "kavrano/qt_ui/desktop_services.h"
 #include "kavrano/qt_ui/quick_screens.h"
@@ -21,14 +24,17 @@ namespace kavrano {
 class PlaceSearchService;
 class QuickSearchPresentation;
 
-/// The one window (390 × 844, portrait) and the screen tree in it: the root
-/// presents the main navigation, whose root is the measuring screen. Owns the
-/// platform services the screens use.
+/// The one window (390 × 844, portrait) and the screen tree in it: the
+/// introduction is the root, and presents the main navigation, whose root is the
+/// measuring screen. Owns the platform services the screens use.
 class SceneDelegate final : public QObject {
   Q_OBJECT
  public:
   static constexpr int kWidth = 390;
   static constexpr int kHeight = 844;
+  /// From start to compiling the screens not shown at start: after the start-up
+  /// follow of the position (1 s), so that it runs smoothly.
+  static constexpr std::chrono::milliseconds kPrecompileDelay{1500};
 
   SceneDelegate();
   ~SceneDelegate() override;
@@ -39,6 +45,10 @@ class SceneDelegate final : public QObject {
 
   [[nodiscard]] QQuickWindow* window() const { return window_.get(); }
   [[nodiscard]] QQmlEngine& engine() const { return *engine_; }
+  [[nodiscard]] IntroViewController* intro() const { return intro_.get(); }
+  /// The intro's light tick on each page.
+  [[nodiscard]] DesktopImpactFeedbackGenerator& introHaptics() { return introHaptics_; }
+  /// The main navigation and the screens in it exist once the intro has presented it.
   [[nodiscard]] MainNavigationController* navigation() const { return navigation_; }
   [[nodiscard]] MapMeasureViewController* measureController() const { return measure_; }
   [[nodiscard]] QuickMapView* mapView() const { return map_; }
@@ -47,10 +57,14 @@ class SceneDelegate final : public QObject {
   [[nodiscard]] DesktopStoreReviewController& storeReview() { return storeReview_; }
 
  private:
-  void loadMeasureView(QObject* view, const AppOptions& options);
+  struct PendingMapSources;
+  [[nodiscard]] Screen makeMainScreen(const std::shared_ptr<PendingMapSources>& sources);
+  void showIntro(QQuickItem* layer);
 
   QtMainQueueScheduler scheduler_;
   DesktopImpactFeedbackGenerator haptics_;
+  DesktopImpactFeedbackGenerator introHaptics_{ImpactFeedbackStyle::Light};
+  ResourceImageSource images_;
   DesktopUrlOpener urlOpener_;
   DesktopStoreReviewController storeReview_;
   QuickFeedbackFormPresenter feedbackForm_;
@@ -59,11 +73,14 @@ class SceneDelegate final : public QObject {
   std::shared_ptr<PlaceSearchService> places_;
   std::unique_ptr<QuickSearchPresentation> searchPresentation_;
   std::unique_ptr<DesktopLocationAuthorization> locationAuthorization_;
+  std::unique_ptr<DesktopLocationAuthorization> introLocationAuthorization_;
   std::unique_ptr<QQmlEngine> engine_;
   std::unique_ptr<QQuickWindow> window_;
   std::unique_ptr<QuickScreenPresenter> rootPresenter_;
   std::unique_ptr<QuickScreenPresenter> measurePresenter_;
   QNetworkAccessManager* network_ = nullptr;
+  std::unique_ptr<IntroViewController> intro_;
+  QPointer<QQuickItem> introView_;
   QPointer<MainNavigationController> navigation_;
   QPointer<MapMeasureViewController> measure_;
   QPointer<QuickMapView> map_;

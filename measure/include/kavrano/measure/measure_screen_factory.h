@@ -14,7 +14,9 @@ class MeasureScreenFactory {
   /// The saved-measurements list; `delegate` (a MeasurementSelectionDelegate
   /// QObject) is told the chosen record and is held weakly.
   [[nodiscard]] virtual Screen makeMeasurementSelectionScreen(QObject* delegate) = 0;
-  [[nodiscard]] virtual Screen makeSettingsScreen() = 0;
+  /// The screen `identifier` (its class name) of the collection of views named
+  /// `storyboard`; a screen without a controller when there is no such screen.
+  [[nodiscard]] virtual Screen instantiateViewController(const QString& storyboard, const QString& identifier) = 0;
 };
 
 }  // namespace kavrano

@@ -43,7 +43,9 @@ ViewTransition makeCrossDissolve(QQuickItem* target) {
     }
     // The window as it is now, drawn at once: the changes need not wait for a frame.
     const QImage frame = window->grabWindow();
-    const QRectF area = item->mapRectToScene(item->boundingRect());
+    // The item's own rectangle: a text's boundingRect() is its text's, which the
+    // still would be stretched from.
+    const QRectF area = item->mapRectToScene(QRectF(QPointF(0, 0), item->size()));
     const qreal dpr = frame.devicePixelRatio();
     const QImage picture = frame.copy(QRectF(area.topLeft() * dpr, area.size() * dpr).toAlignedRect());
     auto* still = new StillItem(picture, item->parentItem());

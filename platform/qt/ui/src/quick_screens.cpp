@@ -26,6 +26,15 @@ QQuickItem* makeScreenView(QQmlEngine& engine, const Screen& screen, QQuickItem*
   return item;
 }
 
+void compileInBackground(QQmlEngine& engine, const QList<QUrl>& views) {
+  for (const QUrl& view : views) {
+    auto* component = new QQmlComponent(&engine, view, QQmlComponent::Asynchronous, &engine);
+    QObject::connect(component, &QQmlComponent::statusChanged, component, [component](QQmlComponent::Status status) {
+      if (status == QQmlComponent::Error) qWarning("%s", qPrintable(component->errorString()));
+    });
+  }
+}
+
 void fillParent(QQuickItem* item) {
   QQuickItem* parent = item->parentItem();
   if (!parent) return;

@@ -2,7 +2,11 @@
 
 namespace kavrano {
 
-/// The tick a phone plays under the finger (medium impact). Desktops have none.
+/// How strong a tick feels: light for turning a page, medium for a point on the map.
+enum class ImpactFeedbackStyle { Light, Medium };
+
+/// The tick a phone plays under the finger. Desktops have none. Its style is
+/// fixed when the generator is made.
 class ImpactFeedbackGenerator {
  public:
   virtual ~ImpactFeedbackGenerator() = default;

@@ -20,12 +20,15 @@ class QtMainQueueScheduler final : public Scheduler {
 /// Desktops have no haptic engine: the ticks are only counted.
 class DesktopImpactFeedbackGenerator final : public ImpactFeedbackGenerator {
  public:
+  explicit DesktopImpactFeedbackGenerator(ImpactFeedbackStyle style = ImpactFeedbackStyle::Medium) : style_(style) {}
+  [[nodiscard]] ImpactFeedbackStyle style() const { return style_; }
   void prepare() override { ++prepareCount_; }
   void impactOccurred() override { ++impactCount_; }
   [[nodiscard]] int impactCount() const { return impactCount_; }
   [[nodiscard]] int prepareCount() const { return prepareCount_; }
 
  private:
+  ImpactFeedbackStyle style_;
   int impactCount_ = 0;
   int prepareCount_ = 0;
 };

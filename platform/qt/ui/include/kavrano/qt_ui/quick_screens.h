@@ -23,6 +23,11 @@ namespace kavrano {
 /// Keeps `item` the size of its parent item.
 void fillParent(QQuickItem* item);
 
+/// Compiles `views` on the engine's loading thread, with the modules they
+/// import, so that the first screen that needs them opens without that wait.
+/// The engine keeps what it compiled.
+void compileInBackground(QQmlEngine& engine, const QList<QUrl>& views);
+
 /// Presents over one screen inside `layer` (an item over the whole window):
 /// screens full size with a cross-dissolve, alerts as a dimmed card. One at a time.
 class QuickScreenPresenter final : public QObject, public ScreenPresenter {

@@ -1,0 +1,159 @@
+import QtQuick
+import QtQuick.Templates as T
+import Kavrano.Ui
+
+// The introduction: a white card on a dark night-sky background, holding the
+// page's picture (still or moving), title and text, the page dots and the
+// action button. Made at every start, so built on the bare templates, and the
+// card only once it is to be shown: later starts never show it.
+T.Page {
+    id: root
+
+    required property QtObject controller   // IntroViewController
+
+    readonly property color ink: "#1c1c1e"
+    readonly property color accent: "#0a84ff"
+
+    padding: 0
+
+    background: Rectangle {
+        gradient: Gradient {
+            GradientStop { position: 0; color: "#0d1b2a" }
+            GradientStop { position: 1; color: "#1b3a34" }
+        }
+    }
+
+    // A faint grid of survey lines: the product's subject, behind the card.
+    Canvas {
+        anchors.fill: parent
+        visible: root.controller.cardVisible
+        opacity: 0.07
+        Accessible.ignored: true
+        onPaint: {
+            const g = getContext("2d")
+            g.strokeStyle = "white"
+            g.lineWidth = 1
+            for (let x = 0.5; x < width; x += 32) { g.beginPath(); g.moveTo(x, 0); g.lineTo(x, height); g.stroke() }
+            for (let y = 0.5; y < height; y += 32) { g.beginPath(); g.moveTo(0, y); g.lineTo(width, y); g.stroke() }
+        }
+    }
+
+    Loader {
+        id: cardLoader
+        anchors.centerIn: parent
+        active: root.controller.cardVisible
+
+        sourceComponent: Component {
+            Rectangle {
+                id: card
+                objectName: "cardView"
+                width: Math.min(root.width - 32, 420)
+                height: content.implicitHeight + 48
+                radius: 24
+                color: "white"
+                border.color: Qt.rgba(1, 1, 1, 0.6)
+
+                Column {
+                    id: content
+                    anchors { left: parent.left; right: parent.right; top: parent.top; margins: 24 }
+                    spacing: 16
+
+                    Item {
+                        id: imageContainer
+                        objectName: "imageContainer"
+                        width: parent.width
+                        // The first page keeps its own height; turned pages set theirs.
+                        height: root.controller.imageHeight > 0 ? root.controller.imageHeight : 200
+                        Accessible.role: Accessible.Graphic
+                        Accessible.name: root.controller.cardTitle
+                        AnimatedImageItem {
+                            objectName: "imageView"
+                            anchors.fill: parent
+                            radius: 14
+                            image: root.controller.image
+                        }
+                    }
+
+                    Text {
+                        id: cardTitleLabel
+                        objectName: "cardTitleLabel"
+                        width: parent.width
+                        text: root.controller.cardTitle
+                        color: root.ink
+                        font.pixelSize: 26
+                        font.weight: Font.Bold
+                        horizontalAlignment: Text.AlignHCenter
+                        wrapMode: Text.WordWrap
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: text
+                    }
+
+                    Text {
+                        id: cardDescriptionLabel
+                        objectName: "cardDescriptionLabel"
+                        width: parent.width
+                        // Room for the longest text, so the card keeps its size between pages.
+                        height: Math.max(implicitHeight, 4 * font.pixelSize * 1.35)
+                        text: root.controller.cardDescription
+                        color: "#48484a"
+                        font.pixelSize: 16
+                        lineHeight: 1.15
+                        horizontalAlignment: Text.AlignHCenter
+                        verticalAlignment: Text.AlignTop
+                        wrapMode: Text.WordWrap
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: text
+                    }
+
+                    Row {
+                        objectName: "pageDots"
+                        anchors.horizontalCenter: parent.horizontalCenter
+                        spacing: 8
+                        Accessible.ignored: true
+                        Repeater {
+                            model: root.controller.pageCount
+                            Rectangle {
+                                readonly property bool current: index === Math.min(root.controller.currentIndex,
+                                                                                    root.controller.pageCount - 1)
+                                width: current ? 22 : 8
+                                height: 8
+                                radius: 4
+                                color: current ? root.accent : "#d1d1d6"
+                                Behavior on width { NumberAnimation { duration: 200 } }
+                            }
+                        }
+                    }
+
+                    T.Button {
+                        id: actionButton
+                        objectName: "actionButton"
+                        width: parent.width
+                        height: 52
+                        text: root.controller.actionTitle !== "" ? root.controller.actionTitle : "Continue"
+                        enabled: root.controller.actionEnabled
+                        font.pixelSize: 17
+                        font.capitalization: Font.MixedCase
+                        font.weight: Font.DemiBold
+                        background: Rectangle {
+                            radius: height / 2
+                            color: actionButton.enabled ? root.accent : "#c7c7cc"
+                            opacity: actionButton.down ? 0.8 : 1
+                        }
+                        contentItem: Text {
+                            text: actionButton.text
+                            font: actionButton.font
+                            color: "white"
+                            horizontalAlignment: Text.AlignHCenter
+                            verticalAlignment: Text.AlignVCenter
+                            Accessible.ignored: true
+                        }
+                        Accessible.role: Accessible.Button
+                        Accessible.name: text === "Start" ? "Start measuring" : "Next page"
+                        Accessible.onPressAction: clicked()
+                        onClicked: root.controller.actionButtonTapped()
+                    }
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,182 @@
+// The animated-image loader: timing from the GIF's own bytes, decoding with
+// Qt's reader, the diagnostics, and the pictures the app ships.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+
+#include "kavrano/qt_images/animated_image.h"
+#include "kavrano/qt_images/resource_image_source.h"
+
+namespace kavrano {
+namespace {
+
+/// A frame to write: its delay in centiseconds (none: no control extension)
+/// and the colour index (0 black, 1 white) of all its pixels.
+struct Frame {
+  std::optional<int> centiseconds;
+  int color = 0;
+};
+
+void put16(QByteArray& out, int value) {
+  out.append(static_cast<char>(value & 0xff));
+  out.append(static_cast<char>(value >> 8));
+}
+
+/// A GIF89a of 2 × 2 pixels over a black-and-white palette. The LZW data sends a
+/// clear code before every pixel, so every code stays 3 bits wide.
+QByteArray writeGif(const std::vector<Frame>& frames) {
+  QByteArray out("GIF89a");
+  put16(out, 2);
+  put16(out, 2);
+  out.append(static_cast<char>(0x80)).append('\0').append('\0');  // a global table of 2 colours
+  out.append(QByteArray::fromHex("000000ffffff"));
+  for (const Frame& frame : frames) {
+    if (frame.centiseconds) {
+      out.append(QByteArray::fromHex("21f90400"));
+      put16(out, *frame.centiseconds);
+      out.append(QByteArray::fromHex("0000"));
+    }
+    out.append(static_cast<char>(0x2c));
+    put16(out, 0);
+    put16(out, 0);
+    put16(out, 2);
+    put16(out, 2);
+    out.append('\0').append(static_cast<char>(2));  // no local table; LZW code size 2
+    std::uint32_t bits = 0;
+    int count = 0;
+    QByteArray data;
+    auto code = [&](int value) {
+      bits |= static_cast<std::uint32_t>(value) << count;
+      for (count += 3; count >= 8; count -= 8, bits >>= 8) data.append(static_cast<char>(bits & 0xff));
+    };
+    for (int pixel = 0; pixel < 4; ++pixel) {
+      code(4);  // clear
+      code(frame.color);
+    }
+    code(5);  // end of information
+    if (count > 0) data.append(static_cast<char>(bits & 0xff));
+    out.append(static_cast<char>(data.size())).append(data).append('\0');
+  }
+  out.append(static_cast<char>(0x3b));
+  return out;
+}
+
+QList<int> colorsOf(const AnimatedImage& picture) {
+  QList<int> colors;
+  for (const QImage& image : picture.images) colors << (qGray(image.pixel(1, 1)) > 128 ? 1 : 0);
+  return colors;
+}
+
+QImage blank() {
+  QImage image(2, 2, QImage::Format_RGB32);
+  image.fill(Qt::black);
+  return image;
+}
+
+TEST(AnimatedImage, EachFrameIsRepeatedForItsShareOfTheCommonDivisor) {
+  const auto picture = animatedImageWithData(writeGif({{10, 0}, {20, 1}, {30, 0}}));
+  ASSERT_TRUE(picture);
+  EXPECT_EQ(colorsOf(*picture), (QList<int>{0, 1, 1, 0, 0, 0}));
+  EXPECT_DOUBLE_EQ(picture->duration, 0.6);
+  EXPECT_EQ(picture->images.front().size(), QSize(2, 2));
+}
+
+TEST(AnimatedImage, DelaysHaveAFloorOfATenthAndAreTruncatedToMilliseconds) {
+  // 2 cs as stored: below the floor.
+  const auto fast = animatedImageWithData(writeGif({{2, 0}, {2, 1}}));
+  ASSERT_TRUE(fast);
+  EXPECT_EQ(fast->images.size(), 2);
+  EXPECT_DOUBLE_EQ(fast->duration, 0.2);
+  EXPECT_DOUBLE_EQ(frameDelay(GifFrameProperties{0.02, 0.02}), 0.1);
+  EXPECT_DOUBLE_EQ(frameDelay(GifFrameProperties{0, 0.5}), 0.5) << "a stored 0 falls back to the played value";
+
+  // Finer than a GIF can store: 0.2999 s is 299 ms, so g = 1 ms (rounding would give 300 and 100).
+  const AnimatedImage fine =
+      animatedImageWithFrames({{blank(), GifFrameProperties{0.2999, 0.2999}}, {blank(), GifFrameProperties{0.1, 0.1}}});
+  EXPECT_EQ(fine.images.size(), 399);
+  EXPECT_DOUBLE_EQ(fine.duration, 0.399);
+  EXPECT_EQ(greatestCommonDivisor({}), 1);
+  EXPECT_EQ(greatestCommonDivisor({120, 80, 200}), 40);
+}
+
+TEST(AnimatedImage, EmptyAndUndecodedFramesGiveNothingToShow) {
+  const auto none = animatedImageWithData(writeGif({}));
+  ASSERT_TRUE(none) << "a GIF without frames is still a picture";
+  EXPECT_TRUE(none->images.isEmpty());
+  EXPECT_EQ(none->duration, 0.0);
+
+  // A control extension times only the image after it; the next one plays 0.1 s.
+  const auto untimed = animatedImageWithData(writeGif({{20, 1}, {std::nullopt, 0}}));
+  ASSERT_TRUE(untimed);
+  EXPECT_EQ(colorsOf(*untimed), (QList<int>{1, 1, 0}));
+
+  // A frame that does not decode goes with its delay.
+  const AnimatedImage gappy = animatedImageWithFrames(
+      {{blank(), GifFrameProperties{0.1, 0.1}}, {QImage(), GifFrameProperties{0.5, 0.5}}, {blank(), std::nullopt}});
+  EXPECT_EQ(gappy.images.size(), 2);
+  EXPECT_DOUBLE_EQ(gappy.duration, 0.2);
+}
+
+TEST(AnimatedImage, MissingUnreadableAndCorruptFilesSayWhyAndGiveNoImage) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.gif")));  // exists, but holds no bytes
+  QFile broken(dir.filePath(QStringLiteral("broken.gif")));
+  ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+  broken.write("PNG? no, nothing at all");
+  broken.close();
+
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(animatedImageNamed(QStringLiteral("nowhere"), dir.path()));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "The image \"nowhere\" does not exist\n");
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(animatedImageNamed(QStringLiteral("folder"), dir.path()));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "The image \"folder\" cannot be turned into data\n");
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(animatedImageNamed(QStringLiteral("broken"), dir.path()));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "image doesn't exist\n");
+
+  // Every truncation of a good file: no crash, never more than the whole.
+  const QByteArray good = writeGif({{10, 0}, {20, 1}, {30, 0}});
+  testing::internal::CaptureStdout();
+  for (qsizetype length = 0; length < good.size(); ++length) {
+    const auto picture = animatedImageWithData(good.left(length));
+    if (picture) {
+      EXPECT_LE(picture->images.size(), 6) << length;
+    }
+  }
+  testing::internal::GetCapturedStdout();
+}
+
+TEST(AppPictures, ShipSmallAndPlayForAFewSeconds) {
+  ResourceImageSource source;
+  for (const char* name : {"intro1", "intro2"}) {
+    QFile file(QStringLiteral(":/kavrano/intro/%1.gif").arg(QLatin1String(name)));
+    EXPECT_LT(file.size(), 1 << 20) << name;
+    const QVariant value = source.animatedImage(QLatin1String(name));
+    ASSERT_TRUE(value.isValid()) << name;
+    const auto picture = pictureOf(value);
+    EXPECT_GT(picture.images.size(), 10) << name;
+    EXPECT_GE(picture.duration, 2.0) << name;
+    EXPECT_LE(picture.duration, 12.0) << name;
+  }
+  for (const char* name : {"logoCornerRadius", "intro3"}) {
+    const auto picture = pictureOf(source.image(QLatin1String(name)));
+    ASSERT_EQ(picture.images.size(), 1) << name;
+    EXPECT_GE(std::max(picture.images[0].width(), picture.images[0].height()), 512) << name;
+  }
+  EXPECT_FALSE(source.image(QStringLiteral("absent")).isValid()) << "an empty slot";
+}
+
+}  // namespace
+}  // namespace kavrano
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
