@@ -9,15 +9,15 @@
 #include "kavrano/qt_places/http_place_search_service.h"
 #include "kavrano/qt_places/place_search_service_factory.h"
 #include "kavrano/qt_places/shipped_gazetteer.h"
+#include "local_http_server.h"
+#include "photon_answer.h"
 #include "recording_completer_delegate.h"
-#include "test_http_server.h"
 
 namespace kavrano {
 namespace {
 
 using test::photonAnswer;
 using test::RecordingCompleterDelegate;
-using test::TestHttpServer;
 using namespace std::chrono_literals;
 
 class FallbackPlaceSearch : public ::testing::Test {
@@ -25,7 +25,7 @@ class FallbackPlaceSearch : public ::testing::Test {
   std::shared_ptr<PlaceSearchService> onlineThenOffline(std::chrono::milliseconds patience = 2s,
                                                         std::chrono::milliseconds timeout = 300ms) {
     HttpGeocoderOptions options;
-    options.baseUrl = server_.baseUrl();
+    options.baseUrl = QUrl(QString::fromLatin1(server_.baseUrl()));
     options.timeout = timeout;
     options.debounce = 10ms;
     return std::make_shared<FallbackPlaceSearchService>(
@@ -47,31 +47,31 @@ class FallbackPlaceSearch : public ::testing::Test {
     return answer.value_or(std::nullopt);
   }
 
-  TestHttpServer server_;
+  LocalHttpServer server_;
 };
 
 TEST_F(FallbackPlaceSearch, OnlineAnswersWinWhileTheServerWorks) {
-  server_.setResponder([](const auto&) {
-    return TestHttpServer::Response{200, photonAnswer({{"Zürich HB", "Zürich", "Switzerland", 47.378, 8.540}})};
+  server_.setHandler([](const auto&) {
+    return LocalHttpServer::Response{200, {}, photonAnswer({{"Zürich HB", "Zürich", "Switzerland", 47.378, 8.540}})};
   });
   auto service = onlineThenOffline();
   EXPECT_EQ(suggestionsFor(*service, "zur").value(0).title, "Zürich HB");
   EXPECT_DOUBLE_EQ(searchFor(*service, "Zürich HB Zürich, Switzerland")->value(0).latitude, 47.378);
 
   // "Nothing found" is an answer, not a failure.
-  server_.setResponder([](const auto&) { return TestHttpServer::Response{200, photonAnswer({})}; });
+  server_.setHandler([](const auto&) { return LocalHttpServer::Response{200, {}, photonAnswer({})}; });
   EXPECT_TRUE(suggestionsFor(*service, "zur").isEmpty());
   EXPECT_TRUE(searchFor(*service, "Zürich Zurich, Switzerland")->isEmpty());
 }
 
 TEST_F(FallbackPlaceSearch, TheGazetteerAnswersWhenTheServerFails) {
-  server_.setResponder([](const auto&) { return TestHttpServer::Response{500, {}, 0}; });
+  server_.setHandler([](const auto&) { return LocalHttpServer::Response{500, {}, {}, 0}; });
   auto service = onlineThenOffline();
   const auto suggestions = suggestionsFor(*service, "sao p");
   ASSERT_FALSE(suggestions.isEmpty());
   EXPECT_EQ(suggestions.front(), (PlaceSuggestion{"São Paulo", "São Paulo, Brazil"}));
 
-  server_.setResponder([](const auto&) { return TestHttpServer::Response{200, {}, -1}; });  // hangs: timeout
+  server_.setHandler([](const auto&) { return LocalHttpServer::Response{200, {}, {}, 0, true}; });  // hangs: timeout
   const auto matches = searchFor(*service, "Zürich Zurich, Switzerland");
   ASSERT_TRUE(matches);
   ASSERT_FALSE(matches->isEmpty());
@@ -79,8 +79,9 @@ TEST_F(FallbackPlaceSearch, TheGazetteerAnswersWhenTheServerFails) {
 }
 
 TEST_F(FallbackPlaceSearch, ASlowServerIsCoveredByTheGazetteerUntilItAnswers) {
-  server_.setResponder([](const auto&) {
-    return TestHttpServer::Response{200, photonAnswer({{"Zürich HB", "Zürich", "Switzerland", 47.378, 8.540}}), 500};
+  server_.setHandler([](const auto&) {
+    return LocalHttpServer::Response{
+        200, {}, photonAnswer({{"Zürich HB", "Zürich", "Switzerland", 47.378, 8.540}}), 500};
   });
   auto service = onlineThenOffline(100ms, 5s);
   auto completer = service->makeCompleter();

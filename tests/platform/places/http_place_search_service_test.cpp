@@ -6,22 +6,22 @@
 
 #include "qt_printers.h"
 
+#include "local_http_server.h"
+#include "photon_answer.h"
 #include "recording_completer_delegate.h"
-#include "test_http_server.h"
 
 namespace kavrano {
 namespace {
 
 using test::photonAnswer;
 using test::RecordingCompleterDelegate;
-using test::TestHttpServer;
 using namespace std::chrono_literals;
 
 class HttpPlaceSearch : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(server_.listening());
-    options_.baseUrl = server_.baseUrl();
+    options_.baseUrl = QUrl(QString::fromLatin1(server_.baseUrl()));
     options_.timeout = 300ms;
     options_.debounce = 20ms;
   }
@@ -52,28 +52,30 @@ class HttpPlaceSearch : public ::testing::Test {
     return QTest::qWaitFor([&] { return !delegate_.updates.isEmpty(); }, 5000);
   }
 
-  TestHttpServer server_;
+  LocalHttpServer server_;
   HttpGeocoderOptions options_;
   std::unique_ptr<HttpPlaceSearchService> service_;
   RecordingCompleterDelegate delegate_;
 };
 
 TEST_F(HttpPlaceSearch, SuggestionsComeFromThePhotonApi) {
-  server_.setResponder([](const auto&) {
-    return TestHttpServer::Response{200, photonAnswer({{"Zürich", "Zürich", "Switzerland", 47.37, 8.54},
-                                                       {"Zurich", "Zurich", "Canada", 43.42, -81.62}})};
+  server_.setHandler([](const auto&) {
+    return LocalHttpServer::Response{200,
+                                     {},
+                                     photonAnswer({{"Zürich", "Zürich", "Switzerland", 47.37, 8.54},
+                                                   {"Zurich", "Zurich", "Canada", 43.42, -81.62}})};
   });
   auto completer = typing();
   completer->setQueryFragment(QStringLiteral("zür & co, 5%2"));
   ASSERT_TRUE(answered());
 
-  ASSERT_EQ(server_.requests().size(), 1);
-  const QUrl url = server_.requests().front().url();
+  ASSERT_EQ(server_.requests.size(), 1);
+  const QUrl url = server_.requests.front().url();
   EXPECT_EQ(url.path(), "/api");
   const QUrlQuery query(url);
   EXPECT_EQ(query.queryItemValue("q", QUrl::FullyDecoded), QStringLiteral("zür & co, 5%2"));
   EXPECT_EQ(query.queryItemValue("limit"), "10");
-  EXPECT_TRUE(server_.requests().front().head.contains("User-Agent: Kavrano/"));
+  EXPECT_TRUE(server_.requests.front().headers.value("user-agent").startsWith("Kavrano/"));
 
   const QList<PlaceSuggestion> expected{{"Zürich", "Switzerland"}, {"Zurich", "Canada"}};
   EXPECT_EQ(delegate_.updates.front(), expected);
@@ -85,32 +87,32 @@ TEST_F(HttpPlaceSearch, EmptyFragmentAsksNobodyAndGivesAnEmptyList) {
   completer->setQueryFragment(QStringLiteral("   "));
   ASSERT_TRUE(answered());
   QTest::qWait(100);
-  EXPECT_TRUE(server_.requests().isEmpty());
+  EXPECT_TRUE(server_.requests.isEmpty());
   ASSERT_EQ(delegate_.updates.size(), 1);
   EXPECT_TRUE(delegate_.updates.front().isEmpty());
 }
 
 TEST_F(HttpPlaceSearch, TypingInABurstSendsOneRequestForTheLastFragment) {
-  server_.setResponder([](const auto&) {
-    return TestHttpServer::Response{200, photonAnswer({{"Bern", "Bern", "Switzerland", 46.95, 7.45}})};
+  server_.setHandler([](const auto&) {
+    return LocalHttpServer::Response{200, {}, photonAnswer({{"Bern", "Bern", "Switzerland", 46.95, 7.45}})};
   });
   options_.debounce = 150ms;
   auto completer = typing();
   for (const char* typed : {"b", "be", "ber", "bern"}) completer->setQueryFragment(QString::fromLatin1(typed));
   ASSERT_TRUE(answered());
-  ASSERT_EQ(server_.requests().size(), 1);
-  EXPECT_EQ(QUrlQuery(server_.requests().front().url()).queryItemValue("q"), "bern");
+  ASSERT_EQ(server_.requests.size(), 1);
+  EXPECT_EQ(QUrlQuery(server_.requests.front().url()).queryItemValue("q"), "bern");
 }
 
 TEST_F(HttpPlaceSearch, SlowAnswerOvertakenByANewerFragmentIsNeverShown) {
-  server_.setResponder([](const TestHttpServer::Request& r) {
+  server_.setHandler([](const LocalHttpServer::Request& r) {
     const bool old = QUrlQuery(r.url()).queryItemValue("q") == "ba";
-    return old ? TestHttpServer::Response{200, photonAnswer({{"Bangkok", "", "Thailand", 13.75, 100.5}}), 400}
-               : TestHttpServer::Response{200, photonAnswer({{"Basel", "", "Switzerland", 47.56, 7.57}}), 0};
+    return old ? LocalHttpServer::Response{200, {}, photonAnswer({{"Bangkok", "", "Thailand", 13.75, 100.5}}), 400}
+               : LocalHttpServer::Response{200, {}, photonAnswer({{"Basel", "", "Switzerland", 47.56, 7.57}}), 0};
   });
   auto completer = typing();
   completer->setQueryFragment(QStringLiteral("ba"));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return server_.requests().size() == 1; }, 5000));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return server_.requests.size() == 1; }, 5000));
   completer->setQueryFragment(QStringLiteral("bas"));
   ASSERT_TRUE(answered());
   QTest::qWait(600);  // past the slow answer
@@ -120,20 +122,22 @@ TEST_F(HttpPlaceSearch, SlowAnswerOvertakenByANewerFragmentIsNeverShown) {
 }
 
 TEST_F(HttpPlaceSearch, LookupGivesEveryMatchInTheServersOrder) {
-  server_.setResponder([](const auto&) {
-    return TestHttpServer::Response{200, photonAnswer({{"Springfield", "", "United States", 39.8, -89.64},
-                                                       {"Springfield", "", "United States", 37.21, -93.29},
-                                                       {"Springfield", "", "United States", 42.1, -72.59}})};
+  server_.setHandler([](const auto&) {
+    return LocalHttpServer::Response{200,
+                                     {},
+                                     photonAnswer({{"Springfield", "", "United States", 39.8, -89.64},
+                                                   {"Springfield", "", "United States", 37.21, -93.29},
+                                                   {"Springfield", "", "United States", 42.1, -72.59}})};
   });
   const auto matches = searchFor(QStringLiteral("Springfield Illinois, United States"));
   ASSERT_TRUE(matches);
   ASSERT_EQ(matches->size(), 3);
   EXPECT_DOUBLE_EQ(matches->front().latitude, 39.8);
   EXPECT_DOUBLE_EQ(matches->front().longitude, -89.64);
-  EXPECT_EQ(QUrlQuery(server_.requests().front().url()).queryItemValue("q", QUrl::FullyDecoded),
+  EXPECT_EQ(QUrlQuery(server_.requests.front().url()).queryItemValue("q", QUrl::FullyDecoded),
             "Springfield Illinois, United States");
 
-  server_.setResponder([](const auto&) { return TestHttpServer::Response{200, photonAnswer({})}; });
+  server_.setHandler([](const auto&) { return LocalHttpServer::Response{200, {}, photonAnswer({})}; });
   const auto none = searchFor(QStringLiteral("Nowhere"));
   ASSERT_TRUE(none);
   EXPECT_TRUE(none->isEmpty());
@@ -144,23 +148,23 @@ TEST_F(HttpPlaceSearch, BadAnswersAreFailures) {
   const QByteArray huge = R"({"features":[)" + QByteArray(2 << 20, ' ') + "]}";
   const struct {
     const char* what;
-    TestHttpServer::Response response;
+    LocalHttpServer::Response response;
   } cases[] = {
-      {"server error", {500, photonAnswer({{"Bern", "", "Switzerland", 46.95, 7.45}}), 0}},
-      {"not found", {404, {}, 0}},
-      {"timeout", {200, {}, -1}},
-      {"garbage", {200, "<html>busy</html>", 0}},
-      {"truncated", {200, photonAnswer({{"Bern", "", "Switzerland", 46.95, 7.45}}).chopped(5), 0}},
-      {"wrong type", {200, R"({"features":{"0":1}})", 0}},
-      {"array at top", {200, "[1,2,3]", 0}},
-      {"over the size cap", {200, huge, 0}},
+      {"server error", {500, {}, photonAnswer({{"Bern", "", "Switzerland", 46.95, 7.45}}), 0}},
+      {"not found", {404, {}, {}, 0}},
+      {"timeout", {200, {}, {}, 0, true}},
+      {"garbage", {200, {}, "<html>busy</html>", 0}},
+      {"truncated", {200, {}, photonAnswer({{"Bern", "", "Switzerland", 46.95, 7.45}}).chopped(5), 0}},
+      {"wrong type", {200, {}, R"({"features":{"0":1}})", 0}},
+      {"array at top", {200, {}, "[1,2,3]", 0}},
+      {"over the size cap", {200, {}, huge, 0}},
   };
   for (const auto& c : cases) {
-    server_.setResponder([&](const auto&) { return c.response; });
+    server_.setHandler([&](const auto&) { return c.response; });
     EXPECT_FALSE(searchFor(QStringLiteral("Bern"))) << c.what;
   }
 
-  server_.setResponder([](const auto&) { return TestHttpServer::Response{503, {}, 0}; });
+  server_.setHandler([](const auto&) { return LocalHttpServer::Response{503, {}, {}, 0}; });
   auto completer = typing();
   completer->setQueryFragment(QStringLiteral("bern"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return delegate_.failures > 0; }, 5000));

@@ -42,7 +42,7 @@ void LocalHttpServer::readFrom(QTcpSocket* socket) {
     requests << request;
     ++waiting_;
     maxWaiting = std::max(maxWaiting, waiting_);
-    const Response response = handler_(request);
+    const Response response = handler_ ? handler_(request) : Response{404, {}, {}};
     if (response.stall) continue;
     if (response.delayMs > 0) {
       QTimer::singleShot(response.delayMs, this, [this, socket = QPointer<QTcpSocket>(socket), response] {

@@ -5,17 +5,19 @@
 #include <QList>
 #include <QObject>
 #include <QTcpServer>
+#include <QUrl>
 #include <functional>
 
-/// A small HTTP/1.1 server on 127.0.0.1 for network tests: GET only, keep-alive,
-/// one handler deciding every answer. It records what it was asked and how many
-/// requests were waiting for an answer at once.
+/// A small HTTP/1.1 server on 127.0.0.1 for network tests (tiles, geocoder): GET
+/// only, keep-alive, one handler deciding every answer (none: 404). It records
+/// what it was asked and how many requests were waiting for an answer at once.
 class LocalHttpServer : public QObject {
   Q_OBJECT
  public:
   struct Request {
-    QByteArray path;
+    QByteArray path;                        // with the query: "/api?q=bern"
     QHash<QByteArray, QByteArray> headers;  // names in lower case
+    [[nodiscard]] QUrl url() const { return QUrl(QString::fromLatin1(path)); }
   };
   struct Response {
     int status = 200;
@@ -26,8 +28,10 @@ class LocalHttpServer : public QObject {
   };
   using Handler = std::function<Response(const Request&)>;
 
-  explicit LocalHttpServer(Handler handler, QObject* parent = nullptr);
+  explicit LocalHttpServer(Handler handler = {}, QObject* parent = nullptr);
   ~LocalHttpServer() override;
+  void setHandler(Handler handler) { handler_ = std::move(handler); }
+  [[nodiscard]] bool listening() const { return server_.isListening(); }
   [[nodiscard]] QByteArray baseUrl() const;
 
   QList<Request> requests;
