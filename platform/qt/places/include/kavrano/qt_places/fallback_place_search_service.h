@@ -13,7 +13,9 @@ namespace kavrano {
 class FallbackPlaceSearchService : public PlaceSearchService {
  public:
   /// `patience`: how long suggestions wait for the primary before the secondary
-  /// answers meanwhile.
+  /// answers meanwhile, and how long a search waits for it before the secondary's
+  /// answer is taken instead (a network that swallows requests would otherwise
+  /// hold the user for the primary's whole timeout).
   FallbackPlaceSearchService(std::shared_ptr<PlaceSearchService> primary, std::shared_ptr<PlaceSearchService> secondary,
                              std::chrono::milliseconds patience = std::chrono::seconds(2));
 
