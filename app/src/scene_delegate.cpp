@@ -9,6 +9,7 @@
 #include <QQuickWindow>
 #include <QThreadPool>
 #include <QTimer>
+#include <optional>
 
 #include "kavrano/measure/map_measure_view_controller.h"
 #include "kavrano/qt_images/animated_image_item.h"
@@ -65,11 +66,16 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
   if (!sources->satellite) return false;
   sources->standard = makeTileSource(options.tiles, MapType::Standard, network_, error);
   if (!sources->standard) return false;
-  sources->position = makePositionSource(options.position, this, error);
-  if (!sources->position && !error.isEmpty()) return false;
-
-  locationAuthorization_ = std::make_unique<DesktopLocationAuthorization>(sources->position != nullptr);
-  introLocationAuthorization_ = std::make_unique<DesktopLocationAuthorization>(sources->position != nullptr);
+  // A position named on the command line is made (and checked) now; the system's
+  // source loads plugins, so it is looked for once the first frame is out.
+  std::optional<bool> hasPositionSource;
+  if (!options.position.isEmpty()) {
+    sources->position = makePositionSource(options.position, this, error);
+    if (!sources->position) return false;
+    hasPositionSource = true;
+  }
+  locationAuthorization_ = std::make_unique<DesktopLocationAuthorization>(hasPositionSource);
+  introLocationAuthorization_ = std::make_unique<DesktopLocationAuthorization>(hasPositionSource);
   searchPresentation_ = std::make_unique<QuickSearchPresentation>();
   engine_ = std::make_unique<QQmlEngine>();
 
@@ -106,6 +112,22 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
   // The intro is in the shown window: on later starts it presents the main screen
   // now, so that the very first frame is the measuring screen.
   intro_->viewDidAppear(false);
+  if (!hasPositionSource) {
+    QObject::connect(
+        window_.get(), &QQuickWindow::frameSwapped, this,
+        [this, sources] {
+          QString none;
+          QGeoPositionInfoSource* system = makePositionSource({}, this, none);
+          if (map_) {
+            map_->setPositionSource(system);
+          } else {
+            sources->position = system;  // the map, made later, takes it
+          }
+          locationAuthorization_->setHasPositionSource(system != nullptr);
+          introLocationAuthorization_->setHasPositionSource(system != nullptr);
+        },
+        Qt::SingleShotConnection);
+  }
 
   // The screens not shown at start use the styled controls; they are compiled
   // off the UI thread once the start-up follow of the position is over.

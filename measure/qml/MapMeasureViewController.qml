@@ -1,13 +1,12 @@
 import QtQuick
-import QtQuick.Templates as T
 import Kavrano.Ui
 
 // The measuring screen: the satellite map full-bleed, the place search across
 // the top, round buttons floating over the map and the status in a panel near
 // the bottom. The app puts the map, which draws its imagery's credit in the
 // bottom corner, into `mapContainer`. It is the first screen of every start, so
-// it is built on the bare templates alone: the styled controls load later.
-T.Page {
+// it is plain Qt Quick: no controls module is loaded before the first frame.
+Item {
     id: root
 
     required property QtObject controller           // MapMeasureViewController
@@ -17,38 +16,55 @@ T.Page {
     readonly property color glass: Qt.rgba(1, 1, 1, 0.92)
     readonly property color tint: "#1e88e5"
 
-    title: "Measure"
-    padding: 0
-    background: Rectangle { color: "#20262b" }
+    property string title: "Measure"
 
-    // A round button over the map: 48 px, legible over any imagery. Built on
-    // the bare template: the style's raised buttons cost a shader each.
-    component MapButton: T.AbstractButton {
+    Rectangle {
+        anchors.fill: parent
+        color: "#20262b"
+    }
+
+    // A pressable area that says it is a button: pressed by touch, mouse, the
+    // keyboard (space, return) and assistive technology.
+    component PlainButton: Item {
+        id: button
+        signal clicked()
+        readonly property bool down: tap.pressed
+        activeFocusOnTab: true
+        Accessible.role: Accessible.Button
+        Accessible.focusable: true
+        Accessible.onPressAction: if (button.enabled) button.clicked()
+        Keys.onSpacePressed: button.clicked()
+        Keys.onReturnPressed: button.clicked()
+        MouseArea {
+            id: tap
+            anchors.fill: parent
+            onClicked: button.clicked()
+        }
+    }
+
+    // A round button over the map: 48 px, legible over any imagery.
+    component MapButton: PlainButton {
         id: mapButton
         property color fill: root.glass
         property color tint: root.ink
         property url iconSource
         width: 48
         height: 48
-        focusPolicy: Qt.TabFocus
-        Accessible.role: Accessible.Button
-        Accessible.onPressAction: clicked()
-        background: Rectangle {
+        Rectangle {
+            anchors.fill: parent
             radius: width / 2
             color: mapButton.fill
             opacity: mapButton.enabled ? (mapButton.down ? 0.75 : 1) : 0.9
-            border.color: mapButton.visualFocus ? "#0a84ff" : Qt.rgba(0, 0, 0, 0.1)
-            border.width: mapButton.visualFocus ? 2 : 1
+            border.color: mapButton.activeFocus ? "#0a84ff" : Qt.rgba(0, 0, 0, 0.1)
+            border.width: mapButton.activeFocus ? 2 : 1
             Behavior on color { ColorAnimation { duration: 150 } }
         }
-        contentItem: Item {
-            TintedIcon {
-                anchors.centerIn: parent
-                width: 22
-                height: 22
-                source: mapButton.iconSource
-                color: mapButton.tint
-            }
+        TintedIcon {
+            anchors.centerIn: parent
+            width: 22
+            height: 22
+            source: mapButton.iconSource
+            color: mapButton.tint
         }
     }
 
@@ -104,14 +120,17 @@ T.Page {
             opacity: 0.55
             Accessible.ignored: true
         }
-        T.TextField {
+        TextInput {
             id: searchField
             objectName: "searchField"
             // The whole bar takes the touch.
             anchors { left: searchIcon.right; right: cancelButton.visible ? cancelButton.left : parent.right
                       top: parent.top; bottom: parent.bottom; leftMargin: 8; rightMargin: 12 }
             verticalAlignment: TextInput.AlignVCenter
-            placeholderText: root.controller.searchPlaceholder
+            readonly property string placeholderText: root.controller.searchPlaceholder
+            clip: true
+            activeFocusOnTab: true
+            Accessible.role: Accessible.EditableText
             Accessible.name: root.controller.searchPlaceholder
             font.pixelSize: 16
             color: root.ink
@@ -125,7 +144,7 @@ T.Page {
                 font: searchField.font
                 color: Qt.rgba(0.11, 0.11, 0.12, 0.45)
                 elide: Text.ElideRight
-                visible: searchField.length === 0 && !searchField.preeditText
+                visible: searchField.length === 0 && searchField.preeditText === ""
                 Accessible.ignored: true
             }
             function search() {
@@ -136,24 +155,23 @@ T.Page {
             onActiveFocusChanged: if (activeFocus) search()
             onTextEdited: search()
         }
-        T.AbstractButton {
+        PlainButton {
             id: cancelButton
             objectName: "searchCancelButton"
             anchors { right: parent.right; top: parent.top; bottom: parent.bottom; rightMargin: 6 }
             width: cancelText.implicitWidth + 20
             visible: results.open
-            focusPolicy: Qt.TabFocus
-            Accessible.role: Accessible.Button
             Accessible.name: "Cancel search"
-            Accessible.onPressAction: clicked()
-            contentItem: Text {
+            Text {
                 id: cancelText
+                anchors.fill: parent
                 text: "Cancel"
                 font.pixelSize: 15
                 color: root.tint
                 opacity: cancelButton.down ? 0.5 : 1
                 horizontalAlignment: Text.AlignHCenter
                 verticalAlignment: Text.AlignVCenter
+                Accessible.ignored: true
             }
             onClicked: {
                 searchField.text = ""

@@ -1,12 +1,11 @@
 import QtQuick
-import QtQuick.Templates as T
 import Kavrano.Ui
 
 // The introduction: a white card on a dark night-sky background, holding the
 // page's picture (still or moving), title and text, the page dots and the
-// action button. Made at every start, so built on the bare templates, and the
-// card only once it is to be shown: later starts never show it.
-T.Page {
+// action button. Made at every start, so plain Qt Quick, and the card only once
+// it is to be shown: later starts never show it.
+Item {
     id: root
 
     required property QtObject controller   // IntroViewController
@@ -14,9 +13,8 @@ T.Page {
     readonly property color ink: "#1c1c1e"
     readonly property color accent: "#0a84ff"
 
-    padding: 0
-
-    background: Rectangle {
+    Rectangle {
+        anchors.fill: parent
         gradient: Gradient {
             GradientStop { position: 0; color: "#0d1b2a" }
             GradientStop { position: 1; color: "#1b3a34" }
@@ -124,33 +122,49 @@ T.Page {
                         }
                     }
 
-                    T.Button {
+                    Item {
                         id: actionButton
                         objectName: "actionButton"
+                        readonly property string text: root.controller.actionTitle !== ""
+                                                       ? root.controller.actionTitle : "Continue"
+                        function press() {
+                            if (actionButton.enabled)
+                                root.controller.actionButtonTapped()
+                        }
                         width: parent.width
                         height: 52
-                        text: root.controller.actionTitle !== "" ? root.controller.actionTitle : "Continue"
                         enabled: root.controller.actionEnabled
-                        font.pixelSize: 17
-                        font.capitalization: Font.MixedCase
-                        font.weight: Font.DemiBold
-                        background: Rectangle {
+                        activeFocusOnTab: true
+                        Accessible.role: Accessible.Button
+                        Accessible.name: text === "Start" ? "Start measuring" : "Next page"
+                        Accessible.focusable: true
+                        Accessible.onPressAction: actionButton.press()
+                        Keys.onSpacePressed: actionButton.press()
+                        Keys.onReturnPressed: actionButton.press()
+
+                        Rectangle {
+                            anchors.fill: parent
                             radius: height / 2
                             color: actionButton.enabled ? root.accent : "#c7c7cc"
-                            opacity: actionButton.down ? 0.8 : 1
+                            opacity: actionTap.pressed ? 0.8 : 1
+                            border.color: "white"
+                            border.width: actionButton.activeFocus ? 2 : 0
                         }
-                        contentItem: Text {
+                        Text {
+                            anchors.fill: parent
                             text: actionButton.text
-                            font: actionButton.font
+                            font.pixelSize: 17
+                            font.weight: Font.DemiBold
                             color: "white"
                             horizontalAlignment: Text.AlignHCenter
                             verticalAlignment: Text.AlignVCenter
                             Accessible.ignored: true
                         }
-                        Accessible.role: Accessible.Button
-                        Accessible.name: text === "Start" ? "Start measuring" : "Next page"
-                        Accessible.onPressAction: clicked()
-                        onClicked: root.controller.actionButtonTapped()
+                        MouseArea {
+                            id: actionTap
+                            anchors.fill: parent
+                            onClicked: actionButton.press()
+                        }
                     }
                 }
             }

@@ -27,9 +27,16 @@ namespace {
 using test::accessibleName;
 using test::findItem;
 
+// What a user can press or type into: the styled controls, and the plain items
+// that tell assistive technology they are buttons or text fields.
 void collectControls(QQuickItem* item, QList<QQuickItem*>& out) {
   if (!item->isVisible()) return;
-  if (item->inherits("QQuickAbstractButton") || item->inherits("QQuickTextField")) out << item;
+  const QAccessibleInterface* a = QAccessible::queryAccessibleInterface(item);
+  const QAccessible::Role role = a ? a->role() : QAccessible::NoRole;
+  if (item->inherits("QQuickAbstractButton") || item->inherits("QQuickTextField") || role == QAccessible::Button ||
+      role == QAccessible::EditableText) {
+    out << item;
+  }
   for (QQuickItem* child : item->childItems()) collectControls(child, out);
 }
 

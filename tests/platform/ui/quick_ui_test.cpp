@@ -228,6 +228,18 @@ TEST(DesktopServices, AuthorisationIsAnsweredLaterFromThePositionSource) {
   }
 }
 
+TEST(DesktopServices, AuthorisationWaitsUntilTheSystemSourceIsKnown) {
+  DesktopLocationAuthorization authorization(std::nullopt);
+  std::vector<LocationAuthorizationStatus> reports;
+  authorization.onChange = [&](LocationAuthorizationStatus s) { reports.push_back(s); };
+  authorization.requestWhenInUseAuthorization();
+  QTest::qWait(20);
+  EXPECT_TRUE(reports.empty()) << "no answer before it is known";
+  authorization.setHasPositionSource(true);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !reports.empty(); }, 1000));
+  EXPECT_EQ(reports, std::vector{LocationAuthorizationStatus::AuthorizedWhenInUse});
+}
+
 }  // namespace
 }  // namespace kavrano
 

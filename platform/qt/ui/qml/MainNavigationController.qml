@@ -1,10 +1,9 @@
 import QtQuick
-import QtQuick.Templates as T
 
 // The navigation stack: a bar (the top screen's title, a back button) over the
 // screens. The bar's look: default background under a blur, a light grey hairline.
-// Built on the bare templates: the stack is on screen from the first frame, and
-// the styled controls are loaded only when a screen that uses them is pushed.
+// Plain Qt Quick: the stack is on screen from the first frame, and no controls
+// module is loaded before a screen that uses one is pushed.
 Item {
     id: root
 
@@ -12,35 +11,91 @@ Item {
 
     readonly property color tint: "#1e88e5"
 
+    // The controller owns the views: the stack shows them and hides the ones
+    // covered or popped; it deletes none.
     function pushView(item, animated) {
-        stack.push(item, {}, animated ? T.StackView.PushTransition : T.StackView.Immediate)
+        const covered = stack.currentItem
+        item.parent = stack
+        item.width = Qt.binding(() => stack.width)
+        item.height = Qt.binding(() => stack.height)
+        item.x = 0
+        item.visible = true
+        stack.items.push(item)
+        stack.currentItem = item
+        if (!covered)
+            return
+        if (animated) {
+            slide.run(item, covered, true)
+        } else {
+            slide.settle()
+            covered.visible = false
+        }
     }
     function popView(animated) {
-        stack.pop(animated ? T.StackView.PopTransition : T.StackView.Immediate)
+        if (stack.items.length < 2)
+            return
+        slide.settle()
+        const gone = stack.items.pop()
+        const uncovered = stack.items[stack.items.length - 1]
+        stack.currentItem = uncovered
+        uncovered.visible = true
+        if (animated) {
+            slide.run(uncovered, gone, false)
+        } else {
+            uncovered.x = 0
+            gone.visible = false
+        }
     }
 
-    T.StackView {
+    Item {
         id: stack
         objectName: "stack"
         anchors.fill: parent
         anchors.topMargin: bar.visible ? bar.height * bar.shown : 0
         clip: true
-        onBusyChanged: if (!busy) root.controller.transitionFinished()
 
-        // A push slides the new screen in from the right over the old one,
-        // which drifts a little to the left; a pop does the reverse.
-        pushEnter: Transition {
-            XAnimator { from: stack.width; to: 0; duration: 300; easing.type: Easing.OutCubic }
+        property var items: []   // bottom first
+        property Item currentItem: null
+        readonly property bool busy: slide.running
+    }
+
+    // A push slides the new screen in from the right over the old one, which
+    // drifts a little to the left; a pop does the reverse.
+    ParallelAnimation {
+        id: slide
+
+        property Item entering: null
+        property Item leaving: null
+        property bool forward: true
+
+        // A change while one runs: the running one ends first, where it was going.
+        function settle() {
+            if (!slide.running)
+                return
+            slide.complete()
+            slide.done()
         }
-        pushExit: Transition {
-            XAnimator { from: 0; to: -stack.width / 3; duration: 300; easing.type: Easing.OutCubic }
+        function done() {
+            if (slide.leaving)
+                slide.leaving.visible = false
+            slide.entering = null
+            slide.leaving = null
+            root.controller.transitionFinished()
         }
-        popEnter: Transition {
-            XAnimator { from: -stack.width / 3; to: 0; duration: 300; easing.type: Easing.OutCubic }
+        function run(entering, leaving, forward) {
+            slide.settle()
+            slide.entering = entering
+            slide.leaving = leaving
+            slide.forward = forward
+            enter.from = forward ? stack.width : -stack.width / 3
+            leave.to = forward ? -stack.width / 3 : stack.width
+            slide.start()
         }
-        popExit: Transition {
-            XAnimator { from: 0; to: stack.width; duration: 300; easing.type: Easing.OutCubic }
-        }
+
+        NumberAnimation { id: enter; target: slide.entering; property: "x"; to: 0; duration: 300; easing.type: Easing.OutCubic }
+        NumberAnimation { id: leave; target: slide.leaving; property: "x"; from: 0; duration: 300; easing.type: Easing.OutCubic }
+
+        onFinished: slide.done()
     }
 
     Rectangle {
@@ -64,31 +119,42 @@ Item {
             color: Qt.rgba(2 / 3, 2 / 3, 2 / 3, 0.5)
         }
 
-        T.AbstractButton {
+        Item {
             id: backButton
             objectName: "backButton"
             anchors { left: parent.left; top: parent.top; bottom: parent.bottom; leftMargin: 4 }
             width: Math.max(64, backText.implicitWidth + 16)
             visible: root.controller.depth > 1
-            focusPolicy: Qt.TabFocus
+            activeFocusOnTab: true
             Accessible.role: Accessible.Button
             Accessible.name: "Back"
-            Accessible.onPressAction: clicked()
-            onClicked: root.controller.back()
-            contentItem: Text {
-                id: backText
-                text: "‹ Back"
-                font.pixelSize: 17
-                color: root.tint
-                opacity: backButton.down ? 0.5 : 1
-                verticalAlignment: Text.AlignVCenter
-                leftPadding: 4
-            }
-            background: Rectangle {
+            Accessible.focusable: true
+            Accessible.onPressAction: root.controller.back()
+            Keys.onSpacePressed: root.controller.back()
+            Keys.onReturnPressed: root.controller.back()
+
+            Rectangle {
+                anchors.fill: parent
                 color: "transparent"
                 radius: 8
                 border.color: root.tint
-                border.width: backButton.visualFocus ? 2 : 0
+                border.width: backButton.activeFocus ? 2 : 0
+            }
+            Text {
+                id: backText
+                anchors.fill: parent
+                leftPadding: 4
+                text: "‹ Back"
+                font.pixelSize: 17
+                color: root.tint
+                opacity: backTap.pressed ? 0.5 : 1
+                verticalAlignment: Text.AlignVCenter
+                Accessible.ignored: true
+            }
+            MouseArea {
+                id: backTap
+                anchors.fill: parent
+                onClicked: root.controller.back()
             }
         }
         Text {

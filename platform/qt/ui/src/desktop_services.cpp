@@ -15,13 +15,21 @@ void QtMainQueueScheduler::schedule(const QObject* context, std::chrono::millise
 }
 
 void DesktopLocationAuthorization::requestWhenInUseAuthorization() {
-  QTimer::singleShot(0, this, [this] {
-    const auto answer =
-        hasPositionSource_ ? LocationAuthorizationStatus::AuthorizedWhenInUse : LocationAuthorizationStatus::Denied;
-    if (answer == status_) return;
-    status_ = answer;
-    if (onChange) onChange(status_);
-  });
+  requested_ = true;
+  if (hasPositionSource_) QTimer::singleShot(0, this, [this] { answer(); });
+}
+
+void DesktopLocationAuthorization::setHasPositionSource(bool hasPositionSource) {
+  hasPositionSource_ = hasPositionSource;
+  if (requested_) QTimer::singleShot(0, this, [this] { answer(); });
+}
+
+void DesktopLocationAuthorization::answer() {
+  const auto answer =
+      *hasPositionSource_ ? LocationAuthorizationStatus::AuthorizedWhenInUse : LocationAuthorizationStatus::Denied;
+  if (answer == status_) return;
+  status_ = answer;
+  if (onChange) onChange(status_);
 }
 
 bool DesktopUrlOpener::canOpenUrl(const QUrl& url) const {

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <chrono>
+#include <optional>
 
 #include "kavrano/ui/haptics.h"
 #include "kavrano/ui/location_authorization.h"
@@ -34,17 +35,24 @@ class DesktopImpactFeedbackGenerator final : public ImpactFeedbackGenerator {
 };
 
 /// Desktops ask no one: use is allowed when a position source exists, denied
-/// otherwise. The answer comes on the main queue, as a phone's would.
+/// otherwise. The answer comes on the main queue, as a phone's would, and waits
+/// until it is known whether there is a source (the system's is looked for
+/// after start).
 class DesktopLocationAuthorization final : public QObject, public LocationAuthorization {
   Q_OBJECT
  public:
-  explicit DesktopLocationAuthorization(bool hasPositionSource, QObject* parent = nullptr)
+  explicit DesktopLocationAuthorization(std::optional<bool> hasPositionSource, QObject* parent = nullptr)
       : QObject(parent), hasPositionSource_(hasPositionSource) {}
   void requestWhenInUseAuthorization() override;
   [[nodiscard]] LocationAuthorizationStatus status() const override { return status_; }
+  /// Now known; a request that waited for it is answered.
+  void setHasPositionSource(bool hasPositionSource);
 
  private:
-  bool hasPositionSource_;
+  void answer();
+
+  std::optional<bool> hasPositionSource_;
+  bool requested_ = false;
   LocationAuthorizationStatus status_ = LocationAuthorizationStatus::NotDetermined;
 };
 
