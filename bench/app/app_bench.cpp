@@ -67,7 +67,9 @@ struct Scene {
       std::exit(1);
     }
     if (!QTest::qWaitForWindowExposed(scene.window())) std::exit(1);
-    QTest::qWait(1500);  // the start-up follow and zoom are over
+    // The start-up follow and zoom are over, and so is the compiling of the
+    // screens not shown at start, which runs beside the UI thread after it.
+    QTest::qWait(std::chrono::milliseconds(SceneDelegate::kPrecompileDelay).count() + 2000);
   }
   QTemporaryDir dataDir;
   SceneDelegate scene;

@@ -20,9 +20,9 @@ void AnimatedImageItem::registerType() { qmlRegisterType<AnimatedImageItem>("Kav
 void AnimatedImageItem::setImage(const QVariant& image) {
   value_ = image;
   const int generation = ++generation_;
-  if (image.canConvert<PendingPicture>() && !image.value<PendingPicture>().picture.isFinished()) {
+  if (image.canConvert<PendingPicture>() && !image.value<PendingPicture>().picture().isFinished()) {
     show({});
-    image.value<PendingPicture>().picture.then(this, [this, generation](const AnimatedImage& picture) {
+    image.value<PendingPicture>().picture().then(this, [this, generation](const AnimatedImage& picture) {
       if (generation == generation_) show(picture);
     });
   } else {

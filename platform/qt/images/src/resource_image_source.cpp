@@ -33,18 +33,30 @@ QImage stillImageNamed(const QString& name, const QString& directory, int longes
   return svg.read();
 }
 
+PendingPicture::PendingPicture(std::function<AnimatedImage()> decode)
+    : state_(std::make_shared<State>(State{std::move(decode), {}, false})) {}
+
+QFuture<AnimatedImage> PendingPicture::picture() const {
+  if (!state_) return QtFuture::makeReadyFuture(AnimatedImage{});
+  if (!state_->started) {
+    state_->started = true;
+    state_->decoding = QtConcurrent::run(&idlePool(), std::move(state_->decode));
+  }
+  return state_->decoding;
+}
+
 AnimatedImage pictureOf(const QVariant& value) {
-  if (value.canConvert<PendingPicture>()) return value.value<PendingPicture>().picture.result();
+  if (value.canConvert<PendingPicture>()) return value.value<PendingPicture>().picture().result();
   return value.canConvert<AnimatedImage>() ? value.value<AnimatedImage>() : AnimatedImage{};
 }
 
 QVariant ResourceImageSource::image(const QString& name) {
   const QString base = directory_ + QLatin1Char('/') + name;
   if (!QFile::exists(base + QStringLiteral(".png")) && !QFile::exists(base + QStringLiteral(".svg"))) return {};
-  return QVariant::fromValue(PendingPicture{QtConcurrent::run(&idlePool(), [name, directory = directory_] {
+  return QVariant::fromValue(PendingPicture([name, directory = directory_] {
     const QImage picture = stillImageNamed(name, directory);
     return picture.isNull() ? AnimatedImage{} : AnimatedImage{{picture}, 0};
-  })});
+  }));
 }
 
 QVariant ResourceImageSource::animatedImage(const QString& name) {
@@ -52,9 +64,8 @@ QVariant ResourceImageSource::animatedImage(const QString& name) {
     (void)animatedImageNamed(name, directory_);  // says so on standard output
     return {};
   }
-  return QVariant::fromValue(PendingPicture{QtConcurrent::run(&idlePool(), [name, directory = directory_] {
-    return animatedImageNamed(name, directory).value_or(AnimatedImage{});
-  })});
+  return QVariant::fromValue(PendingPicture(
+      [name, directory = directory_] { return animatedImageNamed(name, directory).value_or(AnimatedImage{}); }));
 }
 
 }  // namespace kavrano

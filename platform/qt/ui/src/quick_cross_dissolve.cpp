@@ -4,6 +4,7 @@
 #include <QPropertyAnimation>
 #include <QQuickWindow>
 #include <QSGImageNode>
+#include <QTimer>
 
 namespace kavrano {
 
@@ -32,6 +33,22 @@ class StillItem final : public QQuickItem {
   QImage image_;
 };
 
+/// The window as it is now, drawn at once. Dissolves started in one turn of the
+/// event loop (a tap's map and label) share one drawing: in the software
+/// renderer each costs as much as a frame.
+QImage windowAsItIs(QQuickWindow* window) {
+  static QPointer<QQuickWindow> drawnWindow;
+  static QImage drawn;
+  if (drawnWindow == window && !drawn.isNull()) return drawn;
+  drawn = window->grabWindow();
+  drawnWindow = window;
+  QTimer::singleShot(0, window, [] {
+    drawn = QImage();
+    drawnWindow = nullptr;
+  });
+  return drawn;
+}
+
 }  // namespace
 
 ViewTransition makeCrossDissolve(QQuickItem* target) {
@@ -41,8 +58,8 @@ ViewTransition makeCrossDissolve(QQuickItem* target) {
       changes();
       return;
     }
-    // The window as it is now, drawn at once: the changes need not wait for a frame.
-    const QImage frame = window->grabWindow();
+    // The window drawn at once: the changes need not wait for a frame.
+    const QImage frame = windowAsItIs(window);
     // The item's own rectangle: a text's boundingRect() is its text's, which the
     // still would be stretched from.
     const QRectF area = item->mapRectToScene(QRectF(QPointF(0, 0), item->size()));

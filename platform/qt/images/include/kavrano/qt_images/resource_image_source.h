@@ -2,6 +2,8 @@
 
 #include <QFuture>
 #include <QImage>
+#include <functional>
+#include <memory>
 
 #include "kavrano/qt_images/animated_image.h"
 #include "kavrano/ui/image_source.h"
@@ -13,10 +15,23 @@ namespace kavrano {
 [[nodiscard]] QImage stillImageNamed(const QString& name, const QString& directory = kAppImageDirectory,
                                      int longestSide = 512);
 
-/// A picture being decoded on a worker thread. Screens are made at start, long
-/// before their pictures show, and the GIFs take longer to decode than a frame.
-struct PendingPicture {
-  QFuture<AnimatedImage> picture;
+/// A picture decoded on a worker thread once it is first asked for. The intro's
+/// pictures are made with the screen at every start but shown only at the
+/// first, and a GIF takes longer to decode than a frame.
+class PendingPicture {
+ public:
+  PendingPicture() = default;
+  explicit PendingPicture(std::function<AnimatedImage()> decode);
+  /// Starts the decoding at the first call (main thread only).
+  [[nodiscard]] QFuture<AnimatedImage> picture() const;
+
+ private:
+  struct State {
+    std::function<AnimatedImage()> decode;
+    QFuture<AnimatedImage> decoding;
+    bool started = false;
+  };
+  std::shared_ptr<State> state_;
 };
 
 /// The picture a value of this source holds (waiting for one being decoded); an
