@@ -145,6 +145,7 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
 void SceneDelegate::showIntro(QQuickItem* layer) {
   IntroViewController* intro = intro_.get();
   introView_ = makeScreenView(*engine_, {intro, {}, {}}, layer);
+  rootPresenter_->setCoveredView(introView_);
   intro->viewDidLoad(makeCrossDissolve(introView_));
   intro->viewWillAppear(false);
 }

@@ -22,17 +22,19 @@ Item {
     }
 
     // A faint grid of survey lines: the product's subject, behind the card.
-    Canvas {
+    Loader {
         anchors.fill: parent
-        visible: root.controller.cardVisible
-        opacity: 0.07
-        Accessible.ignored: true
-        onPaint: {
-            const g = getContext("2d")
-            g.strokeStyle = "white"
-            g.lineWidth = 1
-            for (let x = 0.5; x < width; x += 32) { g.beginPath(); g.moveTo(x, 0); g.lineTo(x, height); g.stroke() }
-            for (let y = 0.5; y < height; y += 32) { g.beginPath(); g.moveTo(0, y); g.lineTo(width, y); g.stroke() }
+        active: root.controller.cardVisible
+        sourceComponent: Canvas {
+            opacity: 0.07
+            Accessible.ignored: true
+            onPaint: {
+                const g = getContext("2d")
+                g.strokeStyle = "white"
+                g.lineWidth = 1
+                for (let x = 0.5; x < width; x += 32) { g.beginPath(); g.moveTo(x, 0); g.lineTo(x, height); g.stroke() }
+                for (let y = 0.5; y < height; y += 32) { g.beginPath(); g.moveTo(0, y); g.lineTo(width, y); g.stroke() }
+            }
         }
     }
 

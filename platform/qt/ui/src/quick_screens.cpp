@@ -68,11 +68,14 @@ void QuickScreenPresenter::presentScreen(Screen screen, bool animated, std::func
   presentedController_ = controller;
   controller->viewWillAppear(animated);
 
-  auto appeared = [controller = QPointer<ViewController>(controller), animated, completion = std::move(completion)] {
+  auto appeared = [controller = QPointer<ViewController>(controller), covered = covered_, animated,
+                   completion = std::move(completion)] {
+    if (covered) covered->setVisible(false);
     if (controller) controller->viewDidAppear(animated);
     if (completion) completion();
   };
   if (!animated) {
+    if (covered_) covered_->setVisible(false);
     QTimer::singleShot(0, this, appeared);
     return;
   }
@@ -94,6 +97,7 @@ void QuickScreenPresenter::dismiss(bool animated, std::function<void()> completi
   QPointer<QObject> controller = presentedController_;
   presented_.clear();
   presentedController_.clear();
+  if (covered_) covered_->setVisible(true);
   auto finish = [view, controller, completion = std::move(completion)] {
     if (view) view->deleteLater();
     if (controller) controller->deleteLater();

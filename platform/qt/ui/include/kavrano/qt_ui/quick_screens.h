@@ -47,11 +47,17 @@ class QuickScreenPresenter final : public QObject, public ScreenPresenter {
   /// The view shown now, or null (tests, screenshots).
   [[nodiscard]] QQuickItem* presentedView() const { return presented_; }
 
+  /// The view of the screen presented over, when screens presented here cover
+  /// it whole: it is taken off the window while covered, as a phone does, so
+  /// frames do not draw it under the screen on top.
+  void setCoveredView(QQuickItem* covered) { covered_ = covered; }
+
  private:
   QQmlEngine& engine_;
   QPointer<QQuickItem> layer_;
   QPointer<QQuickItem> presented_;
   QPointer<QObject> presentedController_;
+  QPointer<QQuickItem> covered_;
 };
 
 /// An alert's view model: texts, buttons and fields for AlertView.qml. Pressing a
