@@ -19,7 +19,6 @@
 #include "kavrano/qt_places/quick_search_presentation.h"
 #include "kavrano/qt_places/shipped_gazetteer.h"
 #include "kavrano/qt_ui/quick_cross_dissolve.h"
-#include "kavrano/qt_ui/tinted_icon.h"
 
 namespace kavrano {
 
@@ -43,7 +42,7 @@ SceneDelegate::~SceneDelegate() {
 }
 
 bool SceneDelegate::connect(const AppOptions& options, QString& error) {
-  TintedIcon::registerType();
+  registerQuickUiTypes();
   AnimatedImageItem::registerType();
   // Once per process: a second window (a restart inside a test) keeps the style.
   if (QQuickStyle::name() != QLatin1String("Material")) QQuickStyle::setStyle(QStringLiteral("Material"));
@@ -131,14 +130,8 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
 
   // The screens not shown at start use the styled controls; they are compiled
   // off the UI thread once the start-up follow of the position is over.
-  QTimer::singleShot(kPrecompileDelay, engine_.get(), [engine = engine_.get()] {
-    compileInBackground(*engine, {QUrl(QStringLiteral("qrc:/kavrano/ui/AlertView.qml")),
-                                  QUrl(QStringLiteral("qrc:/kavrano/ui/FeedbackFormViewController.qml")),
-                                  QUrl(QStringLiteral("qrc:/kavrano/measure/SearchViewController.qml")),
-                                  QUrl(QStringLiteral("qrc:/kavrano/saved/MeasurementSelectionViewController.qml")),
-                                  QUrl(QStringLiteral("qrc:/kavrano/Main/SettingsViewController.qml")),
-                                  QUrl(QStringLiteral("qrc:/kavrano/settings/UnitChangeViewController.qml"))});
-  });
+  QTimer::singleShot(kPrecompileDelay, engine_.get(),
+                     [engine = engine_.get()] { compileInBackground(*engine, viewsIn(QStringLiteral(":/kavrano"))); });
   return true;
 }
 

@@ -23,25 +23,6 @@ Item {
         color: "#20262b"
     }
 
-    // A pressable area that says it is a button: pressed by touch, mouse, the
-    // keyboard (space, return) and assistive technology.
-    component PlainButton: Item {
-        id: button
-        signal clicked()
-        readonly property bool down: tap.pressed
-        activeFocusOnTab: true
-        Accessible.role: Accessible.Button
-        Accessible.focusable: true
-        Accessible.onPressAction: if (button.enabled) button.clicked()
-        Keys.onSpacePressed: button.clicked()
-        Keys.onReturnPressed: button.clicked()
-        MouseArea {
-            id: tap
-            anchors.fill: parent
-            onClicked: button.clicked()
-        }
-    }
-
     // A round button over the map: 48 px, legible over any imagery.
     component MapButton: PlainButton {
         id: mapButton

@@ -124,31 +124,22 @@ Item {
                         }
                     }
 
-                    Item {
+                    PlainButton {
                         id: actionButton
                         objectName: "actionButton"
                         readonly property string text: root.controller.actionTitle !== ""
                                                        ? root.controller.actionTitle : "Continue"
-                        function press() {
-                            if (actionButton.enabled)
-                                root.controller.actionButtonTapped()
-                        }
                         width: parent.width
                         height: 52
                         enabled: root.controller.actionEnabled
-                        activeFocusOnTab: true
-                        Accessible.role: Accessible.Button
                         Accessible.name: text === "Start" ? "Start measuring" : "Next page"
-                        Accessible.focusable: true
-                        Accessible.onPressAction: actionButton.press()
-                        Keys.onSpacePressed: actionButton.press()
-                        Keys.onReturnPressed: actionButton.press()
+                        onClicked: root.controller.actionButtonTapped()
 
                         Rectangle {
                             anchors.fill: parent
                             radius: height / 2
                             color: actionButton.enabled ? root.accent : "#c7c7cc"
-                            opacity: actionTap.pressed ? 0.8 : 1
+                            opacity: actionButton.down ? 0.8 : 1
                             border.color: "white"
                             border.width: actionButton.activeFocus ? 2 : 0
                         }
@@ -161,11 +152,6 @@ Item {
                             horizontalAlignment: Text.AlignHCenter
                             verticalAlignment: Text.AlignVCenter
                             Accessible.ignored: true
-                        }
-                        MouseArea {
-                            id: actionTap
-                            anchors.fill: parent
-                            onClicked: actionButton.press()
                         }
                     }
                 }

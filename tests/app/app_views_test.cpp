@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
-#include <QDirIterator>
 #include <QPointer>
 #include <QQmlComponent>
 #include <QQmlEngine>
@@ -17,7 +16,6 @@
 #include "kavrano/core/persistance_manager.h"
 #include "kavrano/core/user_settings.h"
 #include "kavrano/qt_images/animated_image_item.h"
-#include "kavrano/qt_ui/tinted_icon.h"
 #include "kavrano/settings/settings_view_controller.h"
 #include "quick_items.h"
 
@@ -44,18 +42,15 @@ void collectControls(QQuickItem* item, QList<QQuickItem*>& out) {
 // compile every view the app carries.
 TEST(AppViews, EveryViewCompiles) {
   QQuickStyle::setStyle(QStringLiteral("Material"));  // as the app, before any control is loaded
-  TintedIcon::registerType();
+  registerQuickUiTypes();
   AnimatedImageItem::registerType();
   QQmlEngine engine;
-  int views = 0;
-  QDirIterator files(QStringLiteral(":/kavrano"), {QStringLiteral("*.qml")}, QDir::Files, QDirIterator::Subdirectories);
-  while (files.hasNext()) {
-    const QString path = files.next();
-    QQmlComponent component(&engine, QUrl(QStringLiteral("qrc") + path));
+  const QList<QUrl> views = viewsIn(QStringLiteral(":/kavrano"));
+  for (const QUrl& view : views) {
+    QQmlComponent component(&engine, view);
     EXPECT_TRUE(component.isReady()) << qPrintable(component.errorString());
-    ++views;
   }
-  EXPECT_GE(views, 11) << "every screen's and row's view";
+  EXPECT_GE(views.size(), 13) << "every screen's and row's view";
 }
 
 TEST(AppViews, EveryControlIsNamedAndTouchable) {

@@ -247,6 +247,7 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");  // never a display, also when listing tests
   QGuiApplication app(argc, argv);
   QQuickStyle::setStyle(QStringLiteral("Material"));
+  kavrano::registerQuickUiTypes();
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

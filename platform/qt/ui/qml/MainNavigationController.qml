@@ -1,4 +1,5 @@
 import QtQuick
+import Kavrano.Ui
 
 // The navigation stack: a bar (the top screen's title, a back button) over the
 // screens. The bar's look: default background under a blur, a light grey hairline.
@@ -119,19 +120,14 @@ Item {
             color: Qt.rgba(2 / 3, 2 / 3, 2 / 3, 0.5)
         }
 
-        Item {
+        PlainButton {
             id: backButton
             objectName: "backButton"
             anchors { left: parent.left; top: parent.top; bottom: parent.bottom; leftMargin: 4 }
             width: Math.max(64, backText.implicitWidth + 16)
             visible: root.controller.depth > 1
-            activeFocusOnTab: true
-            Accessible.role: Accessible.Button
             Accessible.name: "Back"
-            Accessible.focusable: true
-            Accessible.onPressAction: root.controller.back()
-            Keys.onSpacePressed: root.controller.back()
-            Keys.onReturnPressed: root.controller.back()
+            onClicked: root.controller.back()
 
             Rectangle {
                 anchors.fill: parent
@@ -147,14 +143,9 @@ Item {
                 text: "‹ Back"
                 font.pixelSize: 17
                 color: root.tint
-                opacity: backTap.pressed ? 0.5 : 1
+                opacity: backButton.down ? 0.5 : 1
                 verticalAlignment: Text.AlignVCenter
                 Accessible.ignored: true
-            }
-            MouseArea {
-                id: backTap
-                anchors.fill: parent
-                onClicked: root.controller.back()
             }
         }
         Text {

@@ -1,5 +1,8 @@
 #include "kavrano/qt_ui/quick_screens.h"
 
+#include "kavrano/qt_ui/tinted_icon.h"
+
+#include <QDirIterator>
 #include <QPropertyAnimation>
 #include <QQmlComponent>
 #include <QQmlEngine>
@@ -24,6 +27,18 @@ QQuickItem* makeScreenView(QQmlEngine& engine, const Screen& screen, QQuickItem*
   fillParent(item);
   if (screen.viewLoaded) screen.viewLoaded(item);
   return item;
+}
+
+void registerQuickUiTypes() {
+  qmlRegisterType<TintedIcon>("Kavrano.Ui", 1, 0, "TintedIcon");
+  qmlRegisterType(QUrl(QStringLiteral("qrc:/kavrano/ui/PlainButton.qml")), "Kavrano.Ui", 1, 0, "PlainButton");
+}
+
+QList<QUrl> viewsIn(const QString& folder) {
+  QList<QUrl> views;
+  QDirIterator files(folder, {QStringLiteral("*.qml")}, QDir::Files, QDirIterator::Subdirectories);
+  while (files.hasNext()) views << QUrl(QStringLiteral("qrc") + files.next());
+  return views;
 }
 
 void compileInBackground(QQmlEngine& engine, const QList<QUrl>& views) {

@@ -1,7 +1,6 @@
 #include "kavrano/qt_ui/tinted_icon.h"
 
 #include <QPainter>
-#include <QQmlEngine>
 #include <QQuickWindow>
 
 namespace kavrano {
@@ -10,8 +9,6 @@ TintedIcon::TintedIcon(QQuickItem* parent) : QQuickPaintedItem(parent) {
   connect(this, &QQuickItem::widthChanged, this, [this] { drawn_ = {}; });
   connect(this, &QQuickItem::heightChanged, this, [this] { drawn_ = {}; });
 }
-
-void TintedIcon::registerType() { qmlRegisterType<TintedIcon>("Kavrano.Ui", 1, 0, "TintedIcon"); }
 
 void TintedIcon::setSource(const QUrl& source) {
   if (source == source_) return;

@@ -20,8 +20,15 @@ namespace kavrano {
 /// made is a programming error and stops the program.
 [[nodiscard]] QQuickItem* makeScreenView(QQmlEngine& engine, const Screen& screen, QQuickItem* parent);
 
+/// Makes the module `Kavrano.Ui` known to QML: `TintedIcon` and `PlainButton`,
+/// what the screens shown at start use instead of the controls module.
+void registerQuickUiTypes();
+
 /// Keeps `item` the size of its parent item.
 void fillParent(QQuickItem* item);
+
+/// Every view (QML file) in the resources under `folder` (":/kavrano"), as URLs.
+[[nodiscard]] QList<QUrl> viewsIn(const QString& folder);
 
 /// Compiles `views` on the engine's loading thread, with the modules they
 /// import, so that the first screen that needs them opens without that wait.

@@ -18,9 +18,6 @@ class TintedIcon : public QQuickPaintedItem {
  public:
   explicit TintedIcon(QQuickItem* parent = nullptr);
 
-  /// Makes the type known to QML: `import Kavrano.Ui`, `TintedIcon { … }`.
-  static void registerType();
-
   [[nodiscard]] QUrl source() const { return source_; }
   void setSource(const QUrl& source);
   [[nodiscard]] QColor color() const { return color_; }
