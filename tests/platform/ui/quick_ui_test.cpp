@@ -226,16 +226,15 @@ TEST(DesktopServices, AuthorisationIsAnsweredLaterFromThePositionSource) {
     QTest::qWait(10);
     EXPECT_EQ(reports.size(), 1u) << "no change, no report";
   }
-}
 
-TEST(DesktopServices, AuthorisationWaitsUntilTheSystemSourceIsKnown) {
-  DesktopLocationAuthorization authorization(std::nullopt);
+  // The system's source is looked for after start: the answer waits for it.
+  DesktopLocationAuthorization later(std::nullopt);
   std::vector<LocationAuthorizationStatus> reports;
-  authorization.onChange = [&](LocationAuthorizationStatus s) { reports.push_back(s); };
-  authorization.requestWhenInUseAuthorization();
+  later.onChange = [&](LocationAuthorizationStatus s) { reports.push_back(s); };
+  later.requestWhenInUseAuthorization();
   QTest::qWait(20);
   EXPECT_TRUE(reports.empty()) << "no answer before it is known";
-  authorization.setHasPositionSource(true);
+  later.setHasPositionSource(true);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !reports.empty(); }, 1000));
   EXPECT_EQ(reports, std::vector{LocationAuthorizationStatus::AuthorizedWhenInUse});
 }
