@@ -32,6 +32,9 @@ struct SceneDelegate::PendingMapSources {
 SceneDelegate::SceneDelegate() : screens_(urlOpener_) {}
 
 SceneDelegate::~SceneDelegate() {
+  // The start-up warm-up may still run (a start refused for a bad option); it
+  // needs the application object, which goes after the scene.
+  QThreadPool::globalInstance()->waitForDone();
   // Screens first (they hold the services below by reference), each view before
   // its controller, then the window.
   rootPresenter_.reset();
@@ -52,13 +55,6 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
     qputenv("QT_QUICK_CONTROLS_MATERIAL_ACCENT", "Blue");
   }
 
-  // What the first frame does not wait for runs beside it, on the other core:
-  // the shipped place index is checked and the fonts are found.
-  QThreadPool::globalInstance()->start([] {
-    (void)shippedGazetteer();
-    (void)QFontDatabase::families();
-  });
-
   network_ = makeTileNetwork(this);
   auto sources = std::make_shared<PendingMapSources>();
   sources->satellite = makeTileSource(options.tiles, MapType::Satellite, network_, error);
@@ -73,6 +69,13 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
     if (!sources->position) return false;
     hasPositionSource = true;
   }
+  // What the first frame does not wait for runs beside it, on the other core:
+  // the shipped place index is checked and the fonts are found.
+  QThreadPool::globalInstance()->start([] {
+    (void)shippedGazetteer();
+    (void)QFontDatabase::families();
+  });
+
   locationAuthorization_ = std::make_unique<DesktopLocationAuthorization>(hasPositionSource);
   introLocationAuthorization_ = std::make_unique<DesktopLocationAuthorization>(hasPositionSource);
   searchPresentation_ = std::make_unique<QuickSearchPresentation>();
@@ -125,7 +128,8 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
           locationAuthorization_->setHasPositionSource(system != nullptr);
           introLocationAuthorization_->setHasPositionSource(system != nullptr);
         },
-        Qt::SingleShotConnection);
+        // Queued: the frame is out before the plugins are looked for.
+        static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::SingleShotConnection));
   }
 
   // The screens not shown at start use the styled controls; they are compiled

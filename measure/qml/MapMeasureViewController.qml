@@ -23,32 +23,6 @@ Item {
         color: "#20262b"
     }
 
-    // A round button over the map: 48 px, legible over any imagery.
-    component MapButton: PlainButton {
-        id: mapButton
-        property color fill: root.glass
-        property color tint: root.ink
-        property url iconSource
-        width: 48
-        height: 48
-        Rectangle {
-            anchors.fill: parent
-            radius: width / 2
-            color: mapButton.fill
-            opacity: mapButton.enabled ? (mapButton.down ? 0.75 : 1) : 0.9
-            border.color: mapButton.activeFocus ? "#0a84ff" : Qt.rgba(0, 0, 0, 0.1)
-            border.width: mapButton.activeFocus ? 2 : 1
-            Behavior on color { ColorAnimation { duration: 150 } }
-        }
-        TintedIcon {
-            anchors.centerIn: parent
-            width: 22
-            height: 22
-            source: mapButton.iconSource
-            color: mapButton.tint
-        }
-    }
-
     Item {
         id: mapContainer
         objectName: "mapContainer"

@@ -1,6 +1,8 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+// The table rows live beside the unit screens.
+import "qrc:/kavrano/settings"
 
 // The settings table: usage data, the two units, the maker's other applications.
 Page {
@@ -10,26 +12,6 @@ Page {
 
     title: root.controller.title
     background: Rectangle { color: "#f2f2f7" }
-
-    component TableRow: ItemDelegate {
-        id: tableRow
-        property int section
-        property int rowIndex
-        Layout.fillWidth: true
-        height: 52
-        font.pixelSize: 17
-        Accessible.name: text
-        onClicked: root.controller.selectRow(tableRow.section, tableRow.rowIndex)
-    }
-    component SectionFooter: Label {
-        Layout.fillWidth: true
-        Layout.leftMargin: 16
-        Layout.rightMargin: 16
-        wrapMode: Text.Wrap
-        font.pixelSize: 13
-        color: "#6c6c70"
-        Accessible.name: text
-    }
 
     Flickable {
         anchors.fill: parent
@@ -86,8 +68,15 @@ Page {
                 }
                 implicitHeight: 52
             }
-            SectionFooter {
+            Label {
+                Layout.fillWidth: true
+                Layout.leftMargin: 16
+                Layout.rightMargin: 16
+                wrapMode: Text.Wrap
+                font.pixelSize: 13
+                color: "#6c6c70"
                 text: "Anonymous usage data helps improve the app."
+                Accessible.name: text
             }
             Button {
                 objectName: "seeMoreButton"
@@ -101,13 +90,15 @@ Page {
             ColumnLayout {
                 Layout.fillWidth: true
                 spacing: 0
-                TableRow {
+                SettingsTableRow {
+                    controller: root.controller
                     objectName: "lengthUnitLabel"
                     section: 1
                     rowIndex: 0
                     text: root.controller.lengthUnitText
                 }
-                TableRow {
+                SettingsTableRow {
+                    controller: root.controller
                     objectName: "areaUnitLabel"
                     section: 1
                     rowIndex: 1
@@ -115,7 +106,8 @@ Page {
                 }
             }
 
-            TableRow {
+            SettingsTableRow {
+                controller: root.controller
                 objectName: "otherApplicationsRow"
                 section: 2
                 rowIndex: 0

@@ -1,0 +1,30 @@
+import QtQuick
+import Kavrano.Ui
+
+// A round button over the map: 48 px, legible over any imagery. Its own file, not
+// an inline component: Qt 6.4 never trusts a cached compile of a view holding
+// one, so the measuring screen was compiled afresh at every start.
+PlainButton {
+    id: mapButton
+    property color fill: Qt.rgba(1, 1, 1, 0.92)
+    property color tint: "#1c1c1e"
+    property url iconSource
+    width: 48
+    height: 48
+    Rectangle {
+        anchors.fill: parent
+        radius: width / 2
+        color: mapButton.fill
+        opacity: mapButton.enabled ? (mapButton.down ? 0.75 : 1) : 0.9
+        border.color: mapButton.activeFocus ? "#0a84ff" : Qt.rgba(0, 0, 0, 0.1)
+        border.width: mapButton.activeFocus ? 2 : 1
+        Behavior on color { ColorAnimation { duration: 150 } }
+    }
+    TintedIcon {
+        anchors.centerIn: parent
+        width: 22
+        height: 22
+        source: mapButton.iconSource
+        color: mapButton.tint
+    }
+}
