@@ -69,12 +69,15 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
     if (!sources->position) return false;
     hasPositionSource = true;
   }
-  // What the first frame does not wait for runs beside it, on the other core:
-  // the shipped place index is checked and the fonts are found.
-  QThreadPool::globalInstance()->start([] {
-    (void)shippedGazetteer();
-    (void)QFontDatabase::families();
-  });
+  PlaceSearchServiceChoice places = makePlaceSearchService(options.geocoder);
+  if (!places.service) {
+    error = places.error;
+    return false;
+  }
+  places_ = places.service;
+  // The first frame does not wait for the shipped place index: it is checked
+  // beside it, on the other core.
+  QThreadPool::globalInstance()->start([] { (void)shippedGazetteer(); });
 
   locationAuthorization_ = std::make_unique<DesktopLocationAuthorization>(hasPositionSource);
   introLocationAuthorization_ = std::make_unique<DesktopLocationAuthorization>(hasPositionSource);
@@ -85,6 +88,9 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
   window_->setTitle(QStringLiteral("Kavrano"));
   window_->setColor(Qt::black);
   window_->resize(kWidth, kHeight);
+  // The content takes the window's size only when the window shows; sized now,
+  // the views are laid out once, at their real size.
+  window_->contentItem()->setSize(QSizeF(kWidth, kHeight));
   window_->reportContentOrientationChange(Qt::PortraitOrientation);  // portrait only, on phones too
 
   // The intro's view under the layer in which it presents the main screen (and
@@ -101,14 +107,11 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
   intro_ = std::make_unique<IntroViewController>(IntroServices{*rootPresenter_, *introLocationAuthorization_,
                                                                introHaptics_, scheduler_, images_,
                                                                [this, sources] { return makeMainScreen(sources); }});
+  // The first view's load imports Qt Quick, which keeps the loader thread busy
+  // for milliseconds; meanwhile this thread finds the fonts the first frame needs.
+  compileInBackground(*engine_, {intro_->viewUrl()});
+  (void)QFontDatabase::families();
   showIntro(introView);
-
-  PlaceSearchServiceChoice places = makePlaceSearchService(options.geocoder);
-  if (!places.service) {
-    error = places.error;
-    return false;
-  }
-  places_ = places.service;
 
   window_->show();
   // The intro is in the shown window: on later starts it presents the main screen

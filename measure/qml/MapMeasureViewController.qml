@@ -121,7 +121,7 @@ Item {
                 id: cancelText
                 anchors.fill: parent
                 text: "Cancel"
-                font.pixelSize: 15
+                font.pixelSize: 16   // as the field's: one font less at start
                 color: root.tint
                 opacity: cancelButton.down ? 0.5 : 1
                 horizontalAlignment: Text.AlignHCenter
@@ -193,12 +193,13 @@ Item {
                 id: areaLabel
                 objectName: "areaLabel"
                 anchors.fill: parent
-                anchors.leftMargin: 14
-                anchors.rightMargin: 14
+                anchors.leftMargin: 10
+                anchors.rightMargin: 10
                 text: root.controller.areaText
                 color: "white"
-                font.pixelSize: 15
-                font.weight: Font.DemiBold
+                // The search field's font: no font of its own to load at start,
+                // and the first text fits without a search for a smaller size.
+                font.pixelSize: 16
                 horizontalAlignment: Text.AlignHCenter
                 verticalAlignment: Text.AlignVCenter
                 // One line: long texts shrink a little rather than wrap.

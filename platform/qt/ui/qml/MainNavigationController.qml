@@ -114,49 +114,58 @@ Item {
         }
         color: Qt.rgba(0.97, 0.97, 0.98, 0.94)
 
-        Rectangle {
-            anchors { left: parent.left; right: parent.right; bottom: parent.bottom }
-            height: 1
-            color: Qt.rgba(2 / 3, 2 / 3, 2 / 3, 0.5)
-        }
+        // Made the first time a screen on the stack shows the bar: the measuring
+        // screen, first on screen, hides it, and its texts would cost the first
+        // frame two fonts.
+        Loader {
+            anchors.fill: parent
+            active: (bar.visible && root.controller.depth > 0) || item !== null   // kept once made
+            sourceComponent: Item {
+                Rectangle {
+                    anchors { left: parent.left; right: parent.right; bottom: parent.bottom }
+                    height: 1
+                    color: Qt.rgba(2 / 3, 2 / 3, 2 / 3, 0.5)
+                }
 
-        PlainButton {
-            id: backButton
-            objectName: "backButton"
-            anchors { left: parent.left; top: parent.top; bottom: parent.bottom; leftMargin: 4 }
-            width: Math.max(64, backText.implicitWidth + 16)
-            visible: root.controller.depth > 1
-            Accessible.name: "Back"
-            onClicked: root.controller.back()
+                PlainButton {
+                    id: backButton
+                    objectName: "backButton"
+                    anchors { left: parent.left; top: parent.top; bottom: parent.bottom; leftMargin: 4 }
+                    width: Math.max(64, backText.implicitWidth + 16)
+                    visible: root.controller.depth > 1
+                    Accessible.name: "Back"
+                    onClicked: root.controller.back()
 
-            Rectangle {
-                anchors.fill: parent
-                color: "transparent"
-                radius: 8
-                border.color: root.tint
-                border.width: backButton.activeFocus ? 2 : 0
+                    Rectangle {
+                        anchors.fill: parent
+                        color: "transparent"
+                        radius: 8
+                        border.color: root.tint
+                        border.width: backButton.activeFocus ? 2 : 0
+                    }
+                    Text {
+                        id: backText
+                        anchors.fill: parent
+                        leftPadding: 4
+                        text: "‹ Back"
+                        font.pixelSize: 17
+                        color: root.tint
+                        opacity: backButton.down ? 0.5 : 1
+                        verticalAlignment: Text.AlignVCenter
+                        Accessible.ignored: true
+                    }
+                }
+                Text {
+                    objectName: "navigationTitle"
+                    anchors.centerIn: parent
+                    text: stack.currentItem && stack.currentItem.title !== undefined ? stack.currentItem.title : ""
+                    font.pixelSize: 17
+                    font.weight: Font.DemiBold
+                    color: "#1c1c1e"
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
+                }
             }
-            Text {
-                id: backText
-                anchors.fill: parent
-                leftPadding: 4
-                text: "‹ Back"
-                font.pixelSize: 17
-                color: root.tint
-                opacity: backButton.down ? 0.5 : 1
-                verticalAlignment: Text.AlignVCenter
-                Accessible.ignored: true
-            }
-        }
-        Text {
-            objectName: "navigationTitle"
-            anchors.centerIn: parent
-            text: stack.currentItem && stack.currentItem.title !== undefined ? stack.currentItem.title : ""
-            font.pixelSize: 17
-            font.weight: Font.DemiBold
-            color: "#1c1c1e"
-            Accessible.role: Accessible.StaticText
-            Accessible.name: text
         }
     }
 }

@@ -15,6 +15,11 @@ QQuickItem* makeScreenView(QQmlEngine& engine, const Screen& screen, QQuickItem*
   QQmlComponent component(&engine, screen.controller->viewUrl());
   QVariantMap properties = screen.viewProperties;
   properties.insert(QStringLiteral("controller"), QVariant::fromValue<QObject*>(screen.controller));
+  // Made at its final size, the view lays out its texts once, not first at 0 × 0.
+  if (parent) {
+    properties.insert(QStringLiteral("width"), parent->width());
+    properties.insert(QStringLiteral("height"), parent->height());
+  }
   QObject* object = component.createWithInitialProperties(properties);
   auto* item = qobject_cast<QQuickItem*>(object);
   if (!item) {
