@@ -13,8 +13,10 @@ PersistedMeasurement record(std::string id, std::string title = "t") {
   return {std::move(id), 730987200, {{1, 2}, {3, 4}}, std::move(title), {2, 3}};
 }
 
-std::vector<std::string> ids(const std::vector<PersistedMeasurement>& list) {
-  std::vector<std::string> out;
+using Ids = std::vector<std::string>;
+
+Ids ids(const std::vector<PersistedMeasurement>& list) {
+  Ids out;
   for (const auto& m : list) out.push_back(m.id);
   return out;
 }
@@ -35,39 +37,26 @@ class PersistanceManagerTest : public ::testing::Test {
 };
 
 TEST_F(PersistanceManagerTest, KeepsTheOrderOfSavingAndDeletesById) {
+  PersistanceManager other(store);  // managers share the stored list
   EXPECT_TRUE(manager.loadMeasurements().empty());
   manager.appendMeasurement(record("A"));
-  EXPECT_EQ(ids(manager.loadMeasurements()), (std::vector<std::string>{"A"}));
+  EXPECT_EQ(ids(other.loadMeasurements()), (Ids{"A"}));
   manager.appendMeasurement(record("B"));
-  manager.appendMeasurement(record("C"));
-  EXPECT_EQ(ids(manager.loadMeasurements()), (std::vector<std::string>{"A", "B", "C"}));
+  other.appendMeasurement(record("C"));
+  manager.appendMeasurement(record("A", "same id again"));
+  EXPECT_EQ(ids(manager.loadMeasurements()), (Ids{"A", "B", "C", "A"}));
 
   manager.deleteMeasurement(record("B", "another title"));  // only the id counts
-  EXPECT_EQ(ids(manager.loadMeasurements()), (std::vector<std::string>{"A", "C"}));
+  EXPECT_EQ(ids(manager.loadMeasurements()), (Ids{"A", "C", "A"}));
+  other.deleteMeasurement(record("A"));  // every record with that id
+  EXPECT_EQ(ids(manager.loadMeasurements()), (Ids{"C"}));
 
   const auto before = store.dataForKey("PERSISTED_MEASUREMENTS");
   manager.deleteMeasurement(record("nobody"));
   EXPECT_EQ(store.dataForKey("PERSISTED_MEASUREMENTS"), before);
 
-  manager.deleteMeasurement(record("A"));
   manager.deleteMeasurement(record("C"));
   EXPECT_EQ(store.dataForKey("PERSISTED_MEASUREMENTS"), bytes("[]"));
-  EXPECT_TRUE(manager.loadMeasurements().empty());
-}
-
-TEST_F(PersistanceManagerTest, OneDeleteRemovesEveryRecordWithThatId) {
-  manager.appendMeasurement(record("A", "same"));
-  manager.appendMeasurement(record("B", "same"));
-  manager.appendMeasurement(record("A", "other"));
-  manager.deleteMeasurement(record("A"));
-  EXPECT_EQ(ids(manager.loadMeasurements()), (std::vector<std::string>{"B"}));
-}
-
-TEST_F(PersistanceManagerTest, ManagersShareTheStoredList) {
-  PersistanceManager other(store);
-  manager.appendMeasurement(record("A"));
-  EXPECT_EQ(ids(other.loadMeasurements()), (std::vector<std::string>{"A"}));
-  other.deleteMeasurement(record("A"));
   EXPECT_TRUE(manager.loadMeasurements().empty());
 }
 
@@ -78,7 +67,7 @@ TEST_F(PersistanceManagerTest, AnUnencodableRecordLeavesTheListAsItWas) {
   broken.center.latitude = std::numeric_limits<double>::quiet_NaN();
   manager.appendMeasurement(broken);
   EXPECT_EQ(store.dataForKey("PERSISTED_MEASUREMENTS"), before);
-  EXPECT_EQ(ids(manager.loadMeasurements()), (std::vector<std::string>{"A"}));
+  EXPECT_EQ(ids(manager.loadMeasurements()), (Ids{"A"}));
 }
 
 TEST_F(PersistanceManagerTest, UnreadableDataIsSetAsideBeforeItIsReplaced) {
@@ -88,7 +77,7 @@ TEST_F(PersistanceManagerTest, UnreadableDataIsSetAsideBeforeItIsReplaced) {
   EXPECT_TRUE(setAsideKeys(store).empty()) << "reading alone changes nothing";
 
   manager.appendMeasurement(record("B"));
-  EXPECT_EQ(ids(manager.loadMeasurements()), (std::vector<std::string>{"B"}));
+  EXPECT_EQ(ids(manager.loadMeasurements()), (Ids{"B"}));
   const auto keys = setAsideKeys(store);
   ASSERT_EQ(keys.size(), 1u);
   EXPECT_EQ(store.dataForKey(keys[0]), unreadable) << "the bytes are kept exactly";

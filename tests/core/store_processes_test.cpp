@@ -53,10 +53,11 @@ Child spawnProbe(const std::vector<std::string>& args) {
   return {pid, pipeFds[0]};
 }
 
-std::string readToEnd(int fd) {
+// Reads until `marker` has arrived or, without one, until the writer closed its end.
+std::string readUntil(int fd, const std::string& marker = {}) {
   std::string text;
   char buffer[4096];
-  for (;;) {
+  while (marker.empty() || text.find(marker) == std::string::npos) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n > 0) {
       text.append(buffer, static_cast<std::size_t>(n));
@@ -64,22 +65,12 @@ std::string readToEnd(int fd) {
       break;
     }
   }
-  ::close(fd);
   return text;
 }
 
-// Reads until `marker` has arrived or the writer closed its end; returns what was read.
-std::string readUntil(int fd, const std::string& marker) {
-  std::string text;
-  char buffer[256];
-  while (text.find(marker) == std::string::npos) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n > 0) {
-      text.append(buffer, static_cast<std::size_t>(n));
-    } else if (n == 0 || errno != EINTR) {
-      break;
-    }
-  }
+std::string readToEnd(int fd) {
+  std::string text = readUntil(fd);
+  ::close(fd);
   return text;
 }
 
@@ -95,14 +86,16 @@ struct ProbeResult {
   std::string output;
 };
 
+ProbeResult finish(const Child& child) {
+  ProbeResult result{-1, readToEnd(child.output)};
+  const int status = waitStatus(child.pid);
+  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+  return result;
+}
+
 ProbeResult runProbe(const std::vector<std::string>& args) {
   const Child child = spawnProbe(args);
-  if (child.pid < 0) return {};
-  ProbeResult result;
-  result.output = readToEnd(child.output);
-  const int status = waitStatus(child.pid);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
+  return child.pid < 0 ? ProbeResult{} : finish(child);
 }
 
 class StoreProcessesTest : public ::testing::Test {
@@ -143,10 +136,8 @@ TEST_F(StoreProcessesTest, ProcessesSeeEachOthersWrites) {
 }
 
 TEST_F(StoreProcessesTest, RelevantActionIsReportedOnlyInTheProcessThatCountsTwo) {
-  EXPECT_EQ(runProbe({"count", file_}).output, "false false 1\n");
-  EXPECT_EQ(runProbe({"count", file_}).output, "true false 2\n");
-  EXPECT_EQ(runProbe({"count", file_}).output, "false false 3\n");
-  EXPECT_EQ(runProbe({"count", file_}).output, "false false 4\n");
+  for (const char* expected : {"false false 1\n", "true false 2\n", "false false 3\n", "false false 4\n"})
+    EXPECT_EQ(runProbe({"count", file_}).output, expected);
 }
 
 // Writers that start together on a new file also race to create it, where SQLite
@@ -163,9 +154,8 @@ TEST_F(StoreProcessesTest, ConcurrentWritersWaitForEachOtherInsteadOfFailing) {
       ASSERT_GE(writers.back().pid, 0);
     }
     for (auto& writer : writers) {
-      const std::string output = readToEnd(writer.output);
-      const int status = waitStatus(writer.pid);
-      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << file << ": " << output;
+      const auto done = finish(writer);
+      EXPECT_EQ(done.exitCode, 0) << file << ": " << done.output;
     }
 
     std::string error;

@@ -29,8 +29,7 @@ void put16(QByteArray& out, int value) {
 /// clear code before every pixel, so every code stays 3 bits wide.
 QByteArray writeGif(const std::vector<Frame>& frames) {
   QByteArray out("GIF89a");
-  put16(out, 2);
-  put16(out, 2);
+  for (int v : {2, 2}) put16(out, v);
   out.append(static_cast<char>(0x80)).append('\0').append('\0');  // a global table of 2 colours
   out.append(QByteArray::fromHex("000000ffffff"));
   for (const Frame& frame : frames) {
@@ -40,10 +39,7 @@ QByteArray writeGif(const std::vector<Frame>& frames) {
       out.append(QByteArray::fromHex("0000"));
     }
     out.append(static_cast<char>(0x2c));
-    put16(out, 0);
-    put16(out, 0);
-    put16(out, 2);
-    put16(out, 2);
+    for (int v : {0, 0, 2, 2}) put16(out, v);       // left, top, width, height
     out.append('\0').append(static_cast<char>(2));  // no local table; LZW code size 2
     std::uint32_t bits = 0;
     int count = 0;
@@ -76,15 +72,13 @@ QImage blank() {
   return image;
 }
 
-TEST(AnimatedImage, EachFrameIsRepeatedForItsShareOfTheCommonDivisor) {
+TEST(AnimatedImage, FramesRepeatForTheirShareOfTheCommonDivisorWithAFloorOfATenth) {
   const auto picture = animatedImageWithData(writeGif({{10, 0}, {20, 1}, {30, 0}}));
   ASSERT_TRUE(picture);
   EXPECT_EQ(colorsOf(*picture), (QList<int>{0, 1, 1, 0, 0, 0}));
   EXPECT_DOUBLE_EQ(picture->duration, 0.6);
   EXPECT_EQ(picture->images.front().size(), QSize(2, 2));
-}
 
-TEST(AnimatedImage, DelaysHaveAFloorOfATenthAndAreTruncatedToMilliseconds) {
   // 2 cs as stored: below the floor.
   const auto fast = animatedImageWithData(writeGif({{2, 0}, {2, 1}}));
   ASSERT_TRUE(fast);
@@ -129,15 +123,13 @@ TEST(AnimatedImage, MissingUnreadableAndCorruptFilesSayWhyAndGiveNoImage) {
   broken.write("PNG? no, nothing at all");
   broken.close();
 
-  testing::internal::CaptureStdout();
-  EXPECT_FALSE(animatedImageNamed(QStringLiteral("nowhere"), dir.path()));
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "The image \"nowhere\" does not exist\n");
-  testing::internal::CaptureStdout();
-  EXPECT_FALSE(animatedImageNamed(QStringLiteral("folder"), dir.path()));
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "The image \"folder\" cannot be turned into data\n");
-  testing::internal::CaptureStdout();
-  EXPECT_FALSE(animatedImageNamed(QStringLiteral("broken"), dir.path()));
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "image doesn't exist\n");
+  for (const auto& [name, why] : {std::pair{"nowhere", "The image \"nowhere\" does not exist\n"},
+                                  {"folder", "The image \"folder\" cannot be turned into data\n"},
+                                  {"broken", "image doesn't exist\n"}}) {
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(animatedImageNamed(QLatin1String(name), dir.path()));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), why);
+  }
 
   // Every truncation of a good file: no crash, never more than the whole.
   const QByteArray good = writeGif({{10, 0}, {20, 1}, {30, 0}});

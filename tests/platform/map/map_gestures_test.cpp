@@ -27,7 +27,20 @@ struct Taps {
   std::vector<Coordinate> coordinates;
 };
 
-TEST(MapGestures, ATapReportsTheCoordinateUnderTheFinger) {
+void expectDrawnAt(QuickMapView* map, const Coordinate& c, QPointF point) {
+  const QPointF drawn = map->convertCoordinateToPoint(c);
+  EXPECT_NEAR(drawn.x(), point.x(), 1e-6);
+  EXPECT_NEAR(drawn.y(), point.y(), 1e-6);
+}
+
+// A mouse drag in `steps` equal moves, `msPerStep` apart (slow ones do not flick).
+void drag(QWindow& window, QPoint from, QPoint to, int steps, int msPerStep) {
+  QTest::mousePress(&window, Qt::LeftButton, {}, from);
+  for (int i = 1; i <= steps; ++i) QTest::mouseMove(&window, from + (to - from) * i / steps, msPerStep);
+  QTest::mouseRelease(&window, Qt::LeftButton, {}, to, msPerStep);
+}
+
+TEST(MapGestures, ATapReportsTheCoordinateUnderTheFingerAndADragPans) {
   MapWindow w;
   w.map->setCamera(mercator::toWorld({47.37, 8.54}), 17.3);
   Taps taps(w.map);
@@ -36,9 +49,7 @@ TEST(MapGestures, ATapReportsTheCoordinateUnderTheFinger) {
   ASSERT_EQ(taps.points.size(), 1u);
   EXPECT_NEAR(taps.coordinates[0].latitude, expected.latitude, 1e-12);
   EXPECT_NEAR(taps.coordinates[0].longitude, expected.longitude, 1e-12);
-  const QPointF drawn = w.map->convertCoordinateToPoint(taps.coordinates[0]);
-  EXPECT_NEAR(drawn.x(), 60, 1e-6);
-  EXPECT_NEAR(drawn.y(), 70, 1e-6);
+  expectDrawnAt(w.map, taps.coordinates[0], {60, 70});
 
   QPointingDevice* finger = QTest::createTouchDevice();
   QTest::touchEvent(&w.window, finger).press(0, QPoint(200, 30));
@@ -46,26 +57,17 @@ TEST(MapGestures, ATapReportsTheCoordinateUnderTheFinger) {
   QTest::touchEvent(&w.window, finger).release(0, QPoint(203, 32));
   ASSERT_EQ(taps.points.size(), 2u);
   EXPECT_EQ(taps.points[1], QPointF(203, 32));
-}
 
-TEST(MapGestures, ADragPansAndIsNeverATap) {
-  MapWindow w;
-  w.map->setCamera(mercator::toWorld({0, 0}), 10);
-  Taps taps(w.map);
+  // A drag pans and is never a tap.
+  taps.points.clear();
   const Coordinate grabbed = w.map->convertPointToCoordinate({100, 100});
-  QTest::mousePress(&w.window, Qt::LeftButton, {}, QPoint(100, 100));
-  for (int i = 1; i <= 10; ++i) QTest::mouseMove(&w.window, QPoint(100 + 6 * i, 100), 200);  // slow: no flick
-  QTest::mouseRelease(&w.window, Qt::LeftButton, {}, QPoint(160, 100), 200);
+  drag(w.window, {100, 100}, {160, 100}, 10, 200);
   EXPECT_TRUE(taps.points.empty());
-  const QPointF now = w.map->convertCoordinateToPoint(grabbed);
-  EXPECT_NEAR(now.x(), 160, 1e-6) << "the ground followed the finger";
-  EXPECT_NEAR(now.y(), 100, 1e-6);
+  expectDrawnAt(w.map, grabbed, {160, 100});  // the ground followed the finger
   EXPECT_FALSE(w.map->isAnimating());
 
   // A quick drag flicks on after the release; a small back-and-forth is still no tap.
-  QTest::mousePress(&w.window, Qt::LeftButton, {}, QPoint(100, 100));
-  for (int i = 1; i <= 5; ++i) QTest::mouseMove(&w.window, QPoint(100, 100 + 15 * i), 10);
-  QTest::mouseRelease(&w.window, Qt::LeftButton, {}, QPoint(100, 175), 10);
+  drag(w.window, {100, 100}, {100, 175}, 5, 10);
   EXPECT_TRUE(w.map->isAnimating());
   EXPECT_TRUE(taps.points.empty());
 }
@@ -80,17 +82,14 @@ TEST(MapGestures, PinchAndWheelZoomAboutTheFingersAndCursor) {
   QTest::touchEvent(&w.window, fingers).move(0, QPoint(80, 150)).move(1, QPoint(160, 150));
   QTest::touchEvent(&w.window, fingers).release(0, QPoint(80, 150)).release(1, QPoint(160, 150));
   EXPECT_NEAR(w.map->camera().zoom, 15.0, 1e-9) << "fingers twice as far apart: one level closer";
-  const QPointF stays = w.map->convertCoordinateToPoint(between);
-  EXPECT_NEAR(stays.x(), 120, 1e-6);
-  EXPECT_NEAR(stays.y(), 150, 1e-6);
+  expectDrawnAt(w.map, between, {120, 150});
   EXPECT_TRUE(taps.points.empty()) << "a pinch is never a tap";
 
   const Coordinate underCursor = w.map->convertPointToCoordinate({30, 200});
   QWheelEvent wheel(QPointF(30, 200), QPointF(30, 200), {}, QPoint(0, 240), Qt::NoButton, {}, Qt::NoScrollPhase, false);
   QCoreApplication::sendEvent(&w.window, &wheel);
   EXPECT_NEAR(w.map->camera().zoom, 16.0, 1e-9);
-  EXPECT_NEAR(w.map->convertCoordinateToPoint(underCursor).x(), 30, 1e-6);
-  EXPECT_NEAR(w.map->convertCoordinateToPoint(underCursor).y(), 200, 1e-6);
+  expectDrawnAt(w.map, underCursor, {30, 200});
 }
 
 TEST(MapCameraControl, RegionAnimatesAndTheMinimumDistanceHolds) {
@@ -125,9 +124,7 @@ TEST(MapOwnPosition, FollowRecentresUntilTheUserPans) {
   ASSERT_TRUE(test::waitUntil([&] { return w.map->userLocation().hasFix(); }));
   EXPECT_NEAR(w.map->centerCoordinate().latitude, -33.8568, 1e-9);
   EXPECT_NEAR(w.map->centerCoordinate().longitude, 151.2153, 1e-9);
-  QTest::mousePress(&w.window, Qt::LeftButton, {}, QPoint(100, 100));
-  QTest::mouseMove(&w.window, QPoint(150, 150), 100);
-  QTest::mouseRelease(&w.window, Qt::LeftButton, {}, QPoint(150, 150), 100);
+  drag(w.window, {100, 100}, {150, 150}, 1, 100);
   EXPECT_EQ(w.map->userTrackingMode(), UserTrackingMode::None);
 }
 

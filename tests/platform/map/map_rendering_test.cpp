@@ -2,6 +2,7 @@
 
 #include <QAccessible>
 
+#include "fake_map_view.h"
 #include "kavrano/map/point_annotation.h"
 #include "kavrano/qt_map/annotation_images.h"
 #include "kavrano/qt_map/web_mercator.h"
@@ -23,9 +24,8 @@ void saveForLooking(const QImage& shot, const char* name) {
   shot.save(QCoreApplication::applicationDirPath() + QLatin1Char('/') + QLatin1String(name));
 }
 
-bool sameColor(QColor a, QColor b) { return near(a, b); }
-#define EXPECT_COLOR(actual, expected)      \
-  EXPECT_PRED2(sameColor, actual, expected) \
+#define EXPECT_COLOR(actual, expected)    \
+  EXPECT_PRED3(near, actual, expected, 6) \
       << (actual).name().toStdString() << " vs " << QColor(expected).name().toStdString()
 
 TEST(MapRendering, TilesAppearWhereTheyBelong) {
@@ -72,6 +72,19 @@ TEST(MapRendering, AMissingTileShowsItsAncestorElseAPlaceholderNeverAHole) {
   EXPECT_COLOR(empty.pixelColor(2, 253), QColor(0xd9, 0xd6, 0xcf));
 }
 
+// The measurement label: bold 20, white on a black shadow, shrinking to fit 44 points.
+std::shared_ptr<LabelView> measurementLabel() {
+  auto label = std::make_shared<LabelView>();
+  label->frame = QRectF(-22, -32, 44, 44);
+  label->font = MapFont::boldSystem(20);
+  label->textColor = MapColor::white();
+  label->alignment = TextAlignment::Center;
+  label->adjustsFontSizeToFitWidth = true;
+  label->shadowColor = MapColor::black();
+  label->shadowOffset = {1, 1};
+  return label;
+}
+
 class Delegate : public MapViewDelegate {
  public:
   std::shared_ptr<OverlayRenderer> rendererForOverlay(MapView&, const std::shared_ptr<Overlay>& o) override {
@@ -87,15 +100,7 @@ class Delegate : public MapViewDelegate {
     auto view = map.dequeueReusableAnnotationView(QStringLiteral("custom"));
     if (!view) {
       view = std::make_shared<AnnotationView>(a, QStringLiteral("custom"));
-      auto label = std::make_shared<LabelView>();
-      label->frame = QRectF(-22, -32, 44, 44);
-      label->font = MapFont::boldSystem(20);
-      label->textColor = MapColor::white();
-      label->alignment = TextAlignment::Center;
-      label->adjustsFontSizeToFitWidth = true;
-      label->shadowColor = MapColor::black();
-      label->shadowOffset = {1, 1};
-      view->addSubview(label);
+      view->addSubview(measurementLabel());
       ++made;
     }
     view->setAnnotation(a);
@@ -138,24 +143,46 @@ TEST(MapRendering, OverlaysMarkersAndLabelsInTheirColours) {
   EXPECT_EQ(countNear(shot, QRect(10, 226, 40, 20), Qt::white), 0);
   // The standard marker stands with its tip on the point.
   EXPECT_GT(countNear(shot, QRect(52, 68, 16, 20), QColor(230, 57, 53)), 20);
-}
 
-TEST(MapRendering, LabelViewsAreReusedAcrossRebuilds) {
-  MapWindow w;
-  Delegate delegate;
-  w.map->setDelegate(&delegate);
-  for (int round = 0; round < 3; ++round) {
+  // Rebuilds reuse the label views.
+  for (int round = 0; round < 2; ++round) {
     w.map->removeAnnotations(w.map->annotations());
     for (int i = 0; i < 5; ++i)
-      w.map->addAnnotation(std::make_shared<PointAnnotation>(Coordinate{i * 1.0, 0}, QString::number(round)));
+      w.map->addAnnotation(std::make_shared<PointAnnotation>(at(30 + 40 * i, 120), QString::number(round)));
     w.grab();
   }
   EXPECT_EQ(delegate.made, 5);
   EXPECT_EQ(w.map->annotations().size(), 5u);
 }
 
-// The label rules: bold 20, shrinking to fit 44 points. Ink is measured on the
-// label picture itself.
+// Screen tests run on the fake: it must ask and reuse as the real map does.
+TEST(FakeMapView, AsksTheDelegateReusesViewsAndForwardsTaps) {
+  FakeMapView map;
+  Delegate delegate;
+  map.setDelegate(&delegate);
+  auto label = std::make_shared<PointAnnotation>(Coordinate{1, 2}, QString());
+  auto vertex = std::make_shared<PointAnnotation>(Coordinate{3, 4});
+  map.addAnnotation(label);
+  map.addAnnotation(vertex);
+  const auto firstView = map.viewFor(label.get());
+  ASSERT_NE(firstView, nullptr) << "an empty title is still a title";
+  EXPECT_EQ(map.viewFor(vertex.get()), nullptr);
+  map.removeAnnotations(map.annotations());
+  auto next = std::make_shared<PointAnnotation>(Coordinate{5, 6}, QStringLiteral("2 m"));
+  map.addAnnotation(next);
+  EXPECT_EQ(map.viewFor(next.get()), firstView);
+  EXPECT_EQ(firstView->annotation(), next);
+
+  std::vector<Coordinate> tapped;
+  map.addGestureRecognizer(std::make_shared<TapGestureRecognizer>(
+      [&](const TapGestureRecognizer& r) { tapped.push_back(map.convertPointToCoordinate(r.locationInView())); }));
+  map.tap({100, 200});
+  ASSERT_EQ(tapped.size(), 1u);
+  EXPECT_DOUBLE_EQ(tapped[0].longitude, 0.01);
+  EXPECT_TRUE(map.calls.contains(QStringLiteral("removeAnnotations 2")));
+}
+
+// Ink is measured on the label picture itself.
 QRect inkOf(const QImage& image) {
   QRect ink;
   for (int y = 0; y < image.height(); ++y)
@@ -165,14 +192,7 @@ QRect inkOf(const QImage& image) {
 }
 
 TEST(LabelPicture, LongTextShrinksToTheFrameWidthAndKeepsItsShadow) {
-  LabelView label;
-  label.frame = QRectF(-22, -32, 44, 44);
-  label.font = MapFont::boldSystem(20);
-  label.textColor = MapColor::white();
-  label.alignment = TextAlignment::Center;
-  label.adjustsFontSizeToFitWidth = true;
-  label.shadowColor = MapColor::black();
-  label.shadowOffset = {1, 1};
+  LabelView label = *measurementLabel();
   label.text = QStringLiteral("8 m");
   const QRect shortInk = inkOf(renderLabelImage(label, 1.0));
   label.text = QStringLiteral("1,234.5 km");

@@ -33,7 +33,7 @@ void makeMbtiles(const QString& path, const QList<std::tuple<int, int, int, QByt
   sqlite3_close(db);
 }
 
-TEST(Mbtiles, ReadsRowsInTmsOrderAndItsMetadata) {
+TEST(Mbtiles, ReadsRowsInTmsOrderAndRefusesFilesThatAreNotTileSets) {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("area.mbtiles"));
   // At zoom 2 the XYZ row 0 (north) is TMS row 3.
@@ -45,10 +45,7 @@ TEST(Mbtiles, ReadsRowsInTmsOrderAndItsMetadata) {
   EXPECT_FALSE(reader.tile({2, 0, 0}).has_value());
   EXPECT_FALSE(reader.tile({2, 4, 0}).has_value()) << "outside the zoom level's grid";
   EXPECT_EQ(reader.maxZoom(), 3);
-}
 
-TEST(Mbtiles, RefusesFilesThatAreNotTileSets) {
-  QTemporaryDir dir;
   MbtilesReader missing;
   EXPECT_FALSE(missing.open(dir.filePath(QStringLiteral("nothing.mbtiles"))));
   QFile text(dir.filePath(QStringLiteral("text.mbtiles")));

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <QDir>
 #include <QNetworkAccessManager>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <algorithm>
 
 #include "kavrano/qt_map/map_sources.h"
 #include "kavrano/qt_map/network_tile_source.h"
@@ -64,15 +64,12 @@ TEST(NetworkTileSource, AnswersOfEveryKindEndInOneSignal) {
   EXPECT_EQ(good, (QList<TileId>{{1, 0, 0}, {1, 1, 1}})) << "a 500 is retried until it succeeds";
   EXPECT_EQ(bad.size(), 4);
   EXPECT_EQ(f.ready[1][1].value<QImage>().pixelColor(5, 5), QColor(Qt::blue));
-  int asked404 = 0, asked503 = 0, askedStalled = 0;
-  for (const auto& r : f.server.requests) {
-    asked404 += r.path == "/1/1/0";
-    asked503 += r.path == "/2/0/0";
-    askedStalled += r.path == "/2/1/1";
-  }
-  EXPECT_EQ(asked404, 1) << "a 404 is final";
-  EXPECT_EQ(asked503, 3) << "server errors get three attempts";
-  EXPECT_EQ(askedStalled, 3) << "a stalled answer times out and is retried";
+  const auto asked = [&](const char* path) {
+    return std::count_if(f.server.requests.begin(), f.server.requests.end(), [&](auto& r) { return r.path == path; });
+  };
+  EXPECT_EQ(asked("/1/1/0"), 1) << "a 404 is final";
+  EXPECT_EQ(asked("/2/0/0"), 3) << "server errors get three attempts";
+  EXPECT_EQ(asked("/2/1/1"), 3) << "a stalled answer times out and is retried";
   EXPECT_TRUE(f.server.requests.first().headers.value("user-agent").startsWith("Kavrano/"));
 }
 
@@ -106,7 +103,11 @@ TEST(NetworkTileSource, FreshTilesComeFromTheDiskCacheAndStaleOnesAreRevalidated
   ASSERT_EQ(f.server.requests.size(), 3) << "the fresh tile was not asked again";
   EXPECT_EQ(f.server.requests[2].path, "/1/0/0");
   EXPECT_EQ(f.server.requests[2].headers.value("if-none-match"), "\"v1\"");
-  EXPECT_EQ(f.ready[3][1].value<QImage>().pixelColor(1, 1), QColor(Qt::cyan)) << "a 304 serves the cached body";
+  for (int i : {2, 3}) {  // the cached and the revalidated tile may come in either order
+    const bool revalidated = f.ready[i][0].value<TileId>() == TileId{1, 0, 0};
+    EXPECT_EQ(f.ready[i][1].value<QImage>().pixelColor(1, 1), QColor(revalidated ? Qt::cyan : Qt::red))
+        << "a 304 serves the cached body";
+  }
 }
 
 TEST(NetworkTileSource, OfflineEveryTileEndsUnavailableAfterItsRetries) {
@@ -134,20 +135,16 @@ TEST(TileDiskCache, DropsTheLeastRecentlyUsedAboveItsCap) {
     device->write(QByteArray(1000, 'x'));
     cache.insert(device);
   };
-  put("http://t/a");
-  QThread::msleep(20);  // file times must differ for the order to be seen
-  put("http://t/b");
-  QThread::msleep(20);
-  put("http://t/c");
-  QThread::msleep(20);
+  for (const char* url : {"http://t/a", "http://t/b", "http://t/c"}) {
+    put(url);
+    QThread::msleep(20);  // file times must differ for the order to be seen
+  }
   delete cache.data(QUrl(QStringLiteral("http://t/a")));  // a read makes it recent
   QThread::msleep(20);
   put("http://t/d");
   ASSERT_TRUE(test::waitUntil([&] { return cache.cacheSize() <= 4000; }));
-  EXPECT_TRUE(cache.metaData(QUrl(QStringLiteral("http://t/a"))).isValid());
-  EXPECT_FALSE(cache.metaData(QUrl(QStringLiteral("http://t/b"))).isValid());
-  EXPECT_TRUE(cache.metaData(QUrl(QStringLiteral("http://t/c"))).isValid());
-  EXPECT_TRUE(cache.metaData(QUrl(QStringLiteral("http://t/d"))).isValid());
+  for (const char* url : {"http://t/a", "http://t/b", "http://t/c", "http://t/d"})
+    EXPECT_EQ(cache.metaData(QUrl(QString::fromLatin1(url))).isValid(), url[9] != 'b') << url;
 }
 
 TEST(TileDiskCache, DefaultDirectoryFollowsXdgCacheHome) {

@@ -81,7 +81,7 @@ TEST(MapCamera, ZoomAboutKeepsTheAnchorAndClamps) {
   EXPECT_EQ(camera.zoom, MapCamera::kMinZoom);
 }
 
-TEST(MapCamera, RegionIsShownWholeAndCentred) {
+TEST(MapCamera, RegionsAndTheMinimumCameraDistanceBecomeZooms) {
   MapCamera camera;
   camera.viewport = {390, 844};
   for (Coordinate centre : {Coordinate{0, 0}, Coordinate{60, 25}, Coordinate{-33.9, 151.2}}) {
@@ -92,11 +92,6 @@ TEST(MapCamera, RegionIsShownWholeAndCentred) {
     EXPECT_NEAR(camera.viewport.width() * perPoint, 200.0, 2.0) << centre.latitude;
     EXPECT_GE(camera.viewport.height() * perPoint, 200.0);
   }
-}
-
-TEST(MapCamera, MinimumCameraDistanceBecomesAZoomLimit) {
-  MapCamera camera;
-  camera.viewport = {390, 844};
   camera.centre = mercator::toWorld({45, 7});
   camera.zoom = camera.zoomForCameraDistance(1000);
   // 30° field of view: the view's height covers 2·d·tan(15°).

@@ -16,7 +16,8 @@
 namespace kavrano {
 namespace {
 
-using test::photonAnswer;
+using test::always;
+using test::photonServes;
 using test::RecordingCompleterDelegate;
 using namespace std::chrono_literals;
 
@@ -32,13 +33,14 @@ class FallbackPlaceSearch : public ::testing::Test {
         std::make_shared<HttpPlaceSearchService>(options),
         std::make_shared<GazetteerPlaceSearchService>(shippedGazetteer()), patience);
   }
-  QList<PlaceSuggestion> suggestionsFor(PlaceSearchService& service, const QString& fragment) {
+  // The first `count` reports of a completer typing `fragment`.
+  QList<QList<PlaceSuggestion>> updatesFor(PlaceSearchService& service, const QString& fragment, int count = 1) {
     auto completer = service.makeCompleter();
     RecordingCompleterDelegate delegate;
     completer->setDelegate(&delegate);
     completer->setQueryFragment(fragment);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !delegate.updates.isEmpty(); }, 5000));
-    return delegate.updates.value(0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return delegate.updates.size() >= count; }, 5000));
+    return delegate.updates;
   }
   std::optional<QList<Coordinate>> searchFor(PlaceSearchService& service, const QString& query) {
     std::optional<std::optional<QList<Coordinate>>> answer;
@@ -51,56 +53,44 @@ class FallbackPlaceSearch : public ::testing::Test {
 };
 
 TEST_F(FallbackPlaceSearch, OnlineAnswersWinWhileTheServerWorks) {
-  server_.setHandler([](const auto&) {
-    return LocalHttpServer::Response{200, {}, photonAnswer({{"Zürich HB", "Zürich", "Switzerland", 47.378, 8.540}})};
-  });
+  server_.setHandler(photonServes({{"Zürich HB", "Zürich", "Switzerland", 47.378, 8.540}}));
   auto service = onlineThenOffline();
-  EXPECT_EQ(suggestionsFor(*service, "zur").value(0).title, "Zürich HB");
+  EXPECT_EQ(updatesFor(*service, "zur").value(0).value(0).title, "Zürich HB");
   EXPECT_DOUBLE_EQ(searchFor(*service, "Zürich HB Zürich, Switzerland")->value(0).latitude, 47.378);
 
   // "Nothing found" is an answer, not a failure.
-  server_.setHandler([](const auto&) { return LocalHttpServer::Response{200, {}, photonAnswer({})}; });
-  EXPECT_TRUE(suggestionsFor(*service, "zur").isEmpty());
+  server_.setHandler(photonServes({}));
+  EXPECT_TRUE(updatesFor(*service, "zur").value(0).isEmpty());
   EXPECT_TRUE(searchFor(*service, "Zürich Zurich, Switzerland")->isEmpty());
 }
 
-TEST_F(FallbackPlaceSearch, TheGazetteerAnswersWhenTheServerFails) {
-  server_.setHandler([](const auto&) { return LocalHttpServer::Response{500, {}, {}, 0}; });
+TEST_F(FallbackPlaceSearch, TheGazetteerAnswersWhenTheServerFailsOrIsSlow) {
+  server_.setHandler(always({500, {}, {}}));
   auto service = onlineThenOffline();
-  const auto suggestions = suggestionsFor(*service, "sao p");
+  const auto suggestions = updatesFor(*service, "sao p").value(0);
   ASSERT_FALSE(suggestions.isEmpty());
   EXPECT_EQ(suggestions.front(), (PlaceSuggestion{"São Paulo", "São Paulo, Brazil"}));
 
   // A server that swallows requests: the gazetteer answers once patience runs
   // out, long before the request's own timeout.
-  server_.setHandler([](const auto&) { return LocalHttpServer::Response{200, {}, {}, 0, true}; });
+  server_.setHandler(always({200, {}, {}, 0, true}));
   auto patient = onlineThenOffline(100ms, 60s);
   const auto matches = searchFor(*patient, "Zürich Zurich, Switzerland");
   ASSERT_TRUE(matches);
   ASSERT_FALSE(matches->isEmpty());
   EXPECT_NEAR(matches->front().latitude, 47.367, 1e-2);
-}
 
-TEST_F(FallbackPlaceSearch, ASlowServerIsCoveredByTheGazetteerUntilItAnswers) {
-  server_.setHandler([](const auto&) {
-    return LocalHttpServer::Response{
-        200, {}, photonAnswer({{"Zürich HB", "Zürich", "Switzerland", 47.378, 8.540}}), 500};
-  });
-  auto service = onlineThenOffline(100ms, 5s);
-  auto completer = service->makeCompleter();
-  RecordingCompleterDelegate delegate;
-  completer->setDelegate(&delegate);
-  completer->setQueryFragment("zur");
-  ASSERT_TRUE(QTest::qWaitFor([&] { return delegate.updates.size() == 2; }, 5000));
-  EXPECT_EQ(delegate.updates[0].value(0).title, "Zürich") << "the gazetteer while waiting";
-  EXPECT_EQ(delegate.updates[1].value(0).title, "Zürich HB") << "then the server's answer";
+  // A slow server is covered by the gazetteer until it answers.
+  server_.setHandler(photonServes({{"Zürich HB", "Zürich", "Switzerland", 47.378, 8.540}}, 500));
+  const auto updates = updatesFor(*onlineThenOffline(100ms, 5s), "zur", 2);
+  ASSERT_EQ(updates.size(), 2);
+  EXPECT_EQ(updates[0].value(0).title, "Zürich") << "the gazetteer while waiting";
+  EXPECT_EQ(updates[1].value(0).title, "Zürich HB") << "then the server's answer";
 }
 
 TEST(PlaceSearchServiceFactory, ChoosesFromTheOptionText) {
-  EXPECT_TRUE(makePlaceSearchService("").service);
-  EXPECT_TRUE(makePlaceSearchService("offline").service);
-  EXPECT_TRUE(makePlaceSearchService("http://127.0.0.1:2322").service);
-  EXPECT_TRUE(makePlaceSearchService("https://geocoder.example/photon/").service);
+  for (const char* good : {"", "offline", "http://127.0.0.1:2322", "https://geocoder.example/photon/"})
+    EXPECT_TRUE(makePlaceSearchService(good).service) << good;
   for (const char* bad : {"ofline", "ftp://127.0.0.1/", "http://", "127.0.0.1:2322", "http://h/api?q=x"}) {
     const auto choice = makePlaceSearchService(bad);
     EXPECT_FALSE(choice.service) << bad;

@@ -22,45 +22,32 @@ std::span<const std::byte> bytesOf(const std::string& s) {
 // The index that ships: what users get when they type.
 class ShippedGazetteer : public ::testing::Test {
  protected:
-  void SetUp() override {
-    index_ = shippedGazetteer();
-    ASSERT_NE(index_, nullptr) << "the gazetteer resource is missing or unreadable";
-  }
-  std::shared_ptr<const GazetteerIndex> index_;
+  void SetUp() override { ASSERT_NE(index_, nullptr) << "the gazetteer resource is missing or unreadable"; }
+  std::shared_ptr<const GazetteerIndex> index_ = shippedGazetteer();
 };
 
-TEST_F(ShippedGazetteer, HoldsTheWorldsTownsOfAThousand) { EXPECT_GT(index_->size(), 125'000u); }
-
-TEST_F(ShippedGazetteer, PrefixesIgnoreAccentsAndCase) {
+TEST_F(ShippedGazetteer, PrefixesIgnoreAccentsAndCaseMostPopulousFirst) {
+  EXPECT_GT(index_->size(), 125'000u) << "the world's towns of a thousand";
   const auto zur = index_->suggestions("zur", 10);
   ASSERT_FALSE(zur.empty());
   EXPECT_EQ(zur.front().name, "Zürich");
   EXPECT_EQ(zur.front().subtitle, "Zurich, Switzerland");
   EXPECT_NEAR(zur.front().coordinate.latitude, 47.36667, 1e-3);
   EXPECT_NEAR(zur.front().coordinate.longitude, 8.55, 1e-3);
-
   const auto saoP = index_->suggestions("sao p", 10);
   ASSERT_FALSE(saoP.empty());
   EXPECT_EQ(saoP.front().name, "São Paulo");
   EXPECT_EQ(saoP.front().subtitle, "São Paulo, Brazil");
   EXPECT_EQ(index_->suggestions("SÃO P", 10).front().name, "São Paulo");
-}
 
-TEST_F(ShippedGazetteer, SuggestionsComeMostPopulousFirstAndMatchThePrefix) {
   const auto places = index_->suggestions("san", 10);
   ASSERT_EQ(places.size(), 10u);
-  for (std::size_t i = 1; i < places.size(); ++i) {
-    EXPECT_GE(places[i - 1].population, places[i].population) << i;
-  }
+  for (std::size_t i = 1; i < places.size(); ++i) EXPECT_GE(places[i - 1].population, places[i].population) << i;
   for (const auto& p : places) EXPECT_EQ(PlaceNameFolder::fold(p.name).substr(0, 3), "san") << p.name;
   // A country code alone would fail here: subtitles name the country.
   EXPECT_EQ(index_->suggestions("paris", 1).front().subtitle, "Île-de-France, France");
-}
 
-TEST_F(ShippedGazetteer, EmptyOrUnknownFragmentsGiveNothing) {
-  EXPECT_TRUE(index_->suggestions("", 10).empty());
-  EXPECT_TRUE(index_->suggestions("  -  ", 10).empty());
-  EXPECT_TRUE(index_->suggestions("qxqzv", 10).empty());
+  for (const char* nothing : {"", "  -  ", "qxqzv"}) EXPECT_TRUE(index_->suggestions(nothing, 10).empty()) << nothing;
   EXPECT_TRUE(index_->suggestions("zur", 0).empty());
 }
 

@@ -13,7 +13,9 @@
 namespace kavrano {
 namespace {
 
+using test::always;
 using test::photonAnswer;
+using test::photonServes;
 using test::RecordingCompleterDelegate;
 using namespace std::chrono_literals;
 
@@ -59,12 +61,8 @@ class HttpPlaceSearch : public ::testing::Test {
 };
 
 TEST_F(HttpPlaceSearch, SuggestionsComeFromThePhotonApi) {
-  server_.setHandler([](const auto&) {
-    return LocalHttpServer::Response{200,
-                                     {},
-                                     photonAnswer({{"Zürich", "Zürich", "Switzerland", 47.37, 8.54},
-                                                   {"Zurich", "Zurich", "Canada", 43.42, -81.62}})};
-  });
+  server_.setHandler(
+      photonServes({{"Zürich", "Zürich", "Switzerland", 47.37, 8.54}, {"Zurich", "Zurich", "Canada", 43.42, -81.62}}));
   auto completer = typing();
   completer->setQueryFragment(QStringLiteral("zür & co, 5%2"));
   ASSERT_TRUE(answered());
@@ -82,26 +80,22 @@ TEST_F(HttpPlaceSearch, SuggestionsComeFromThePhotonApi) {
   EXPECT_EQ(completer->results(), expected);
 }
 
-TEST_F(HttpPlaceSearch, EmptyFragmentAsksNobodyAndGivesAnEmptyList) {
-  auto completer = typing();
-  completer->setQueryFragment(QStringLiteral("   "));
-  ASSERT_TRUE(answered());
-  QTest::qWait(100);
-  EXPECT_TRUE(server_.requests.isEmpty());
-  ASSERT_EQ(delegate_.updates.size(), 1);
-  EXPECT_TRUE(delegate_.updates.front().isEmpty());
-}
-
-TEST_F(HttpPlaceSearch, TypingInABurstSendsOneRequestForTheLastFragment) {
-  server_.setHandler([](const auto&) {
-    return LocalHttpServer::Response{200, {}, photonAnswer({{"Bern", "Bern", "Switzerland", 46.95, 7.45}})};
-  });
+TEST_F(HttpPlaceSearch, TypingInABurstSendsOneRequestForTheLastFragmentAndABlankNone) {
+  server_.setHandler(photonServes({{"Bern", "Bern", "Switzerland", 46.95, 7.45}}));
   options_.debounce = 150ms;
   auto completer = typing();
   for (const char* typed : {"b", "be", "ber", "bern"}) completer->setQueryFragment(QString::fromLatin1(typed));
   ASSERT_TRUE(answered());
   ASSERT_EQ(server_.requests.size(), 1);
   EXPECT_EQ(QUrlQuery(server_.requests.front().url()).queryItemValue("q"), "bern");
+
+  // Clearing the field asks nobody and empties the list.
+  completer->setQueryFragment(QStringLiteral("   "));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return delegate_.updates.size() == 2; }, 5000));
+  QTest::qWait(200);
+  EXPECT_EQ(server_.requests.size(), 1);
+  EXPECT_EQ(delegate_.updates.size(), 2);
+  EXPECT_TRUE(delegate_.updates.back().isEmpty());
 }
 
 TEST_F(HttpPlaceSearch, SlowAnswerOvertakenByANewerFragmentIsNeverShown) {
@@ -122,13 +116,9 @@ TEST_F(HttpPlaceSearch, SlowAnswerOvertakenByANewerFragmentIsNeverShown) {
 }
 
 TEST_F(HttpPlaceSearch, LookupGivesEveryMatchInTheServersOrder) {
-  server_.setHandler([](const auto&) {
-    return LocalHttpServer::Response{200,
-                                     {},
-                                     photonAnswer({{"Springfield", "", "United States", 39.8, -89.64},
-                                                   {"Springfield", "", "United States", 37.21, -93.29},
-                                                   {"Springfield", "", "United States", 42.1, -72.59}})};
-  });
+  server_.setHandler(photonServes({{"Springfield", "", "United States", 39.8, -89.64},
+                                   {"Springfield", "", "United States", 37.21, -93.29},
+                                   {"Springfield", "", "United States", 42.1, -72.59}}));
   const auto matches = searchFor(QStringLiteral("Springfield Illinois, United States"));
   ASSERT_TRUE(matches);
   ASSERT_EQ(matches->size(), 3);
@@ -137,7 +127,7 @@ TEST_F(HttpPlaceSearch, LookupGivesEveryMatchInTheServersOrder) {
   EXPECT_EQ(QUrlQuery(server_.requests.front().url()).queryItemValue("q", QUrl::FullyDecoded),
             "Springfield Illinois, United States");
 
-  server_.setHandler([](const auto&) { return LocalHttpServer::Response{200, {}, photonAnswer({})}; });
+  server_.setHandler(photonServes({}));
   const auto none = searchFor(QStringLiteral("Nowhere"));
   ASSERT_TRUE(none);
   EXPECT_TRUE(none->isEmpty());
@@ -160,11 +150,11 @@ TEST_F(HttpPlaceSearch, BadAnswersAreFailures) {
       {"over the size cap", {200, {}, huge, 0}},
   };
   for (const auto& c : cases) {
-    server_.setHandler([&](const auto&) { return c.response; });
+    server_.setHandler(always(c.response));
     EXPECT_FALSE(searchFor(QStringLiteral("Bern"))) << c.what;
   }
 
-  server_.setHandler([](const auto&) { return LocalHttpServer::Response{503, {}, {}, 0}; });
+  server_.setHandler(always({503, {}, {}}));
   auto completer = typing();
   completer->setQueryFragment(QStringLiteral("bern"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return delegate_.failures > 0; }, 5000));

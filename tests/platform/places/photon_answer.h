@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <initializer_list>
 
+#include "local_http_server.h"
+
 namespace kavrano::test {
 
 /// A Photon answer with one feature per (name, city, country, lat, lon).
@@ -25,6 +27,14 @@ inline QByteArray photonAnswer(std::initializer_list<PhotonFeature> features) {
            R"("}})";
   }
   return out + "]}";
+}
+
+/// A handler giving every request the same answer.
+inline LocalHttpServer::Handler always(LocalHttpServer::Response response) {
+  return [response](const LocalHttpServer::Request&) { return response; };
+}
+inline LocalHttpServer::Handler photonServes(std::initializer_list<PhotonFeature> features, int delayMs = 0) {
+  return always({200, {}, photonAnswer(features), delayMs});
 }
 
 }  // namespace kavrano::test
