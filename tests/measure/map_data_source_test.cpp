@@ -88,7 +88,7 @@ TEST(MapDataSourceSetUp, TheDelayedStepDoesNothingOnceTheSourceIsGone) {
   EXPECT_EQ(map.delegate(), nullptr);
 }
 
-TEST_F(MapDataSourceTest, TapsGrowAMarkerALineAndARegionWithALabelOnEverySide) {
+TEST_F(MapDataSourceTest, TapsGrowAMarkerALineAndARegionWithALabelOnEverySideAndClearEmptiesIt) {
   map.tap({0, 0});
   EXPECT_EQ(vertexCount(), 1u);
   EXPECT_TRUE(map.overlays().empty());
@@ -115,22 +115,17 @@ TEST_F(MapDataSourceTest, TapsGrowAMarkerALineAndARegionWithALabelOnEverySide) {
   const double closing = MeasurementManager().distance({0.01, 0.01}, {0, 0});
   EXPECT_EQ(texts[2], QString::fromStdString(UnitConverter::shared().lengthText(closing)));
   EXPECT_EQ(reports, (std::vector<std::size_t>{1, 2, 3}));
-}
 
-TEST_F(MapDataSourceTest, TwoTapsOnOneSpotMakeTwoVerticesAndAZeroLabel) {
-  map.tap({5, 5});
-  map.tap({5, 5});
-  EXPECT_EQ(source->annotations.size(), 2u);
-  EXPECT_EQ(labelTexts(), (std::vector<QString>{"0 m"}));
-}
-
-TEST_F(MapDataSourceTest, ClearEmptiesTheMapWithoutAReport) {
-  for (int i = 0; i < 3; ++i) map.tap({i * 10.0, i * 7.0});
-  source->clear();
+  source->clear();  // empties the map without a report
   EXPECT_TRUE(map.annotations().empty());
   EXPECT_TRUE(map.overlays().empty());
   EXPECT_TRUE(source->annotations.empty());
   EXPECT_EQ(reports.size(), 3u);
+
+  map.tap({5, 5});  // two taps on one spot: two vertices and a zero label
+  map.tap({5, 5});
+  EXPECT_EQ(source->annotations.size(), 2u);
+  EXPECT_EQ(labelTexts(), (std::vector<QString>{"0 m"}));
 }
 
 TEST_F(MapDataSourceTest, AnAssignedListIsDrawnOnRedrawAndUnitsApplyFromTheNextRebuild) {

@@ -75,7 +75,7 @@ TEST_F(SettingsViewControllerTest, UnitRowsPushTheUnitScreenAndTheLabelsFollowIt
   EXPECT_EQ(journal.filter(QStringLiteral("event ")), QStringList());
 }
 
-TEST_F(SettingsViewControllerTest, OtherApplicationsRowLogsOnlyWhileAllowedAndOpensTheStore) {
+TEST_F(SettingsViewControllerTest, LinksOpenTheStoreAndThePrivacyPageAndLogOnlyWhileAllowed) {
   const QUrl store(QString::fromLatin1(SettingsViewController::kOtherApplicationsAddress));
   settings.selectRow(SettingsViewController::otherApplicationsSection, 0);
   EXPECT_EQ(journal, QStringList({"event developer_tapped"}));
@@ -88,13 +88,11 @@ TEST_F(SettingsViewControllerTest, OtherApplicationsRowLogsOnlyWhileAllowedAndOp
   EXPECT_TRUE(journal.isEmpty());
   ASSERT_EQ(urls.opened.size(), 2u);
   EXPECT_EQ(urls.opened[1], store);
-}
 
-TEST_F(SettingsViewControllerTest, PrivacyLinkOpensTheWebPage) {
   settings.seeMoreTapped();
-  ASSERT_EQ(urls.opened.size(), 1u);
-  EXPECT_EQ(urls.opened[0].scheme(), "https");
-  EXPECT_EQ(urls.opened[0], QUrl(QString::fromLatin1(SettingsViewController::kPrivacyPolicyAddress)));
+  ASSERT_EQ(urls.opened.size(), 3u);
+  EXPECT_EQ(urls.opened[2].scheme(), "https");
+  EXPECT_EQ(urls.opened[2], QUrl(QString::fromLatin1(SettingsViewController::kPrivacyPolicyAddress)));
 }
 
 }  // namespace
