@@ -11,51 +11,8 @@ namespace {
 
 using test::FakePlaceSearchService;
 
-struct Calls {
-  int count = 0;
-  std::optional<Coordinate> last;
-};
-
-class LocationManagerLookup : public ::testing::Test {
- protected:
-  // Starts a lookup with a manager that is released at once, as the view model does.
-  void fetch(const PlaceSuggestion& suggestion) {
-    LocationManager manager(places_);
-    manager.fetchCoordinate(suggestion, [this](std::optional<Coordinate> c) {
-      ++calls_.count;
-      calls_.last = c;
-    });
-  }
-  std::shared_ptr<FakePlaceSearchService> places_ = std::make_shared<FakePlaceSearchService>();
-  Calls calls_;
-};
-
-TEST_F(LocationManagerLookup, AsksForTitleSpaceSubtitle) {
-  fetch({"Zürich", "Zurich, Switzerland"});
-  fetch({"Zürich", ""});
-  ASSERT_EQ(places_->searches.size(), 2u);
-  EXPECT_EQ(places_->searches[0].query, "Zürich Zurich, Switzerland");
-  EXPECT_EQ(places_->searches[1].query, "Zürich ");
-}
-
-TEST_F(LocationManagerLookup, TheFirstMatchOrNoneIsAnsweredOnceAndAFailureNotAtAll) {
-  fetch({"Springfield", "United States"});  // the manager is gone before the answer
-  fetch({"Nowhere", ""});
-  fetch({"Bern", "Switzerland"});
-  ASSERT_EQ(places_->searches.size(), 3u);
-  places_->searches[0].completion(QList<Coordinate>{{39.8, -89.6}, {37.2, -93.3}, {42.1, -72.6}});
-  ASSERT_EQ(calls_.count, 1);
-  ASSERT_TRUE(calls_.last);
-  EXPECT_DOUBLE_EQ(calls_.last->latitude, 39.8);
-  EXPECT_DOUBLE_EQ(calls_.last->longitude, -89.6);
-
-  places_->searches[1].completion(QList<Coordinate>{});
-  EXPECT_EQ(calls_.count, 2);
-  EXPECT_FALSE(calls_.last);
-
-  places_->searches[2].completion(std::nullopt);
-  EXPECT_EQ(calls_.count, 2);
-}
+// Lookups (query text, first match, none, failure, the manager gone before the
+// answer) are driven through the view model in map_measure_view_model_test.cpp.
 
 TEST(LocationManagerCompletion, ReportsTheCompletersListsOnceItIsTheDelegate) {
   auto places = std::make_shared<FakePlaceSearchService>();
