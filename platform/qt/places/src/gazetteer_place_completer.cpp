@@ -2,7 +2,7 @@
 
 namespace kavrano {
 
-GazetteerPlaceCompleter::GazetteerPlaceCompleter(std::shared_ptr<const GazetteerIndex> index, int limit)
+GazetteerPlaceCompleter::GazetteerPlaceCompleter(GazetteerIndexSource index, int limit)
     : index_(std::move(index)), limit_(limit) {}
 
 void GazetteerPlaceCompleter::setQueryFragment(const QString& fragment) {
@@ -15,8 +15,8 @@ void GazetteerPlaceCompleter::setQueryFragment(const QString& fragment) {
 void GazetteerPlaceCompleter::answer() {
   answerQueued_ = false;
   results_.clear();
-  if (index_) {
-    for (const GazetteerPlace& p : index_->suggestions(fragment_.toStdString(), static_cast<std::size_t>(limit_))) {
+  if (const auto index = index_()) {
+    for (const GazetteerPlace& p : index->suggestions(fragment_.toStdString(), static_cast<std::size_t>(limit_))) {
       results_.push_back({QString::fromUtf8(p.name.data(), static_cast<qsizetype>(p.name.size())),
                           QString::fromUtf8(p.subtitle.data(), static_cast<qsizetype>(p.subtitle.size()))});
     }

@@ -12,7 +12,9 @@ constexpr std::size_t kSearchLimit = 5;
 }  // namespace
 
 GazetteerPlaceSearchService::GazetteerPlaceSearchService(std::shared_ptr<const GazetteerIndex> index)
-    : index_(std::move(index)) {}
+    : index_([index = std::move(index)] { return index; }) {}
+
+GazetteerPlaceSearchService::GazetteerPlaceSearchService(GazetteerIndexSource index) : index_(std::move(index)) {}
 
 std::unique_ptr<PlaceCompleter> GazetteerPlaceSearchService::makeCompleter() {
   return std::make_unique<GazetteerPlaceCompleter>(index_, kSuggestionLimit);
@@ -20,9 +22,9 @@ std::unique_ptr<PlaceCompleter> GazetteerPlaceSearchService::makeCompleter() {
 
 void GazetteerPlaceSearchService::search(const QString& query, SearchCompletion completion) {
   std::optional<QList<Coordinate>> matches;
-  if (index_) {
+  if (const auto index = index_()) {
     matches.emplace();
-    for (const GazetteerPlace& p : index_->lookUp(query.toStdString(), kSearchLimit)) matches->push_back(p.coordinate);
+    for (const GazetteerPlace& p : index->lookUp(query.toStdString(), kSearchLimit)) matches->push_back(p.coordinate);
   }
   // The answer is ready now but, as with every source, arrives later: callers
   // may rely on the call returning first.

@@ -10,7 +10,7 @@
 namespace kavrano {
 
 PlaceSearchServiceChoice makePlaceSearchService(const QString& option) {
-  auto offline = std::make_shared<GazetteerPlaceSearchService>(shippedGazetteer());
+  auto offline = std::make_shared<GazetteerPlaceSearchService>(GazetteerIndexSource(&shippedGazetteer));
   if (option == QLatin1String("offline")) return {offline, {}};
 
   const QUrl url = option.isEmpty() ? QUrl(QString::fromLatin1(kDefaultGeocoderUrl)) : QUrl(option, QUrl::StrictMode);

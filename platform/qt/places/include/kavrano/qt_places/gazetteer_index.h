@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string_view>
@@ -43,5 +45,9 @@ class GazetteerIndex {
   std::size_t count_;
   const char* texts_;
 };
+
+/// Gives the index when it is first needed: opening it checks every record,
+/// which start-up leaves to another thread. Null when there is none.
+using GazetteerIndexSource = std::function<std::shared_ptr<const GazetteerIndex>()>;
 
 }  // namespace kavrano

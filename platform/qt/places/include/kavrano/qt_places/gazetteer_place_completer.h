@@ -14,8 +14,8 @@ namespace kavrano {
 class GazetteerPlaceCompleter : public QObject, public PlaceCompleter {
   Q_OBJECT
  public:
-  /// `index` may be null: every answer is then empty.
-  GazetteerPlaceCompleter(std::shared_ptr<const GazetteerIndex> index, int limit);
+  /// `index` may give null: every answer is then empty.
+  GazetteerPlaceCompleter(GazetteerIndexSource index, int limit);
 
   void setQueryFragment(const QString& fragment) override;
   [[nodiscard]] QString queryFragment() const override { return fragment_; }
@@ -24,7 +24,7 @@ class GazetteerPlaceCompleter : public QObject, public PlaceCompleter {
  private:
   void answer();
 
-  std::shared_ptr<const GazetteerIndex> index_;
+  GazetteerIndexSource index_;
   int limit_;
   QString fragment_;
   QList<PlaceSuggestion> results_;

@@ -12,12 +12,13 @@ namespace kavrano {
 class GazetteerPlaceSearchService : public PlaceSearchService {
  public:
   explicit GazetteerPlaceSearchService(std::shared_ptr<const GazetteerIndex> index);
+  explicit GazetteerPlaceSearchService(GazetteerIndexSource index);
 
   [[nodiscard]] std::unique_ptr<PlaceCompleter> makeCompleter() override;
   void search(const QString& query, SearchCompletion completion) override;
 
  private:
-  std::shared_ptr<const GazetteerIndex> index_;
+  GazetteerIndexSource index_;
 };
 
 }  // namespace kavrano
