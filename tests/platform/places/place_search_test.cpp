@@ -1,0 +1,258 @@
+// Place search against a local Photon server, the gazetteer behind it, the
+// reader of Photon's answers and the choice of service from the option text.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QTest>
+#include <QUrlQuery>
+
+#include "qt_printers.h"
+
+#include "kavrano/qt_places/fallback_place_search_service.h"
+#include "kavrano/qt_places/gazetteer_place_search_service.h"
+#include "kavrano/qt_places/http_place_search_service.h"
+#include "kavrano/qt_places/photon_response_reader.h"
+#include "kavrano/qt_places/place_search_service_factory.h"
+#include "kavrano/qt_places/shipped_gazetteer.h"
+#include "local_http_server.h"
+
+namespace kavrano {
+namespace {
+
+using namespace std::chrono_literals;
+using Response = LocalHttpServer::Response;
+
+QByteArray feature(const QByteArray& properties, const QByteArray& coordinates = "[8.54, 47.37]") {
+  return R"({"type":"Feature","geometry":{"type":"Point","coordinates":)" + coordinates + R"(},"properties":)" +
+         properties + "}";
+}
+QByteArray collection(const QByteArrayList& features) {
+  return R"({"type":"FeatureCollection","features":[)" + features.join(',') + "]}";
+}
+struct Place {
+  const char *name, *city, *country;
+  double latitude, longitude;
+};
+QByteArray photon(std::initializer_list<Place> places) {
+  QByteArrayList features;
+  for (const Place& p : places)
+    features << feature(
+        QByteArray(R"({"name":")") + p.name + R"(","city":")" + p.city + R"(","country":")" + p.country + R"("})",
+        '[' + QByteArray::number(p.longitude) + ',' + QByteArray::number(p.latitude) + ']');
+  return collection(features);
+}
+LocalHttpServer::Handler always(const Response& response) {
+  return [response](const LocalHttpServer::Request&) { return response; };
+}
+LocalHttpServer::Handler serves(std::initializer_list<Place> places, int delayMs = 0) {
+  return always({200, {}, photon(places), delayMs});
+}
+
+class PlaceSearch : public ::testing::Test, public PlaceCompleterDelegate {
+ protected:
+  void completerDidUpdateResults(PlaceCompleter& completer) override { updates << completer.results(); }
+  void completerDidFail(PlaceCompleter&) override { ++failures; }
+
+  std::shared_ptr<PlaceSearchService> online(std::chrono::milliseconds debounce = 20ms,
+                                             std::chrono::milliseconds timeout = 300ms) {
+    return std::make_shared<HttpPlaceSearchService>(
+        HttpGeocoderOptions{QUrl(QString::fromLatin1(server_.baseUrl())), timeout, debounce});
+  }
+  std::shared_ptr<PlaceSearchService> onlineThenOffline(std::chrono::milliseconds patience = 2s,
+                                                        std::chrono::milliseconds timeout = 300ms) {
+    return std::make_shared<FallbackPlaceSearchService>(
+        online(10ms, timeout), std::make_shared<GazetteerPlaceSearchService>(shippedGazetteer()), patience);
+  }
+  // A new completer reporting here, with its reports so far forgotten.
+  PlaceCompleter& completer(std::shared_ptr<PlaceSearchService> service) {
+    updates.clear();
+    completer_.reset();
+    service_ = std::move(service);
+    completer_ = service_->makeCompleter();
+    completer_->setDelegate(this);
+    return *completer_;
+  }
+  bool reported(qsizetype count = 1) {
+    return QTest::qWaitFor([&] { return updates.size() >= count; }, 5000);
+  }
+  QList<PlaceSuggestion> suggestionsFor(std::shared_ptr<PlaceSearchService> service, const QString& fragment) {
+    completer(std::move(service)).setQueryFragment(fragment);
+    EXPECT_TRUE(reported());
+    return updates.value(0);
+  }
+  // Runs a search to its one completion.
+  std::optional<QList<Coordinate>> searchFor(PlaceSearchService& service, const QString& query) {
+    int calls = 0;
+    std::optional<QList<Coordinate>> answer;
+    service.search(query, [&](auto matches) {
+      ++calls;
+      answer = std::move(matches);
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return calls > 0; }, 5000)) << "no completion";
+    QTest::qWait(50);  // a second completion would come now
+    EXPECT_EQ(calls, 1);
+    return answer;
+  }
+
+  LocalHttpServer server_;
+  std::shared_ptr<PlaceSearchService> service_;
+  std::unique_ptr<PlaceCompleter> completer_;
+  QList<QList<PlaceSuggestion>> updates;
+  int failures = 0;
+};
+
+// Through the fallback, which must pass the server's answers on untouched.
+TEST_F(PlaceSearch, SuggestionsAndLookupsComeFromThePhotonApiAndNothingFoundIsAnAnswer) {
+  server_.setHandler(
+      serves({{"Zürich", "Zürich", "Switzerland", 47.37, 8.54}, {"Zurich", "Zurich", "Canada", 43.42, -81.62}}));
+  auto service = onlineThenOffline();
+  const QList<PlaceSuggestion> expected{{"Zürich", "Switzerland"}, {"Zurich", "Canada"}};
+  EXPECT_EQ(suggestionsFor(service, QStringLiteral("zür & co, 5%2")), expected);
+  ASSERT_EQ(server_.requests.size(), 1);
+  const QUrl url = server_.requests.front().url();
+  EXPECT_EQ(url.path(), "/api");
+  EXPECT_EQ(QUrlQuery(url).queryItemValue("q", QUrl::FullyDecoded), QStringLiteral("zür & co, 5%2"));
+  EXPECT_EQ(QUrlQuery(url).queryItemValue("limit"), "10");
+  EXPECT_TRUE(server_.requests.front().headers.value("user-agent").startsWith("Kavrano/"));
+
+  server_.setHandler(serves({{"Springfield", "", "United States", 39.8, -89.64},
+                             {"Springfield", "", "United States", 37.21, -93.29},
+                             {"Springfield", "", "United States", 42.1, -72.59}}));
+  const auto matches = searchFor(*service, QStringLiteral("Springfield Illinois, United States"));
+  ASSERT_TRUE(matches && matches->size() == 3);
+  EXPECT_DOUBLE_EQ(matches->front().latitude, 39.8) << "the server's order";
+  EXPECT_DOUBLE_EQ(matches->front().longitude, -89.64);
+  EXPECT_EQ(QUrlQuery(server_.requests.last().url()).queryItemValue("q", QUrl::FullyDecoded),
+            "Springfield Illinois, United States");
+
+  server_.setHandler(serves({}));
+  EXPECT_TRUE(suggestionsFor(service, "zur").isEmpty());
+  EXPECT_TRUE(searchFor(*service, "Zürich Zurich, Switzerland")->isEmpty());
+}
+
+TEST_F(PlaceSearch, TypingAsksOnceForTheLastFragmentABlankAsksNobodyAndOvertakenAnswersAreNeverShown) {
+  server_.setHandler([](const LocalHttpServer::Request& r) {
+    const QString q = QUrlQuery(r.url()).queryItemValue("q");
+    if (q == "bern") return Response{200, {}, photon({{"Bern", "Bern", "Switzerland", 46.95, 7.45}})};
+    return q == "ba" ? Response{200, {}, photon({{"Bangkok", "", "Thailand", 13.75, 100.5}}), 400}
+                     : Response{200, {}, photon({{"Basel", "", "Switzerland", 47.56, 7.57}})};
+  });
+  PlaceCompleter& typing = completer(online(150ms));
+  for (const char* typed : {"b", "be", "ber", "bern"}) typing.setQueryFragment(QString::fromLatin1(typed));
+  ASSERT_TRUE(reported());
+  ASSERT_EQ(server_.requests.size(), 1);
+  EXPECT_EQ(QUrlQuery(server_.requests.front().url()).queryItemValue("q"), "bern");
+  typing.setQueryFragment(QStringLiteral("   "));
+  ASSERT_TRUE(reported(2));
+  QTest::qWait(200);
+  EXPECT_EQ(server_.requests.size(), 1);
+  EXPECT_EQ(updates, (QList<QList<PlaceSuggestion>>{{{"Bern", "Switzerland"}}, {}}));
+
+  // The slow answer for "ba" comes after the one for "bas".
+  typing.setQueryFragment(QStringLiteral("ba"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return server_.requests.size() == 2; }, 5000));
+  typing.setQueryFragment(QStringLiteral("bas"));
+  ASSERT_TRUE(reported(3));
+  QTest::qWait(600);
+  EXPECT_EQ(updates.mid(2), (QList<QList<PlaceSuggestion>>{{{"Basel", "Switzerland"}}}));
+  EXPECT_EQ(failures, 0);
+}
+
+// Every way the network or the server can let us down is a failure, never a crash or a list.
+TEST_F(PlaceSearch, BadAnswersAreFailures) {
+  const QByteArray bern = photon({{"Bern", "", "Switzerland", 46.95, 7.45}});
+  const std::pair<const char*, Response> cases[] = {
+      {"server error", {500, {}, bern}},
+      {"not found", {404, {}, {}}},
+      {"timeout", {200, {}, {}, 0, true}},
+      {"garbage", {200, {}, "<html>busy</html>"}},
+      {"truncated", {200, {}, bern.chopped(5)}},
+      {"wrong type", {200, {}, R"({"features":{"0":1}})"}},
+      {"array at top", {200, {}, "[1,2,3]"}},
+      {"over the size cap", {200, {}, R"({"features":[)" + QByteArray(2 << 20, ' ') + "]}"}},
+  };
+  auto service = online();
+  for (const auto& [what, response] : cases) {
+    server_.setHandler(always(response));
+    EXPECT_FALSE(searchFor(*service, QStringLiteral("Bern"))) << what;
+  }
+  server_.setHandler(always({503, {}, {}}));
+  completer(service).setQueryFragment(QStringLiteral("bern"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return failures > 0; }, 5000));
+  EXPECT_TRUE(updates.isEmpty());
+}
+
+TEST_F(PlaceSearch, TheGazetteerAnswersWhenTheServerFailsOrIsSlow) {
+  server_.setHandler(always({500, {}, {}}));
+  const auto suggestions = suggestionsFor(onlineThenOffline(), "sao p");
+  ASSERT_FALSE(suggestions.isEmpty());
+  EXPECT_EQ(suggestions.front(), (PlaceSuggestion{"São Paulo", "São Paulo, Brazil"}));
+
+  // A server that swallows requests: the gazetteer answers once patience runs
+  // out, long before the request's own timeout.
+  server_.setHandler(always({200, {}, {}, 0, true}));
+  const auto matches = searchFor(*onlineThenOffline(100ms, 60s), "Zürich Zurich, Switzerland");
+  ASSERT_TRUE(matches && !matches->isEmpty());
+  EXPECT_NEAR(matches->front().latitude, 47.367, 1e-2);
+
+  // A slow server is covered by the gazetteer until it answers.
+  server_.setHandler(serves({{"Zürich HB", "Zürich", "Switzerland", 47.378, 8.540}}, 500));
+  completer(onlineThenOffline(100ms, 5s)).setQueryFragment("zur");
+  ASSERT_TRUE(reported(2));
+  EXPECT_EQ(updates[0].value(0).title, "Zürich") << "the gazetteer while waiting";
+  EXPECT_EQ(updates[1].value(0).title, "Zürich HB") << "then the server's answer";
+}
+
+TEST(PlaceSearchServiceFactory, ChoosesFromTheOptionText) {
+  for (const char* good : {"", "offline", "http://127.0.0.1:2322", "https://geocoder.example/photon/"})
+    EXPECT_TRUE(makePlaceSearchService(good).service) << good;
+  for (const char* bad : {"ofline", "ftp://127.0.0.1/", "http://", "127.0.0.1:2322", "http://h/api?q=x"}) {
+    const auto choice = makePlaceSearchService(bad);
+    EXPECT_FALSE(choice.service) << bad;
+    EXPECT_TRUE(choice.error.contains("--geocoder")) << bad;
+  }
+}
+
+// OSM fields become title over subtitle, nearest part of the address first;
+// features that cannot be shown are skipped.
+TEST(PhotonResponseReader, TitlesAndSubtitlesFromTheAddressFieldsAndUnusableFeaturesSkipped) {
+  const std::pair<QByteArray, PlaceSuggestion> cases[] = {
+      {R"({"name":"Zürich","state":"Zurich","country":"Switzerland"})", {"Zürich", "Zurich, Switzerland"}},
+      {R"({"name":"Zürich","city":"Zürich","state":"Zürich","country":"Switzerland"})", {"Zürich", "Switzerland"}},
+      {R"({"name":"Kunsthaus","street":"Heimplatz","housenumber":"1","city":"Zürich","country":"Switzerland"})",
+       {"Kunsthaus", "Heimplatz 1, Zürich, Switzerland"}},
+      {R"({"street":"Bahnhofstrasse","housenumber":"12","city":"Zürich","country":"Switzerland"})",
+       {"Bahnhofstrasse 12", "Zürich, Switzerland"}},
+      {R"({"country":"Switzerland"})", {"Switzerland", ""}},
+      {R"({"name":"  Bern \n","country":7,"state":null})", {"Bern", ""}},  // wrong types count as absent
+  };
+  for (const auto& [properties, expected] : cases) {
+    const auto places = PhotonResponseReader::read(collection({feature(properties)}));
+    ASSERT_TRUE(places && places->size() == 1) << properties.constData();
+    EXPECT_EQ(places->front().suggestion, expected) << properties.constData();
+  }
+  const auto places = PhotonResponseReader::read(collection({
+      feature(R"({"name":"No point"})", "[]"),
+      feature(R"({"name":"Text point"})", R"(["8.5", "47.3"])"),
+      feature(R"({"name":"Off the globe"})", "[8.5, 91]"),
+      feature(R"({"name":"Past the antimeridian"})", "[180.5, 10]"),
+      feature(R"({"osm_key":"place"})"),
+      feature(R"("not an object")"),
+      "42",
+      feature(R"({"name":"Kept"})", "[7.45, 46.95]"),
+  }));
+  ASSERT_TRUE(places && places->size() == 1);
+  EXPECT_EQ(places->front().suggestion.title, "Kept");
+  EXPECT_DOUBLE_EQ(places->front().coordinate.latitude, 46.95);
+  EXPECT_DOUBLE_EQ(places->front().coordinate.longitude, 7.45);
+}
+
+}  // namespace
+}  // namespace kavrano
+
+// The network and queued answers need an event loop.
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

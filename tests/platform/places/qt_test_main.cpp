@@ -1,9 +1,0 @@
-// GoogleTest under a Qt event loop: the network and queued answers need one.
-#include <gtest/gtest.h>
-#include <QCoreApplication>
-
-int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
