@@ -1,17 +1,25 @@
-// Place search against a local Photon server, the gazetteer behind it, the
-// reader of Photon's answers and the choice of service from the option text.
+// Place search: against a local Photon server, the gazetteer behind it, the
+// reader of Photon's answers, the choice of service from the option text, and
+// the gazetteer itself with the folding of names it is keyed by.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QTest>
 #include <QUrlQuery>
+#include <algorithm>
+#include <functional>
+#include <string>
 
 #include "qt_printers.h"
 
 #include "kavrano/qt_places/fallback_place_search_service.h"
+#include "kavrano/qt_places/gazetteer_format.h"
+#include "kavrano/qt_places/gazetteer_index.h"
+#include "kavrano/qt_places/gazetteer_index_writer.h"
 #include "kavrano/qt_places/gazetteer_place_search_service.h"
 #include "kavrano/qt_places/http_place_search_service.h"
 #include "kavrano/qt_places/photon_response_reader.h"
+#include "kavrano/qt_places/place_name_folder.h"
 #include "kavrano/qt_places/place_search_service_factory.h"
 #include "kavrano/qt_places/shipped_gazetteer.h"
 #include "local_http_server.h"
@@ -20,6 +28,7 @@ namespace kavrano {
 namespace {
 
 using namespace std::chrono_literals;
+using ms = std::chrono::milliseconds;
 using Response = LocalHttpServer::Response;
 
 QByteArray feature(const QByteArray& properties, const QByteArray& coordinates = "[8.54, 47.37]") {
@@ -53,13 +62,11 @@ class PlaceSearch : public ::testing::Test, public PlaceCompleterDelegate {
   void completerDidUpdateResults(PlaceCompleter& completer) override { updates << completer.results(); }
   void completerDidFail(PlaceCompleter&) override { ++failures; }
 
-  std::shared_ptr<PlaceSearchService> online(std::chrono::milliseconds debounce = 20ms,
-                                             std::chrono::milliseconds timeout = 300ms) {
+  std::shared_ptr<PlaceSearchService> online(ms debounce = 20ms, ms timeout = 300ms) {
     return std::make_shared<HttpPlaceSearchService>(
         HttpGeocoderOptions{QUrl(QString::fromLatin1(server_.baseUrl())), timeout, debounce});
   }
-  std::shared_ptr<PlaceSearchService> onlineThenOffline(std::chrono::milliseconds patience = 2s,
-                                                        std::chrono::milliseconds timeout = 300ms) {
+  std::shared_ptr<PlaceSearchService> onlineThenOffline(ms patience = 2s, ms timeout = 300ms) {
     return std::make_shared<FallbackPlaceSearchService>(
         online(10ms, timeout), std::make_shared<GazetteerPlaceSearchService>(shippedGazetteer()), patience);
   }
@@ -82,16 +89,12 @@ class PlaceSearch : public ::testing::Test, public PlaceCompleterDelegate {
   }
   // Runs a search to its one completion.
   std::optional<QList<Coordinate>> searchFor(PlaceSearchService& service, const QString& query) {
-    int calls = 0;
-    std::optional<QList<Coordinate>> answer;
-    service.search(query, [&](auto matches) {
-      ++calls;
-      answer = std::move(matches);
-    });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return calls > 0; }, 5000)) << "no completion";
+    QList<std::optional<QList<Coordinate>>> answers;
+    service.search(query, [&](auto matches) { answers << matches; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !answers.isEmpty(); }, 5000)) << "no completion";
     QTest::qWait(50);  // a second completion would come now
-    EXPECT_EQ(calls, 1);
-    return answer;
+    EXPECT_EQ(answers.size(), 1);
+    return answers.value(0);
   }
 
   LocalHttpServer server_;
@@ -245,6 +248,107 @@ TEST(PhotonResponseReader, TitlesAndSubtitlesFromTheAddressFieldsAndUnusableFeat
   EXPECT_EQ(places->front().suggestion.title, "Kept");
   EXPECT_DOUBLE_EQ(places->front().coordinate.latitude, 46.95);
   EXPECT_DOUBLE_EQ(places->front().coordinate.longitude, 7.45);
+}
+
+// "name, subtitle" of a place, or of the first of some, or "none".
+std::string titled(const GazetteerPlace& p) { return std::string(p.name) + ", " + std::string(p.subtitle); }
+std::string first(const std::vector<GazetteerPlace>& places) { return places.empty() ? "none" : titled(places[0]); }
+
+std::span<const std::byte> bytesOf(const std::string& s) {
+  return {reinterpret_cast<const std::byte*>(s.data()), s.size()};
+}
+
+// The index that ships: what users get when they type.
+TEST(ShippedGazetteer, PrefixesIgnoreAccentsAndCaseMostPopulousFirstAndLookupsFindTheSuggestedPlace) {
+  const auto index = shippedGazetteer();
+  ASSERT_NE(index, nullptr) << "the gazetteer resource is missing or unreadable";
+  EXPECT_GT(index->size(), 125'000u) << "the world's towns of a thousand";
+  const auto zur = index->suggestions("zur", 10);
+  ASSERT_EQ(first(zur), "Zürich, Zurich, Switzerland");
+  EXPECT_NEAR(zur.front().coordinate.latitude, 47.36667, 1e-3);
+  EXPECT_NEAR(zur.front().coordinate.longitude, 8.55, 1e-3);
+  for (const char* typed : {"sao p", "SÃO P"})
+    EXPECT_EQ(first(index->suggestions(typed, 10)), "São Paulo, São Paulo, Brazil") << typed;
+  // A country code alone would fail here: subtitles name the country.
+  EXPECT_EQ(first(index->suggestions("paris", 1)), "Paris, Île-de-France, France");
+  for (const char* nothing : {"", "  -  ", "qxqzv"}) EXPECT_TRUE(index->suggestions(nothing, 10).empty()) << nothing;
+  EXPECT_TRUE(index->suggestions("zur", 0).empty());
+
+  // Title, space, subtitle: what the place search asks for.
+  const auto zurich = index->lookUp("Zürich Zurich, Switzerland", 5);
+  EXPECT_EQ(zurich.size(), 1u);
+  EXPECT_EQ(first(zurich), "Zürich, Zurich, Switzerland");
+  // "Paris Texas" style: the subtitle picks the smaller namesake.
+  const auto texan = index->lookUp("Paris Texas, United States", 5);
+  ASSERT_FALSE(texan.empty());
+  EXPECT_NEAR(texan.front().coordinate.longitude, -95.55, 0.05);
+  // A bare name, or one with a subtitle from another source, takes the biggest place of that name.
+  EXPECT_EQ(first(index->lookUp("Paris ", 5)), "Paris, Île-de-France, France");
+  EXPECT_EQ(first(index->lookUp("São Paulo Centro, SP, Brasil", 5)), "São Paulo, São Paulo, Brazil");
+  EXPECT_EQ(first(index->lookUp("Nowhere-at-all Moon", 5)), "none");
+  EXPECT_EQ(first(index->lookUp("", 5)), "none");
+}
+
+// Indexes built here, for the orders and edges the real data cannot pin down.
+TEST(GazetteerIndex, MergesDuplicatesAndKeepsTheMostPopulous) {
+  GazetteerIndexWriter writer;
+  writer.add("Springfield", "Illinois, United States", {39.8, -89.64}, 114'000);
+  writer.add("Springfield", "Illinois, United States", {39.9, -89.70}, 1'200);  // a second GeoNames entry
+  writer.add("Springfield", "Missouri, United States", {37.21, -93.29}, 169'000);
+  writer.add("Springvale", "Victoria, Australia", {-37.95, 145.15}, 20'000);
+  writer.add("Spring", "Texas, United States", {30.08, -95.42}, 62'000);
+  const std::string bytes = writer.build();
+  const auto index = GazetteerIndex::open(bytesOf(bytes));
+  ASSERT_TRUE(index);
+  EXPECT_EQ(index->size(), 4u);
+
+  const auto spring = index->suggestions("spring", 10);
+  std::vector<std::string> order;
+  for (const auto& p : spring) order.push_back(titled(p));
+  ASSERT_EQ(order,
+            (std::vector<std::string>{"Springfield, Missouri, United States", "Springfield, Illinois, United States",
+                                      "Spring, Texas, United States", "Springvale, Victoria, Australia"}));
+  EXPECT_EQ(spring[1].population, 114'000u);
+  EXPECT_NEAR(spring[1].coordinate.latitude, 39.8, 1e-5);  // the index's resolution
+  EXPECT_EQ(index->suggestions("spring", 2).size(), 2u);
+
+  // The exact name comes before longer names that start with it.
+  const auto exact = index->lookUp("Spring", 10);
+  EXPECT_EQ(exact.size(), 1u);
+  EXPECT_EQ(first(exact), "Spring, Texas, United States");
+}
+
+TEST(GazetteerIndex, RefusesBytesThatAreNotAnIndex) {
+  GazetteerIndexWriter writer;
+  writer.add("Bern", "Bern, Switzerland", {46.95, 7.45}, 121'000);
+  writer.add("Basel", "Basel-City, Switzerland", {47.56, 7.57}, 164'000);
+  const std::string good = writer.build();
+  const auto opens = [&](const std::function<void(std::string&)>& damage) {
+    std::string bytes = good;
+    damage(bytes);
+    return GazetteerIndex::open(bytesOf(bytes)).has_value();
+  };
+  const std::size_t r = gazetteer_format::kHeaderSize, n = gazetteer_format::kRecordSize;
+  EXPECT_TRUE(opens([](std::string&) {}));
+  EXPECT_FALSE(GazetteerIndex::open({}));
+  EXPECT_FALSE(opens([](std::string& b) { b.pop_back(); })) << "texts cut short";
+  EXPECT_FALSE(opens([](std::string& b) { b[4] = 2; })) << "a newer version";
+  // 1,000,000 as the first name's offset, little-endian.
+  EXPECT_FALSE(opens([&](std::string& b) {
+    b.replace(r + gazetteer_format::field::kNameOffset, 4, "\x40\x42\x0f\0", 4);
+  })) << "a name outside the texts";
+  EXPECT_FALSE(opens([&](std::string& b) { std::swap_ranges(b.begin() + r, b.begin() + r + n, b.begin() + r + n); }))
+      << "swapped records break the key order binary search needs";
+}
+
+// What people type | how places are spelt: every pair must fold alike. Other
+// scripts keep their letters, case folded; invalid UTF-8 bytes are dropped.
+TEST(PlaceNameFolder, FoldsSpellingsTogether) {
+  for (const std::string_view c :
+       {"Zürich|zurich", "São Paulo|sao paulo", "Saint-Étienne|saint etienne", "Łódź|lodz", "Straße|strasse",
+        "Đà Nẵng|da nang", "Ærøskøbing|aeroskobing", "N'Djamena|ndjamena", "St. Louis|st louis", "İstanbul|istanbul",
+        "  new   york  |new york", "Москва|москва", "|", " - ' . |", "\xff\xfe|", "Z\xffurich|zurich"})
+    EXPECT_EQ(PlaceNameFolder::fold(c.substr(0, c.find('|'))), c.substr(c.find('|') + 1)) << c;
 }
 
 }  // namespace
