@@ -210,9 +210,9 @@ TEST(DesktopServices, AuthorisationIsAnsweredLaterFromThePositionSourceOnceThatI
     ASSERT_TRUE(QTest::qWaitFor([&] { return !reports.empty(); }, 1000));
     authorization.requestWhenInUseAuthorization();
     QTest::qWait(10);
+    // One answer; no change, no report.
     EXPECT_EQ(reports, std::vector{hasSource.value_or(true) ? LocationAuthorizationStatus::AuthorizedWhenInUse
-                                                            : LocationAuthorizationStatus::Denied})
-        << "one answer; no change, no report";
+                                                            : LocationAuthorizationStatus::Denied});
   }
 }
 
@@ -303,8 +303,7 @@ TEST(AnimatedImage, MissingUnreadableAndCorruptFilesSayWhyAndGiveNoImage) {
 TEST(AppPictures, ShipSmallAndPlayForAFewSeconds) {
   ResourceImageSource source;
   for (const char* name : {"intro1", "intro2"}) {
-    QFile file(QStringLiteral(":/kavrano/intro/%1.gif").arg(QLatin1String(name)));
-    EXPECT_LT(file.size(), 1 << 20) << name;
+    EXPECT_LT(QFile(QStringLiteral(":/kavrano/intro/%1.gif").arg(QLatin1String(name))).size(), 1 << 20) << name;
     const auto picture = pictureOf(source.animatedImage(QLatin1String(name)));
     EXPECT_GT(picture.images.size(), 10) << name;
     EXPECT_TRUE(picture.duration >= 2.0 && picture.duration <= 12.0) << name << ": " << picture.duration;
