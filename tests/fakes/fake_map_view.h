@@ -2,17 +2,16 @@
 
 #include <QString>
 #include <QStringList>
-#include <algorithm>
-#include <functional>
 #include <map>
+#include <vector>
 
 #include "kavrano/map/map_view.h"
 
 namespace kavrano {
 
 /// A map view that records what it was asked and draws nothing. Points map to
-/// coordinates through `pointToCoordinate` (a linear default), and views given by
-/// the delegate are remembered per annotation so tests can inspect them.
+/// coordinates linearly, and views given by the delegate are remembered per
+/// annotation so tests can inspect them.
 class FakeMapView : public MapView {
  public:
   struct Region {
@@ -25,11 +24,7 @@ class FakeMapView : public MapView {
   /// Every call in order, e.g. "setMapType 1", "addAnnotation", "setRegion".
   QStringList calls;
   std::vector<Region> regions;
-  std::optional<double> minCenterCoordinateDistance;
   Coordinate centre;
-  std::function<Coordinate(QPointF)> pointToCoordinate = [](QPointF p) {
-    return Coordinate{-p.y() / 1e4, p.x() / 1e4};
-  };
 
   void setMapType(MapType type) override {
     type_ = type;
@@ -55,12 +50,10 @@ class FakeMapView : public MapView {
     recognizers_.push_back(std::move(recognizer));
     calls << QStringLiteral("addGestureRecognizer");
   }
-  [[nodiscard]] const std::vector<std::shared_ptr<TapGestureRecognizer>>& gestureRecognizers() const {
-    return recognizers_;
-  }
-  [[nodiscard]] Coordinate convertPointToCoordinate(QPointF point) const override { return pointToCoordinate(point); }
+  [[nodiscard]] const auto& gestureRecognizers() const { return recognizers_; }
+  // 1 px = 1e-4° (about 11 m), y down.
+  [[nodiscard]] Coordinate convertPointToCoordinate(QPointF p) const override { return {-p.y() / 1e4, p.x() / 1e4}; }
   void setCameraZoomRange(double minDistance, bool animated) override {
-    minCenterCoordinateDistance = minDistance;
     calls << QStringLiteral("setCameraZoomRange %1 %2").arg(minDistance).arg(animated);
   }
   [[nodiscard]] Coordinate centerCoordinate() const override { return centre; }
@@ -74,53 +67,40 @@ class FakeMapView : public MapView {
   [[nodiscard]] std::vector<std::shared_ptr<Annotation>> annotations() const override { return annotations_; }
   void addAnnotation(std::shared_ptr<Annotation> annotation) override {
     calls << QStringLiteral("addAnnotation");
-    if (delegate_) {
-      if (auto view = delegate_->viewForAnnotation(*this, annotation)) views_[annotation.get()] = view;
-    }
+    if (auto view = delegate_ ? delegate_->viewForAnnotation(*this, annotation) : nullptr)
+      views_[annotation.get()] = view;
     annotations_.push_back(std::move(annotation));
   }
   void removeAnnotations(const std::vector<std::shared_ptr<Annotation>>& gone) override {
     calls << QStringLiteral("removeAnnotations %1").arg(gone.size());
     for (const auto& a : gone) {
-      auto it = std::find(annotations_.begin(), annotations_.end(), a);
-      if (it == annotations_.end()) continue;
-      if (auto v = views_.find(a.get()); v != views_.end()) {
-        reusable_[v->second->reuseIdentifier()].push_back(v->second);
-        views_.erase(v);
-      }
-      annotations_.erase(it);
+      if (!std::erase(annotations_, a)) continue;
+      if (auto view = viewFor(a.get())) offerReusableView(view);
+      views_.erase(a.get());
     }
   }
   [[nodiscard]] std::vector<std::shared_ptr<Overlay>> overlays() const override { return overlays_; }
   void addOverlay(std::shared_ptr<Overlay> overlay) override {
     calls << QStringLiteral("addOverlay");
-    if (delegate_) renderers_[overlay.get()] = delegate_->rendererForOverlay(*this, overlay);
     overlays_.push_back(std::move(overlay));
   }
   void removeOverlays(const std::vector<std::shared_ptr<Overlay>>& gone) override {
     calls << QStringLiteral("removeOverlays %1").arg(gone.size());
-    for (const auto& o : gone) {
-      renderers_.erase(o.get());
-      std::erase(overlays_, o);
-    }
+    for (const auto& o : gone) std::erase(overlays_, o);
   }
   [[nodiscard]] std::shared_ptr<AnnotationView> dequeueReusableAnnotationView(const QString& identifier) override {
     calls << QStringLiteral("dequeue %1").arg(identifier);
     auto& pool = reusable_[identifier];
     if (pool.empty()) return nullptr;
-    auto view = pool.back();
+    auto view = std::move(pool.back());
     pool.pop_back();
     return view;
   }
 
-  /// What the delegate answered for a shown annotation or overlay (null: standard drawing).
+  /// What the delegate answered for a shown annotation (null: the standard marker).
   [[nodiscard]] std::shared_ptr<AnnotationView> viewFor(const Annotation* a) const {
     auto it = views_.find(a);
     return it == views_.end() ? nullptr : it->second;
-  }
-  [[nodiscard]] std::shared_ptr<OverlayRenderer> rendererFor(const Overlay* o) const {
-    auto it = renderers_.find(o);
-    return it == renderers_.end() ? nullptr : it->second;
   }
   /// Puts a view into the reuse pool, as if its annotation had been removed.
   void offerReusableView(std::shared_ptr<AnnotationView> view) {
@@ -141,7 +121,6 @@ class FakeMapView : public MapView {
   std::vector<std::shared_ptr<Annotation>> annotations_;
   std::vector<std::shared_ptr<Overlay>> overlays_;
   std::map<const Annotation*, std::shared_ptr<AnnotationView>> views_;
-  std::map<const Overlay*, std::shared_ptr<OverlayRenderer>> renderers_;
   std::map<QString, std::vector<std::shared_ptr<AnnotationView>>> reusable_;
 };
 

@@ -31,8 +31,6 @@ class FakeScheduler final : public Scheduler {
     now_ = until;
   }
 
-  [[nodiscard]] std::size_t pendingCount() const { return pending_.size(); }
-
  private:
   struct Pending {
     std::chrono::milliseconds due;

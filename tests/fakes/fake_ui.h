@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "kavrano/core/analytics.h"
 #include "kavrano/ui/feedback_form_presenter.h"
 #include "kavrano/ui/haptics.h"
 #include "kavrano/ui/location_authorization.h"
@@ -16,9 +17,25 @@
 
 namespace kavrano {
 
-/// One record of what the screen did, in order, shared by the fakes below (and
-/// by a test's event recorder), so tests can check the order across services.
+/// One record of what the screen did, in order, shared by the fakes below, so
+/// tests can check the order across services.
 using Journal = QStringList;
+
+template <class Interface>
+class Journaled : public Interface {
+ public:
+  explicit Journaled(Journal& journal) : journal_(journal) {}
+
+ protected:
+  Journal& journal_;
+};
+
+/// The analytics service as "event <name>" lines.
+class JournalEventRecorder final : public Journaled<AnalyticsService> {
+ public:
+  using Journaled::Journaled;
+  void logEvent(const std::string& name) override { journal_ << "event " + QString::fromStdString(name); }
+};
 
 /// A screen with no view, standing for screens other layers deliver.
 class FakeScreen final : public ViewController {
@@ -28,9 +45,9 @@ class FakeScreen final : public ViewController {
   QString name;
 };
 
-class FakeNavigationController final : public NavigationController {
+class FakeNavigationController final : public Journaled<NavigationController> {
  public:
-  explicit FakeNavigationController(Journal& journal) : journal_(journal) {}
+  using Journaled::Journaled;
   void pushViewController(Screen screen, bool animated) override {
     screen.controller->setNavigationController(this);
     journal_ << QStringLiteral("push %1 %2").arg(screen.controller->viewUrl().fileName()).arg(animated);
@@ -48,16 +65,13 @@ class FakeNavigationController final : public NavigationController {
 
   std::vector<std::unique_ptr<ViewController>> stack;  // above the root
   bool barHidden = false;
-
- private:
-  Journal& journal_;
 };
 
 /// Presents at once; a dismissal takes the presented thing down at once and
 /// keeps its completion for the test to run (the end of the animation).
-class FakeScreenPresenter final : public ScreenPresenter {
+class FakeScreenPresenter final : public Journaled<ScreenPresenter> {
  public:
-  explicit FakeScreenPresenter(Journal& journal) : journal_(journal) {}
+  using Journaled::Journaled;
   void presentScreen(Screen screen, bool animated, std::function<void()> completion) override {
     journal_ << QStringLiteral("present %1 %2").arg(screen.controller->viewUrl().fileName()).arg(animated);
     screens.emplace_back(screen.controller);
@@ -84,13 +98,11 @@ class FakeScreenPresenter final : public ScreenPresenter {
   }
   /// The user pressed the button titled `title` of the latest alert.
   void press(const QString& title) {
-    auto alert = alerts.back();
     presented = false;
-    for (const auto& action : alert->actions) {
-      if (action->title == title) {
-        if (action->handler) action->handler(*action);
-        return;
-      }
+    for (const auto& action : alerts.back()->actions) {
+      if (action->title != title) continue;
+      if (action->handler) action->handler(*action);
+      return;
     }
     throw std::logic_error("no such button");
   }
@@ -99,25 +111,19 @@ class FakeScreenPresenter final : public ScreenPresenter {
   std::vector<std::unique_ptr<ViewController>> screens;
   std::vector<std::function<void()>> pendingDismissals;
   bool presented = false;
-
- private:
-  Journal& journal_;
 };
 
-class FakeImpactFeedbackGenerator final : public ImpactFeedbackGenerator {
+class FakeImpactFeedbackGenerator final : public Journaled<ImpactFeedbackGenerator> {
  public:
-  explicit FakeImpactFeedbackGenerator(Journal& journal) : journal_(journal) {}
+  using Journaled::Journaled;
   void prepare() override { journal_ << QStringLiteral("prepare"); }
   void impactOccurred() override { journal_ << QStringLiteral("tick"); }
-
- private:
-  Journal& journal_;
 };
 
 /// Answers only when the test says so, through `report`.
-class FakeLocationAuthorization final : public LocationAuthorization {
+class FakeLocationAuthorization final : public Journaled<LocationAuthorization> {
  public:
-  explicit FakeLocationAuthorization(Journal& journal) : journal_(journal) {}
+  using Journaled::Journaled;
   void requestWhenInUseAuthorization() override { journal_ << QStringLiteral("requestWhenInUse"); }
   [[nodiscard]] LocationAuthorizationStatus status() const override { return current; }
   /// The platform tells of the state `to` (it also does so once at set-up, unchanged).
@@ -127,9 +133,6 @@ class FakeLocationAuthorization final : public LocationAuthorization {
   }
 
   LocationAuthorizationStatus current = LocationAuthorizationStatus::NotDetermined;
-
- private:
-  Journal& journal_;
 };
 
 class FakeUrlOpener final : public UrlOpener {
@@ -140,28 +143,22 @@ class FakeUrlOpener final : public UrlOpener {
   std::vector<QUrl> opened;
 };
 
-class FakeStoreReviewController final : public StoreReviewController {
+class FakeStoreReviewController final : public Journaled<StoreReviewController> {
  public:
-  explicit FakeStoreReviewController(Journal& journal) : journal_(journal) {}
+  using Journaled::Journaled;
   void requestReview() override { journal_ << QStringLiteral("requestReview"); }
-
- private:
-  Journal& journal_;
 };
 
 /// Presents nothing itself; keeps what it was given so the test can answer.
-class FakeFeedbackFormPresenter final : public FeedbackFormPresenter {
+class FakeFeedbackFormPresenter final : public Journaled<FeedbackFormPresenter> {
  public:
-  explicit FakeFeedbackFormPresenter(Journal& journal) : journal_(journal) {}
+  using Journaled::Journaled;
   void presentFrom(ScreenPresenter& host, FeedbackFormDependencies dependencies) override {
     journal_ << QStringLiteral("feedbackForm %1").arg(dependencies.applicationName);
     host.presentScreen({new FakeScreen(QStringLiteral("FeedbackForm")), {}, {}}, true);
     forms.push_back(std::move(dependencies));
   }
   std::vector<FeedbackFormDependencies> forms;
-
- private:
-  Journal& journal_;
 };
 
 }  // namespace kavrano

@@ -2,16 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include "event_recorder.h"
 #include "fake_map_view.h"
-#include "fake_place_search_service.h"
+#include "fake_places.h"
 #include "fake_scheduler.h"
-#include "fake_search_presentation.h"
 #include "fake_ui.h"
+#include "kavrano/core/measurement_manager.h"
 #include "kavrano/core/memory_preference_store.h"
 #include "kavrano/core/number_text.h"
 #include "kavrano/core/unit_converter.h"
+#include "kavrano/map/overlay_renderer.h"
 #include "kavrano/map/point_annotation.h"
+#include "kavrano/map/user_location_annotation.h"
+#include "kavrano/measure/title_annotation_view.h"
 
 namespace kavrano {
 namespace {
@@ -32,6 +34,15 @@ class FakeScreenFactory final : public MeasureScreenFactory {
   QObject* delegate = nullptr;
 };
 
+// An alert as the user reads it: title, message, [field placeholders], buttons.
+QString shown(const AlertController& alert) {
+  QStringList parts{alert.title, alert.message};
+  for (const auto& field : alert.textFields) parts << '[' + field->placeholder + ']';
+  for (const auto& action : alert.actions)
+    parts << action->title + (action->style == AlertActionStyle::Cancel ? " (cancel)" : "");
+  return parts.join(" | ");
+}
+
 class MapMeasureViewControllerTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -43,8 +54,10 @@ class MapMeasureViewControllerTest : public ::testing::Test {
         MapMeasureServices{places, search, scheduler, haptics, location, presenter, urls, screens,
                            AppFeedbackServices{form, review, counter}});
     controller->setNavigationController(&nav);
+    map.centre = {47.37, 8.54};
     controller->viewDidLoad({&map, transition("map"), transition("label")});
     loadJournal = journal;
+    loadCalls = map.calls;
     journal.clear();
   }
   void TearDown() override {
@@ -59,14 +72,27 @@ class MapMeasureViewControllerTest : public ::testing::Test {
       changes();
     };
   }
-  /// Taps the map at offsets that make a square of about 111 m a side near (0, 0).
-  void tapCorner(int i) {
-    static const QPointF corners[] = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};
-    map.tap(corners[i]);
+  /// Taps the map at offsets that make a square of about 111 m a side south-east of (0, 0):
+  /// 1 px = 1e-4° (about 11 m), y down: (x, y) → (−y, x) × 1e-4.
+  void tapCorner(int i) { map.tap(kCorners[i]); }
+  static constexpr QPointF kCorners[] = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};
+  QStringList labelTexts() const {
+    QStringList texts;
+    for (const auto& a : map.annotations())
+      if (a->title()) texts << *a->title();
+    return texts;
+  }
+  std::size_t vertexCount() const { return map.annotations().size() - labelTexts().size(); }
+  static QString lengthText(Coordinate a, Coordinate b) {
+    return QString::fromStdString(UnitConverter::shared().lengthText(MeasurementManager().distance(a, b)));
+  }
+  auto lastRegion() const {
+    const auto& r = map.regions.back();
+    return std::tuple(r.centre.latitude, r.centre.longitude, r.metresNorthSouth, r.metresEastWest, r.animated);
   }
 
   std::shared_ptr<MemoryPreferenceStore> store = std::make_shared<MemoryPreferenceStore>();
-  Journal journal, loadJournal;
+  Journal journal, loadJournal, loadCalls;
   std::shared_ptr<test::FakePlaceSearchService> places = std::make_shared<test::FakePlaceSearchService>();
   test::FakeSearchPresentation search;
   FakeScheduler scheduler;
@@ -90,30 +116,77 @@ TEST_F(MapMeasureViewControllerTest, LoadingSetsUpInOrderAndStartsIdle) {
   EXPECT_EQ(controller->focusIcon(), "location");
   EXPECT_EQ(controller->searchPlaceholder(), "Search a place or address");
   EXPECT_EQ(controller->searchController().delegate(), &controller->viewModel());
-  EXPECT_EQ(map.mapType(), MapType::Satellite) << "the data source configured the map";
+  EXPECT_EQ(map.delegate(), controller->mapDataSource());
+  EXPECT_EQ(loadCalls, (QStringList{"setMapType 1", "setShowsUserLocation 1", "setUserTrackingMode 1", "setDelegate",
+                                    "addGestureRecognizer", "setCameraZoomRange 10 1"}));
+  ASSERT_EQ(map.gestureRecognizers().size(), 1u);
+  EXPECT_FALSE(map.gestureRecognizers()[0]->cancelsTouchesInView);
+
+  // The map follows the user for a second, then stays where it is.
+  map.calls.clear();
+  scheduler.advance(999ms);
+  EXPECT_TRUE(map.calls.isEmpty());
+  scheduler.advance(1ms);
+  EXPECT_EQ(map.calls, (QStringList{"setShowsUserLocation 0", "setUserTrackingMode 0", "setRegion"}));
+  EXPECT_EQ(lastRegion(), std::tuple(47.37, 8.54, 200.0, 200.0, true));
 }
 
-TEST_F(MapMeasureViewControllerTest, EachPointIsLoggedTickedAndDescribedInTheLabel) {
+TEST_F(MapMeasureViewControllerTest, EachTapAddsAVertexTheLineOrRegionALabelPerSideAndTheNextHint) {
   tapCorner(0);
   EXPECT_EQ(journal, (QStringList{"map dissolve 0.2", "event added_pin", "tick", "label dissolve 0.1"}));
+  EXPECT_EQ(vertexCount(), 1u);
+  EXPECT_TRUE(map.overlays().empty());
+  EXPECT_TRUE(labelTexts().empty());
   EXPECT_EQ(controller->areaText(), "Add another point to measure");
   EXPECT_TRUE(controller->clearEnabled());
   EXPECT_EQ(controller->clearBackground(), "#ffff3b30");
 
-  tapCorner(1);
+  tapCorner(1);  // 0.001° east along the equator
+  ASSERT_EQ(map.overlays().size(), 1u);
+  EXPECT_TRUE(dynamic_cast<PolylineOverlay*>(map.overlays()[0].get()));
+  EXPECT_EQ(labelTexts(), QStringList{lengthText({0, 0}, {0, 0.001})});
+  const auto onMap = map.annotations();
+  const auto label = std::find_if(onMap.begin(), onMap.end(), [](auto& a) { return a->title().has_value(); });
+  EXPECT_NEAR((*label)->coordinate().longitude, 0.0005, 1e-12) << "a label sits mid-side";
   EXPECT_EQ(controller->areaText(), "Add more points to get area");
 
-  tapCorner(2);
-  const double triangle = controller->viewModel().measuredArea(controller->mapDataSource()->annotations);
-  EXPECT_GT(triangle, 6000.0);
+  tapCorner(2);  // 0.001° south of it
+  ASSERT_EQ(map.overlays().size(), 1u);
+  EXPECT_TRUE(dynamic_cast<PolygonOverlay*>(map.overlays()[0].get()));
+  EXPECT_EQ(map.overlays()[0]->coordinates().size(), 3u);
+  EXPECT_EQ(vertexCount(), 3u);
+  ASSERT_EQ(labelTexts().size(), 3);
+  EXPECT_EQ(labelTexts()[2], lengthText({-0.001, 0.001}, {0, 0})) << "the closing side is labelled too";
+  const double triangle =
+      MeasurementManager().polygonArea(std::vector<Coordinate>{{0, 0}, {0, 0.001}, {-0.001, 0.001}});
   EXPECT_EQ(controller->areaText(), "Area: " + QString::fromStdString(UnitConverter::shared().areaText(triangle)));
-
   UnitConverter::shared().setAreaUnit("ha");
-  tapCorner(3);
+  tapCorner(3);  // in tap order the vertices make a square, not a crossed ring
   EXPECT_TRUE(controller->areaText().startsWith("Area: 1.2")) << qPrintable(controller->areaText());
   EXPECT_TRUE(controller->areaText().endsWith(" ha")) << qPrintable(controller->areaText());
   EXPECT_EQ(journal.count("tick"), 4);
   EXPECT_EQ(journal.count("event added_pin"), 4);
+
+  journal.clear();
+  controller->clearTapped();  // empties the map and goes idle, without a tick
+  EXPECT_EQ(journal, QStringList{"event cleared_pins"});
+  EXPECT_TRUE(map.annotations().empty());
+  EXPECT_TRUE(map.overlays().empty());
+  EXPECT_TRUE(controller->mapDataSource()->annotations.empty());
+  EXPECT_EQ(controller->areaText(), "Tap on the map to measure");
+  EXPECT_FALSE(controller->clearEnabled());
+  EXPECT_EQ(controller->clearBackground(), "#bfaaaaaa");
+  controller->saveTapped();
+  ASSERT_EQ(presenter.alerts.size(), 1u);
+  EXPECT_EQ(shown(*presenter.alerts[0]),
+            "Point needed | You must add at least one point to the map before saving a measurement | OK");
+  presenter.press("OK");
+  EXPECT_TRUE(controller->viewModel().persistanceManager.loadMeasurements().empty());
+
+  tapCorner(0);  // two taps on one spot: two vertices and a zero label
+  tapCorner(0);
+  EXPECT_EQ(controller->mapDataSource()->annotations.size(), 2u);
+  EXPECT_EQ(labelTexts(), QStringList{"0 m"});
 }
 
 TEST_F(MapMeasureViewControllerTest, AThirdPointTakesDownWhatIsPresentedAndAsksForFeedbackOnce) {
@@ -130,64 +203,23 @@ TEST_F(MapMeasureViewControllerTest, AThirdPointTakesDownWhatIsPresentedAndAsksF
   EXPECT_EQ(form.forms.size(), 1u);
 }
 
-TEST_F(MapMeasureViewControllerTest, ClearEmptiesTheMapAndGoesIdleWithoutATick) {
-  tapCorner(0);
-  tapCorner(1);
-  journal.clear();
-  controller->clearTapped();
-  EXPECT_EQ(journal, QStringList{"event cleared_pins"});
-  EXPECT_TRUE(map.annotations().empty());
-  EXPECT_TRUE(map.overlays().empty());
-  EXPECT_TRUE(controller->mapDataSource()->annotations.empty());
-  EXPECT_EQ(controller->areaText(), "Tap on the map to measure");
-  EXPECT_FALSE(controller->clearEnabled());
-  EXPECT_EQ(controller->clearBackground(), "#bfaaaaaa");
-
-  controller->saveTapped();
-  ASSERT_EQ(presenter.alerts.size(), 1u);
-  const auto& alert = *presenter.alerts[0];
-  EXPECT_EQ(alert.title, "Point needed");
-  EXPECT_EQ(alert.message, "You must add at least one point to the map before saving a measurement");
-  ASSERT_EQ(alert.actions.size(), 1u);
-  EXPECT_EQ(alert.actions[0]->title, "OK");
-  EXPECT_TRUE(alert.textFields.empty());
-  EXPECT_EQ(journal.count("event persisted_measurement"), 0);
-}
-
-TEST_F(MapMeasureViewControllerTest, SavingAsksForATitleAndStoresWhatWasTyped) {
+TEST_F(MapMeasureViewControllerTest, SavingStoresTheTypedTitleTheVerticesAndTheCameraCentre) {
   map.centre = {0.0005, 0.0005};
-  tapCorner(0);
+  tapCorner(0);  // one point is enough
   controller->saveTapped();
   ASSERT_EQ(presenter.alerts.size(), 1u);
   auto dialog = presenter.alerts[0];
-  EXPECT_EQ(dialog->title, "Save measurement");
-  EXPECT_EQ(dialog->message, "Give a title to your measurement");
-  ASSERT_EQ(dialog->textFields.size(), 1u);
-  EXPECT_EQ(dialog->textFields[0]->placeholder, "Title");
+  EXPECT_EQ(shown(*dialog), "Save measurement | Give a title to your measurement | [Title] | Save | Cancel (cancel)");
   EXPECT_EQ(dialog->textFields[0]->autocapitalization, TextAutocapitalization::Sentences);
-  ASSERT_EQ(dialog->actions.size(), 2u);
-  EXPECT_EQ(dialog->actions[0]->title, "Save");
-  EXPECT_EQ(dialog->actions[0]->style, AlertActionStyle::Default);
-  EXPECT_EQ(dialog->actions[1]->title, "Cancel");
-  EXPECT_EQ(dialog->actions[1]->style, AlertActionStyle::Cancel);
   EXPECT_EQ(controller->saveAlertAction(), dialog->actions[0]);
-
   EXPECT_TRUE(dialog->textFields[0]->proposeEdit(0, 0, "Garden"));
   EXPECT_TRUE(dialog->textFields[0]->proposeEdit(6, 0, " plot"));
   journal.clear();
   presenter.press("Save");
   EXPECT_EQ(journal, (QStringList{"alert Success 1", "event persisted_measurement"}));
-  EXPECT_EQ(presenter.alerts.back()->message, "Measurement saved successfuly");
+  EXPECT_EQ(shown(*presenter.alerts.back()), "Success | Measurement saved successfuly | OK");
 
-  const auto saved = controller->viewModel().persistanceManager.loadMeasurements();
-  ASSERT_EQ(saved.size(), 1u);
-  EXPECT_EQ(saved[0].title, "Garden plot");
-  EXPECT_EQ(saved[0].annotations.size(), 1u) << "one point is enough";
-  EXPECT_EQ(saved[0].center.latitude, 0.0005);
-}
-
-TEST_F(MapMeasureViewControllerTest, TitlesEmptyOrAbsentAndCancel) {
-  tapCorner(0);
+  tapCorner(1);
   controller->saveTapped();
   presenter.alerts.back()->textFields[0]->proposeEdit(0, 0, "");  // emptied by the user: a value, empty
   presenter.press("Save");
@@ -197,16 +229,27 @@ TEST_F(MapMeasureViewControllerTest, TitlesEmptyOrAbsentAndCancel) {
   presenter.press("Cancel");
 
   const auto saved = controller->viewModel().persistanceManager.loadMeasurements();
-  ASSERT_EQ(saved.size(), 2u);
-  EXPECT_EQ(saved[0].title, "");
-  EXPECT_EQ(saved[1].title, "Measurement");
+  ASSERT_EQ(saved.size(), 3u);
+  EXPECT_EQ(saved[0].title, "Garden plot");
+  EXPECT_EQ(saved[1].title, "");
+  EXPECT_EQ(saved[2].title, "Measurement");
+  EXPECT_EQ(saved[0].id.size(), 36u);
+  EXPECT_NE(saved[0].id, saved[1].id);
+  EXPECT_LE(saved[0].date, saved[1].date);
+  EXPECT_EQ(saved[0].center.latitude, 0.0005);
+  EXPECT_EQ(saved[0].annotations.size(), 1u);
+  ASSERT_EQ(saved[1].annotations.size(), 2u);
+  EXPECT_EQ(saved[1].annotations[1].longitude, 0.001);
 }
 
-TEST_F(MapMeasureViewControllerTest, OpeningASavedMeasurementPopsWaitsRedrawsAndCentres) {
+TEST_F(MapMeasureViewControllerTest, OpeningASavedMeasurementPopsWaitsRedrawsInTheCurrentUnitAndCentres) {
   tapCorner(0);
+  tapCorner(1);
+  const QString before = labelTexts()[0];
+  UnitConverter::shared().setLengthUnit("ft");
+  EXPECT_EQ(labelTexts(), QStringList{before}) << "texts on the map stay until the next rebuild";
   PersistedMeasurement record;
-  record.title = "Field";
-  record.annotations = {{1.0, 2.0}, {1.001, 2.0}, {1.001, 2.001}};
+  record.annotations = {{0, 0}, {0, 0.001}, {0.001, 0.001}, {0.001, 0}};
   record.center = {1.0005, 2.0005};
 
   controller->loadTapped();
@@ -217,51 +260,104 @@ TEST_F(MapMeasureViewControllerTest, OpeningASavedMeasurementPopsWaitsRedrawsAnd
   EXPECT_EQ(journal, (QStringList{"pop 1", "event selected_persisted"}));
 
   scheduler.advance(499ms);
-  EXPECT_EQ(controller->mapDataSource()->annotations.size(), 1u);
+  EXPECT_EQ(controller->mapDataSource()->annotations.size(), 2u);
   scheduler.advance(1ms);
   EXPECT_EQ(journal.mid(2), (QStringList{"map dissolve 0.25", "event added_pin", "tick", "label dissolve 0.1"}));
-  const auto& shown = controller->mapDataSource()->annotations;
-  ASSERT_EQ(shown.size(), 3u);
-  EXPECT_EQ(shown[2]->coordinate().longitude, 2.001);
+  const auto& vertices = controller->mapDataSource()->annotations;
+  ASSERT_EQ(vertices.size(), 4u);
+  EXPECT_EQ(vertices[2]->coordinate().longitude, 0.001);
+  EXPECT_FALSE(vertices[0]->title()) << "vertices, not labels";
+  EXPECT_EQ(vertexCount(), 4u);
+  EXPECT_EQ(labelTexts().size(), 4);
+  EXPECT_EQ(labelTexts()[0], "365.22 ft");
   EXPECT_TRUE(controller->areaText().startsWith("Area: "));
-  ASSERT_FALSE(map.regions.empty());
-  EXPECT_EQ(map.regions.back().centre.latitude, 1.0005);
-  EXPECT_EQ(map.regions.back().metresNorthSouth, 200.0);
-  EXPECT_EQ(map.regions.back().metresEastWest, 200.0);
-  EXPECT_TRUE(map.regions.back().animated);
-}
+  EXPECT_EQ(lastRegion(), std::tuple(1.0005, 2.0005, 200.0, 200.0, true));
 
-TEST_F(MapMeasureViewControllerTest, AChoiceWhoseScreenIsGoneIsNotOpened) {
-  PersistedMeasurement record;
-  record.annotations = {{1.0, 2.0}};
+  // Neither the open nor the end of the follow touch a screen that is gone.
   controller->didSelectMeasurement(record);
   controller.reset();
-  scheduler.advance(1s);  // must not touch the destroyed screen
-  EXPECT_EQ(journal.count("event added_pin"), 0);
+  journal.clear();
+  map.calls.clear();
+  scheduler.advance(1s);
+  EXPECT_TRUE(journal.isEmpty());
+  EXPECT_TRUE(map.calls.isEmpty());
+  EXPECT_EQ(map.delegate(), nullptr);
 }
 
-TEST_F(MapMeasureViewControllerTest, AFoundPlaceMovesTheMapAndNoPlaceLeavesIt) {
+TEST_F(MapMeasureViewControllerTest, RenderersAndViews) {
+  MapDataSource& source = *controller->mapDataSource();
+  const auto polygon = std::make_shared<PolygonOverlay>(std::vector<Coordinate>{{0, 0}, {0, 1}, {1, 0}});
+  auto fill = std::dynamic_pointer_cast<PolygonRenderer>(source.rendererForOverlay(map, polygon));
+  ASSERT_TRUE(fill);
+  EXPECT_EQ(std::tuple(fill->strokeColor, fill->lineWidth, fill->fillColor),
+            std::tuple(MapColor::white(), 2.0, MapColor::lightGray().withAlpha(0.25)));
+  auto line = std::dynamic_pointer_cast<PolylineRenderer>(
+      source.rendererForOverlay(map, std::make_shared<PolylineOverlay>(std::vector<Coordinate>{{0, 0}, {1, 1}})));
+  ASSERT_TRUE(line);
+  EXPECT_EQ(line->strokeColor, MapColor::white());
+  EXPECT_FALSE(line->fillColor);
+
+  EXPECT_EQ(source.viewForAnnotation(map, std::make_shared<UserLocationAnnotation>()), nullptr);
+  EXPECT_EQ(source.viewForAnnotation(map, std::make_shared<PointAnnotation>(Coordinate{1, 1})), nullptr)
+      << "vertices get the standard marker";
+
+  auto view = std::dynamic_pointer_cast<TitleAnnotationView>(
+      source.viewForAnnotation(map, std::make_shared<PointAnnotation>(Coordinate{1, 1}, QString("12 m"))));
+  ASSERT_TRUE(view && view->label);
+  EXPECT_EQ(std::tuple(view->reuseIdentifier(), view->enabled, view->canShowCallout),
+            std::tuple("custom", true, false));
+  const LabelView& label = *view->label;
+  EXPECT_EQ(std::tuple(label.text, label.frame, label.font, label.alignment, label.adjustsFontSizeToFitWidth),
+            std::tuple("12 m", QRectF(-22, -32, 44, 44), MapFont::boldSystem(20), TextAlignment::Center, true));
+  EXPECT_EQ(std::tuple(label.textColor, label.shadowColor, label.shadowOffset),
+            std::tuple(MapColor::white(), MapColor::black(), QPointF(1, 1)));
+
+  view->image = QStringLiteral("stale.png");
+  map.offerReusableView(view);
+  const auto next = std::make_shared<PointAnnotation>(Coordinate{2, 2}, QString());
+  auto reused = std::dynamic_pointer_cast<TitleAnnotationView>(source.viewForAnnotation(map, next));
+  EXPECT_EQ(reused, view) << "a kept view is reused";
+  EXPECT_EQ(reused->annotation(), next);
+  EXPECT_FALSE(reused->image);
+  EXPECT_EQ(reused->label->text, "") << "an empty title still gets a label view";
+  EXPECT_EQ(reused->subviews().size(), 1u) << "the label is made once, with the view";
+}
+
+TEST_F(MapMeasureViewControllerTest, AChosenSuggestionIsLoggedLookedUpAndTheMapMovesToItsFirstMatch) {
+  auto& model = controller->viewModel();
+  std::vector<std::optional<Coordinate>> answers;
+  model.onSearchFetched = [&, moveMap = model.onSearchFetched](std::optional<Coordinate> c) {
+    answers.push_back(c);
+    moveMap(c);
+  };
+  model.didSelectCompletion({"Zürich", "Zurich, Switzerland"});
+  model.didSelectCompletion({"Nowhere", ""});
+  model.didSelectCompletion({"Offline", "Place"});
+  EXPECT_EQ(journal.count("event selected_address"), 3);
+  ASSERT_EQ(places->searches.size(), 3u);
+  EXPECT_EQ(places->searches[0].query, "Zürich Zurich, Switzerland");
+  EXPECT_EQ(places->searches[1].query, "Nowhere ");
+
+  // The managers that started the lookups are gone; the answers still arrive.
   const std::size_t before = map.regions.size();
-  controller->viewModel().onSearchFetched(std::nullopt);
+  places->searches[1].completion(QList<Coordinate>{});
+  places->searches[2].completion(std::nullopt);  // failed: no answer at all
   EXPECT_EQ(map.regions.size(), before);
-  controller->viewModel().onSearchFetched(Coordinate{47.37, 8.54});
-  ASSERT_EQ(map.regions.size(), before + 1);
-  EXPECT_EQ(map.regions.back().centre.longitude, 8.54);
-  EXPECT_EQ(map.regions.back().metresEastWest, 200.0);
+  places->searches[0].completion(QList<Coordinate>{{47.37, 8.54}, {1, 1}});
+  ASSERT_EQ(answers.size(), 2u);
+  EXPECT_FALSE(answers[0]);
+  EXPECT_EQ(lastRegion(), std::tuple(47.37, 8.54, 200.0, 200.0, true));
 }
 
 TEST_F(MapMeasureViewControllerTest, TheFocusButtonTogglesFollowingAndItsIcon) {
+  map.calls.clear();
   controller->locationTapped();
-  EXPECT_TRUE(controller->isFoccusingOnLocation());
   EXPECT_EQ(controller->focusIcon(), "location.fill");
-  EXPECT_TRUE(map.showsUserLocation());
-  EXPECT_EQ(map.userTrackingMode(), UserTrackingMode::Follow);
-  EXPECT_EQ(journal.count("requestWhenInUse"), 1);
   controller->locationTapped();
   EXPECT_EQ(controller->focusIcon(), "location");
-  EXPECT_FALSE(map.showsUserLocation());
-  EXPECT_EQ(map.userTrackingMode(), UserTrackingMode::None);
-  EXPECT_EQ(journal.count("requestWhenInUse"), 1);
+  EXPECT_EQ(map.calls, (QStringList{"setShowsUserLocation 1", "setUserTrackingMode 1", "setShowsUserLocation 0",
+                                    "setUserTrackingMode 0"}));
+  EXPECT_EQ(journal, QStringList{"requestWhenInUse"}) << "asked when following starts";
 }
 
 TEST_F(MapMeasureViewControllerTest, SettingsPushAndAppearanceHidesTheBarAndRunsTheRatingCheck) {
@@ -299,9 +395,11 @@ TEST_F(MapMeasureViewControllerTest, WithUsageDataOffNothingIsLoggedAndAllElseWo
   controller->saveTapped();
   presenter.press("Save");
   controller->clearTapped();
+  controller->viewModel().didSelectCompletion({"A", "B"});
   EXPECT_FALSE(journal.join('|').contains("event"));
   EXPECT_EQ(journal.count("tick"), 1);
   EXPECT_EQ(controller->viewModel().persistanceManager.loadMeasurements().size(), 1u);
+  EXPECT_EQ(places->searches.size(), 1u);
 }
 
 }  // namespace

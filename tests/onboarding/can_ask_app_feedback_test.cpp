@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "event_recorder.h"
 #include "fake_ui.h"
 #include "kavrano/core/memory_preference_store.h"
 

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "event_recorder.h"
 #include "fake_ui.h"
 #include "kavrano/core/memory_preference_store.h"
 #include "kavrano/core/unit_converter.h"
@@ -11,6 +10,8 @@
 
 namespace kavrano {
 namespace {
+
+using Mode = UnitChangeViewController::DisplayMode;
 
 class SettingsViewControllerTest : public ::testing::Test {
  protected:
@@ -22,6 +23,7 @@ class SettingsViewControllerTest : public ::testing::Test {
     journal.clear();
   }
   void TearDown() override { AnalyticsService::configure(nullptr); }
+  Mode pushedMode() { return qobject_cast<UnitChangeViewController*>(nav.stack.back().get())->displayMode(); }
 
   std::shared_ptr<MemoryPreferenceStore> store = std::make_shared<MemoryPreferenceStore>();
   Journal journal;
@@ -30,19 +32,14 @@ class SettingsViewControllerTest : public ::testing::Test {
   SettingsViewController settings{urls};
 };
 
-TEST_F(SettingsViewControllerTest, FirstStartShowsDefaults) {
-  EXPECT_EQ(settings.title(), "Settings");
+TEST_F(SettingsViewControllerTest, FirstStartShowsDefaultsAndTheSwitchIsStoredAtOnceAndReadBackOnAppearing) {
+  EXPECT_EQ((QStringList{settings.title(), settings.lengthUnitText(), settings.areaUnitText()}),
+            (QStringList{"Settings", "Length unit: m", "Area unit: m²"}));
   EXPECT_TRUE(settings.sendUsageData());
-  EXPECT_EQ(settings.lengthUnitText(), "Length unit: m");
-  EXPECT_EQ(settings.areaUnitText(), "Area unit: m²");
   EXPECT_FALSE(nav.barHidden);
-}
 
-TEST_F(SettingsViewControllerTest, SwitchStoresAtOnceAndIsReadBackOnAppearing) {
   settings.appUsageSwitchChanged(false);
-  EXPECT_FALSE(UserSettings::shared().sendUsageData());
   EXPECT_FALSE(store->boolForKey("SEND_USAGE_DATA"));
-
   SettingsViewController reopened{urls};
   reopened.viewWillAppear(false);
   EXPECT_FALSE(reopened.sendUsageData());
@@ -54,9 +51,8 @@ TEST_F(SettingsViewControllerTest, SwitchStoresAtOnceAndIsReadBackOnAppearing) {
 TEST_F(SettingsViewControllerTest, UnitRowsPushTheUnitScreenAndTheLabelsFollowItsChoice) {
   settings.selectRow(SettingsViewController::unitSection, 1);
   ASSERT_EQ(nav.stack.size(), 1u);
-  auto* unitScreen = qobject_cast<UnitChangeViewController*>(nav.stack.back().get());
-  ASSERT_NE(unitScreen, nullptr);
-  EXPECT_EQ(unitScreen->displayMode(), UnitChangeViewController::DisplayMode::area);
+  ASSERT_EQ(pushedMode(), Mode::area);
+  auto* unitScreen = static_cast<UnitChangeViewController*>(nav.stack.back().get());
   unitScreen->viewDidLoad();
   unitScreen->selectRow(7);
   settings.viewWillAppear(true);
@@ -64,9 +60,9 @@ TEST_F(SettingsViewControllerTest, UnitRowsPushTheUnitScreenAndTheLabelsFollowIt
 
   settings.selectRow(SettingsViewController::unitSection, 0);
   ASSERT_EQ(nav.stack.size(), 2u);
-  EXPECT_EQ(qobject_cast<UnitChangeViewController*>(nav.stack.back().get())->displayMode(),
-            UnitChangeViewController::DisplayMode::length);
+  EXPECT_EQ(pushedMode(), Mode::length);
 
+  // Rows that are not links or unit rows do nothing.
   settings.selectRow(SettingsViewController::unitSection, 2);
   settings.selectRow(SettingsViewController::usageSection, 0);
   settings.selectRow(3, 0);
@@ -76,23 +72,18 @@ TEST_F(SettingsViewControllerTest, UnitRowsPushTheUnitScreenAndTheLabelsFollowIt
 }
 
 TEST_F(SettingsViewControllerTest, LinksOpenTheStoreAndThePrivacyPageAndLogOnlyWhileAllowed) {
-  const QUrl store(QString::fromLatin1(SettingsViewController::kOtherApplicationsAddress));
   settings.selectRow(SettingsViewController::otherApplicationsSection, 0);
   EXPECT_EQ(journal, QStringList({"event developer_tapped"}));
-  ASSERT_EQ(urls.opened.size(), 1u);
-  EXPECT_EQ(urls.opened[0], store);
-
   settings.appUsageSwitchChanged(false);
   journal.clear();
   settings.selectRow(SettingsViewController::otherApplicationsSection, 0);
   EXPECT_TRUE(journal.isEmpty());
-  ASSERT_EQ(urls.opened.size(), 2u);
-  EXPECT_EQ(urls.opened[1], store);
-
   settings.seeMoreTapped();
-  ASSERT_EQ(urls.opened.size(), 3u);
-  EXPECT_EQ(urls.opened[2].scheme(), "https");
-  EXPECT_EQ(urls.opened[2], QUrl(QString::fromLatin1(SettingsViewController::kPrivacyPolicyAddress)));
+
+  const QUrl store(QString::fromLatin1(SettingsViewController::kOtherApplicationsAddress));
+  const QUrl privacy(QString::fromLatin1(SettingsViewController::kPrivacyPolicyAddress));
+  EXPECT_EQ(urls.opened, (std::vector<QUrl>{store, store, privacy}));
+  EXPECT_EQ(privacy.scheme(), "https");
 }
 
 }  // namespace

@@ -23,44 +23,36 @@ class UnitChangeViewControllerTest : public ::testing::Test {
   std::shared_ptr<MemoryPreferenceStore> store = std::make_shared<MemoryPreferenceStore>();
 };
 
-TEST_F(UnitChangeViewControllerTest, ListsEveryUnitOfItsKindInOrderWithTheDefaultChecked) {
+TEST_F(UnitChangeViewControllerTest, ListsEveryUnitOfItsKindInOrderWithTheStoredOrDefaultOneChecked) {
   auto length = open(Mode::length);
   EXPECT_EQ(length->title(), "Length unit");
   EXPECT_EQ(length->symbols(), QStringList({"cm", "m", "km", "in", "ft", "yd", "mi"}));
   EXPECT_EQ(length->selectedSymbol(), "m");
-
   auto area = open(Mode::area);
   EXPECT_EQ(area->title(), "Area unit");
   EXPECT_EQ(area->symbols(), QStringList({"m²", "km²", "ft²", "yd²", "mi²", "a", "ha", "ac"}));
   EXPECT_EQ(area->selectedSymbol(), "m²");
-}
 
-TEST_F(UnitChangeViewControllerTest, ChecksTheStoredUnitAndFallsBackForUnknownText) {
   store->setString("mi", "LENGTH_UNIT");
-  store->setString("acre", "AREA_UNIT");
+  store->setString("acre", "AREA_UNIT");  // unknown text: the default
   EXPECT_EQ(open(Mode::length)->selectedSymbol(), "mi");
   EXPECT_EQ(open(Mode::area)->selectedSymbol(), "m²");
 }
 
-TEST_F(UnitChangeViewControllerTest, ATouchMovesTheCheckAndStoresAtOnce) {
+TEST_F(UnitChangeViewControllerTest, ATouchMovesTheCheckAndStoresOnlyItsOwnKindAtOnce) {
   auto length = open(Mode::length);
   int changes = 0;
   QObject::connect(length.get(), &UnitChangeViewController::selectedSymbolChanged, [&] { ++changes; });
   length->selectRow(4);
   EXPECT_EQ(changes, 1);
-  EXPECT_EQ(length->selectedSymbol(), "ft");
   EXPECT_EQ(store->stringForKey("LENGTH_UNIT"), "ft");
   EXPECT_EQ(UnitConverter::shared().selectedAreaUnit(), AreaUnit::squareMeters);
-
   length->selectRow(4);  // the checked row again
+  length->selectRow(7);  // past the end
   EXPECT_EQ(length->selectedSymbol(), "ft");
   EXPECT_EQ(store->stringForKey("LENGTH_UNIT"), "ft");
 
-  length->selectRow(7);  // past the end
-  EXPECT_EQ(length->selectedSymbol(), "ft");
-
-  auto area = open(Mode::area);
-  area->selectRow(6);
+  open(Mode::area)->selectRow(6);
   EXPECT_EQ(store->stringForKey("AREA_UNIT"), "ha");
   EXPECT_EQ(UnitConverter::shared().selectedLengthUnit(), LengthUnit::feet);
 }

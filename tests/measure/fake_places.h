@@ -2,23 +2,21 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "kavrano/places/place_search_service.h"
+#include "kavrano/places/search_presentation.h"
 
 namespace kavrano::test {
 
 /// A completer the test answers by hand.
 class FakePlaceCompleter : public PlaceCompleter {
  public:
-  void setQueryFragment(const QString& fragment) override {
-    fragment_ = fragment;
-    fragments.push_back(fragment);
-  }
-  [[nodiscard]] QString queryFragment() const override { return fragment_; }
+  void setQueryFragment(const QString& fragment) override { fragments.push_back(fragment); }
+  [[nodiscard]] QString queryFragment() const override { return fragments.value(fragments.size() - 1); }
   [[nodiscard]] QList<PlaceSuggestion> results() const override { return results_; }
-
   void answer(QList<PlaceSuggestion> results) {
     results_ = std::move(results);
     reportResults();
@@ -28,7 +26,6 @@ class FakePlaceCompleter : public PlaceCompleter {
   QList<QString> fragments;
 
  private:
-  QString fragment_;
   QList<PlaceSuggestion> results_;
 };
 
@@ -39,7 +36,6 @@ class FakePlaceSearchService : public PlaceSearchService {
     QString query;
     SearchCompletion completion;
   };
-
   std::unique_ptr<PlaceCompleter> makeCompleter() override {
     auto completer = std::make_unique<FakePlaceCompleter>();
     completers.push_back(completer.get());
@@ -51,6 +47,21 @@ class FakePlaceSearchService : public PlaceSearchService {
 
   std::vector<FakePlaceCompleter*> completers;  // owned by whoever asked
   std::vector<Search> searches;
+};
+
+/// Records dismissals; the test finishes them (the end of the closing animation).
+class FakeSearchPresentation : public SearchPresentation {
+ public:
+  struct Dismissal {
+    bool animated;
+    std::function<void()> completion;
+  };
+  void dismiss(bool animated, std::function<void()> completion) override {
+    dismissals.push_back({animated, std::move(completion)});
+  }
+  void finish(std::size_t i = 0) { dismissals.at(i).completion(); }
+
+  std::vector<Dismissal> dismissals;
 };
 
 }  // namespace kavrano::test
