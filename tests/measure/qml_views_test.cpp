@@ -18,14 +18,7 @@
 namespace kavrano {
 namespace {
 
-using test::FakePlaceSearchService;
-using test::FakeSearchPresentation;
-
-QString errorsOf(const QQmlComponent& component) {
-  QString text;
-  for (const QQmlError& e : component.errors()) text += e.toString() + '\n';
-  return text;
-}
+using namespace test;
 
 QString accessibleName(QObject* item) {
   QAccessibleInterface* a = QAccessible::queryAccessibleInterface(item);
@@ -44,35 +37,24 @@ QList<QQuickItem*> itemsNamed(QQuickItem* root, const QString& name) {
   return out;
 }
 
-class QmlViews : public ::testing::Test {
- protected:
-  std::unique_ptr<QObject> create(const QUrl& url, const QVariantMap& properties) {
-    QQmlComponent component(&engine_, url);
-    EXPECT_TRUE(component.isReady()) << qPrintable(errorsOf(component));
-    std::unique_ptr<QObject> object(component.createWithInitialProperties(properties));
-    EXPECT_NE(object, nullptr) << qPrintable(errorsOf(component));
-    return object;
-  }
-
-  QQmlEngine engine_;
-  std::shared_ptr<FakePlaceSearchService> places_ = std::make_shared<FakePlaceSearchService>();
-  FakeSearchPresentation presentation_;
-  SearchViewController controller_{places_, presentation_};
-};
-
-TEST_F(QmlViews, ResultsScreenShowsTitleOverSubtitleInRowsOf60) {
+TEST(QmlViews, ResultsScreenShowsTitleOverSubtitleInRowsOf60) {
+  auto places = std::make_shared<FakePlaceSearchService>();
+  FakeSearchPresentation presentation;
+  SearchViewController controller{places, presentation};
   QQuickWindow window;
   window.resize(390, 844);
-  auto view = create(QUrl("qrc:/kavrano/measure/SearchViewController.qml"),
-                     {{"controller", QVariant::fromValue<QObject*>(&controller_)}});
-  ASSERT_TRUE(view);
+  QQmlEngine engine;
+  QQmlComponent component(&engine, QUrl("qrc:/kavrano/measure/SearchViewController.qml"));
+  std::unique_ptr<QObject> view(
+      component.createWithInitialProperties({{"controller", QVariant::fromValue<QObject*>(&controller)}}));
   auto* root = qobject_cast<QQuickItem*>(view.get());
+  ASSERT_NE(root, nullptr) << qPrintable(component.errorString());
   root->setParentItem(window.contentItem());
   root->setSize(window.size());
   window.show();
 
-  controller_.updateSearchResults("zur");
-  places_->completers.at(0)->answer({{"Zürich", "Zurich, Switzerland"}, {"Zurbarán", ""}});
+  controller.updateSearchResults("zur");
+  places->completers.at(0)->answer({{"Zürich", "Zurich, Switzerland"}, {"Zurbarán", ""}});
 
   auto* table = root->findChild<QQuickItem*>("tableView");
   ASSERT_NE(table, nullptr);
@@ -100,7 +82,7 @@ TEST_F(QmlViews, ResultsScreenShowsTitleOverSubtitleInRowsOf60) {
 
   // A tap on the first row closes the search.
   QTest::mouseClick(&window, Qt::LeftButton, {}, row->mapToScene({20, 30}).toPoint());
-  EXPECT_EQ(presentation_.dismissals.size(), 1u);
+  EXPECT_EQ(presentation.dismissals.size(), 1u);
 }
 
 }  // namespace

@@ -9,9 +9,7 @@
 namespace kavrano {
 namespace {
 
-using test::FakePlaceCompleter;
-using test::FakePlaceSearchService;
-using test::FakeSearchPresentation;
+using namespace test;
 
 class RecordingDelegate : public QObject, public SearchViewDelegate {
   Q_OBJECT

@@ -23,7 +23,12 @@ class SettingsViewControllerTest : public ::testing::Test {
     journal.clear();
   }
   void TearDown() override { AnalyticsService::configure(nullptr); }
-  Mode pushedMode() { return qobject_cast<UnitChangeViewController*>(nav.stack.back().get())->displayMode(); }
+  UnitChangeViewController* pushedUnits() { return qobject_cast<UnitChangeViewController*>(nav.stack.back().get()); }
+  static std::unique_ptr<UnitChangeViewController> openUnits(Mode mode) {
+    auto screen = std::make_unique<UnitChangeViewController>(mode);
+    screen->viewDidLoad();
+    return screen;
+  }
 
   std::shared_ptr<MemoryPreferenceStore> store = std::make_shared<MemoryPreferenceStore>();
   Journal journal;
@@ -48,21 +53,53 @@ TEST_F(SettingsViewControllerTest, FirstStartShowsDefaultsAndTheSwitchIsStoredAt
   EXPECT_TRUE(reopened.sendUsageData());
 }
 
-TEST_F(SettingsViewControllerTest, UnitRowsPushTheUnitScreenAndTheLabelsFollowItsChoice) {
-  settings.selectRow(SettingsViewController::unitSection, 1);
-  ASSERT_EQ(nav.stack.size(), 1u);
-  ASSERT_EQ(pushedMode(), Mode::area);
-  auto* unitScreen = static_cast<UnitChangeViewController*>(nav.stack.back().get());
-  unitScreen->viewDidLoad();
-  unitScreen->selectRow(7);
-  settings.viewWillAppear(true);
-  EXPECT_EQ(settings.areaUnitText(), "Area unit: ac");
+TEST_F(SettingsViewControllerTest, EachUnitScreenListsItsKindInOrderWithTheStoredOrDefaultOneChecked) {
+  auto length = openUnits(Mode::length);
+  EXPECT_EQ(length->title(), "Length unit");
+  EXPECT_EQ(length->symbols(), QStringList({"cm", "m", "km", "in", "ft", "yd", "mi"}));
+  EXPECT_EQ(length->selectedSymbol(), "m");
+  auto area = openUnits(Mode::area);
+  EXPECT_EQ(area->title(), "Area unit");
+  EXPECT_EQ(area->symbols(), QStringList({"m²", "km²", "ft²", "yd²", "mi²", "a", "ha", "ac"}));
+  EXPECT_EQ(area->selectedSymbol(), "m²");
 
+  store->setString("mi", "LENGTH_UNIT");
+  store->setString("acre", "AREA_UNIT");  // unknown text: the default
+  EXPECT_EQ(openUnits(Mode::length)->selectedSymbol(), "mi");
+  EXPECT_EQ(openUnits(Mode::area)->selectedSymbol(), "m²");
+}
+
+TEST_F(SettingsViewControllerTest, UnitRowsPushTheUnitScreenWhoseTouchIsStoredAtOnceAndTheLabelsFollow) {
   settings.selectRow(SettingsViewController::unitSection, 0);
-  ASSERT_EQ(nav.stack.size(), 2u);
-  EXPECT_EQ(pushedMode(), Mode::length);
+  ASSERT_EQ(nav.stack.size(), 1u);
+  UnitChangeViewController* length = pushedUnits();
+  ASSERT_NE(length, nullptr);
+  EXPECT_EQ(length->displayMode(), Mode::length);
+  length->viewDidLoad();
+  int changes = 0;
+  QObject::connect(length, &UnitChangeViewController::selectedSymbolChanged, [&] { ++changes; });
+  length->selectRow(4);
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(store->stringForKey("LENGTH_UNIT"), "ft");
+  EXPECT_EQ(UnitConverter::shared().selectedAreaUnit(), AreaUnit::squareMeters) << "only its own kind";
+  length->selectRow(4);  // the checked row again
+  length->selectRow(7);  // past the end
+  EXPECT_EQ(length->selectedSymbol(), "ft");
+  EXPECT_EQ(store->stringForKey("LENGTH_UNIT"), "ft");
 
-  // Rows that are not links or unit rows do nothing.
+  settings.selectRow(SettingsViewController::unitSection, 1);
+  ASSERT_EQ(nav.stack.size(), 2u);
+  UnitChangeViewController* area = pushedUnits();
+  ASSERT_NE(area, nullptr);
+  EXPECT_EQ(area->displayMode(), Mode::area);
+  area->viewDidLoad();
+  area->selectRow(7);
+  EXPECT_EQ(store->stringForKey("LENGTH_UNIT"), "ft");
+  settings.viewWillAppear(true);
+  EXPECT_EQ((QStringList{settings.lengthUnitText(), settings.areaUnitText()}),
+            (QStringList{"Length unit: ft", "Area unit: ac"}));
+
+  // Rows that are neither links nor unit rows do nothing.
   settings.selectRow(SettingsViewController::unitSection, 2);
   settings.selectRow(SettingsViewController::usageSection, 0);
   settings.selectRow(3, 0);
