@@ -1,281 +1,347 @@
-// The real app, end to end under the offscreen platform: taps on the map, the
-// area in the chosen unit, the feedback form, saving under a title, and after
-// a restart the record in the store and back on the map. Each run of the app is
-// a process of its own (this program, started again with --session). The
-// in-process view checks share this main.
+// The real app, end to end under the offscreen platform, from a fresh data
+// directory: the introduction, areas in the chosen unit, the feedback form,
+// saving under a title, the settings and the saved list; then a second start, a
+// process later, straight to measuring, with the record found in the store.
+// Every screen on the way is photographed, and each control on it must say what
+// it does to assistive technology and be large enough to touch.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QDir>
 #include <QGuiApplication>
-#include <QImage>
 #include <QProcess>
+#include <QQmlComponent>
+#include <QQmlEngine>
 #include <QQuickItem>
+#include <QQuickStyle>
 #include <QQuickWindow>
 #include <QTemporaryDir>
 #include <QTest>
-#include <cstdio>
 
 #include "kavrano/app/app_delegate.h"
 #include "kavrano/app/scene_delegate.h"
 #include "kavrano/core/measurement_manager.h"
 #include "kavrano/core/persistance_manager.h"
-#include "kavrano/core/sqlite_preference_store.h"
 #include "kavrano/core/unit_converter.h"
 #include "kavrano/core/user_settings.h"
+#include "kavrano/qt_images/animated_image_item.h"
 #include "kavrano/tools/fields_imagery.h"
-#include "quick_items.h"
 
 namespace kavrano {
 namespace {
 
-using test::click;
-using test::findShownItem;
-
 constexpr double kLatitude = 46.5105, kLongitude = 6.6326;  // fields above a lake shore
-constexpr int kZoom = 17;                                   // about 1.2 m a pixel here
+constexpr char kFirstRunDir[] = "KAVRANO_TEST_FIRST_RUN_DIR";
 
-QString gProgram;
-
-bool shoot(QQuickWindow* window, const QString& dir, const QString& name) {
-  QTest::qWait(450);  // transitions and dissolves are over
-  return window->grabWindow().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
+/// The first item of that name (and text, when given) that is on screen:
+/// stacks keep covered screens.
+QQuickItem* find(QQuickItem* root, const QString& name, const QString& text = {}) {
+  if (!root || !root->isVisible()) return nullptr;
+  if (root->objectName() == name && (text.isNull() || root->property("text").toString() == text)) return root;
+  for (QQuickItem* child : root->childItems()) {
+    if (QQuickItem* found = find(child, name, text)) return found;
+  }
+  return nullptr;
 }
 
-#define SESSION_CHECK(condition, what)                    \
-  do {                                                    \
-    if (!(condition)) {                                   \
-      std::fprintf(stderr, "session: %s failed\n", what); \
-      return 1;                                           \
-    }                                                     \
-  } while (false)
+QString accessibleName(QObject* item) {
+  QAccessibleInterface* a = QAccessible::queryAccessibleInterface(item);
+  return a ? a->text(QAccessible::Name) : QString();
+}
+
+/// What a user can press or type into: the styled controls, and the plain items
+/// that tell assistive technology they are buttons or text fields.
+void collectControls(QQuickItem* item, QList<QQuickItem*>& out) {
+  if (!item->isVisible()) return;
+  const QAccessibleInterface* a = QAccessible::queryAccessibleInterface(item);
+  const QAccessible::Role role = a ? a->role() : QAccessible::NoRole;
+  if (item->inherits("QQuickAbstractButton") || item->inherits("QQuickTextField") || role == QAccessible::Button ||
+      role == QAccessible::EditableText) {
+    out << item;
+  }
+  for (QQuickItem* child : item->childItems()) collectControls(child, out);
+}
+
+/// The data directory and offline imagery of the fields (about 1.2 m a pixel)
+/// in `dir`, with the position on them.
+AppOptions fieldsOptions(const QString& dir) {
+  return {dir + "/data", dir + "/fields.mbtiles", "offline", QStringLiteral("%1,%2").arg(kLatitude).arg(kLongitude),
+          "en_US"};
+}
+
+/// One start of the app as its main does it.
+struct AppRun {
+  explicit AppRun(const AppOptions& options) {
+    started = app.didFinishLaunching(options, error) && scene.connect(options, error) &&
+              QTest::qWaitForWindowExposed(scene.window());
+  }
+  QQuickWindow* window() const { return scene.window(); }
+  QQuickItem* find(const QString& name, const QString& text = {}, QQuickItem* in = nullptr) const {
+    return kavrano::find(in ? in : window()->contentItem(), name, text);
+  }
+  void click(QQuickItem* item, Qt::MouseButton button = Qt::LeftButton) {
+    ASSERT_NE(item, nullptr);
+    QTest::mouseClick(window(), button, {}, item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint());
+  }
+  /// The state as people see it, and every control in it checked.
+  void screen(const QString& shot, bool checkControls = true) {
+    QTest::qWait(450);  // transitions and dissolves are over
+    EXPECT_TRUE(window()->grabWindow().save(QStringLiteral(KAVRANO_SHOTS_DIR "/%1.png").arg(shot)));
+    QList<QQuickItem*> controls;
+    if (checkControls) collectControls(window()->contentItem(), controls);
+    EXPECT_NE(controls.isEmpty(), checkControls) << qPrintable(shot);
+    for (QQuickItem* control : controls) {
+      EXPECT_FALSE(accessibleName(control).isEmpty()) << qPrintable(shot + ": " + control->objectName());
+      EXPECT_GE(std::min(control->width(), control->height()), 44.0) << qPrintable(shot + ": " + control->objectName());
+    }
+  }
+
+  AppDelegate app;
+  SceneDelegate scene;
+  QString error;
+  bool started = false;
+};
 
 /// Taps the points and waits for the area the app should show for them.
-bool measureArea(SceneDelegate& scene, const std::vector<QPoint>& taps, QString& shown) {
+QString measureArea(AppRun& run, const std::vector<QPoint>& taps) {
   std::vector<Coordinate> ring;
   for (const QPoint& tap : taps) {
-    ring.push_back(scene.mapView()->convertPointToCoordinate(tap));
-    QTest::mouseClick(scene.window(), Qt::LeftButton, Qt::NoModifier, tap);
+    ring.push_back(run.scene.mapView()->convertPointToCoordinate(tap));
+    QTest::mouseClick(run.window(), Qt::LeftButton, {}, tap);
     QTest::qWait(350);  // beyond the double-tap window, so each is a tap of its own
   }
-  shown = QStringLiteral("Area: ") +
-          QString::fromStdString(UnitConverter::shared().areaText(MeasurementManager().polygonArea(ring)));
-  return QTest::qWaitFor([&] { return scene.measureController()->areaText() == shown; }, 3000);
+  const QString area =
+      "Area: " + QString::fromStdString(UnitConverter::shared().areaText(MeasurementManager().polygonArea(ring)));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return run.scene.measureController()->areaText() == area; }))
+      << qPrintable(run.scene.measureController()->areaText() + " is not " + area);
+  return area;
 }
 
 /// The save button, the title typed into the dialog, "Save", then "OK" on "Success".
-bool saveAs(SceneDelegate& scene, const QByteArray& title, const QString& shots, const QString& shot) {
-  QQuickWindow* window = scene.window();
-  click(window, findShownItem(window->contentItem(), QStringLiteral("saveButton")));
-  if (!QTest::qWaitFor([&] { return scene.measurePresenter().isPresenting(); }, 2000)) return false;
-  QQuickItem* dialog = scene.measurePresenter().presentedView();
-  QQuickItem* field = findShownItem(dialog, QStringLiteral("alertTextField0"));
-  if (!field) return false;
+void saveAs(AppRun& run, const QByteArray& title, const QString& shot = {}) {
+  QuickScreenPresenter& presenter = run.scene.measurePresenter();
+  run.click(run.find("saveButton"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return presenter.isPresenting(); }));
+  QQuickItem* field = run.find("alertTextField0", {}, presenter.presentedView());
+  ASSERT_NE(field, nullptr);
   field->forceActiveFocus();
-  for (const char c : title) QTest::keyClick(window, c);
-  if (!shot.isEmpty() && !shoot(window, shots, shot)) return false;
-  click(window, findShownItem(dialog, QStringLiteral("alertButtonSave")));
-  if (!QTest::qWaitFor(
-          [&] {
-            return findShownItem(scene.measurePresenter().presentedView(), QStringLiteral("alertTitle"),
-                                 QStringLiteral("Success"));
-          },
-          3000)) {
-    return false;
+  for (const char c : title) QTest::keyClick(run.window(), c);
+  if (!shot.isEmpty()) run.screen(shot, false);  // the title field is 43 px tall
+  run.click(run.find("alertButtonSave", {}, presenter.presentedView()));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return run.find("alertTitle", "Success", presenter.presentedView()); }));
+  if (!shot.isEmpty()) run.screen(shot + "-success");
+  run.click(run.find("alertButtonOK", {}, presenter.presentedView()));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !presenter.isPresenting(); }));
+}
+
+/// The first run, in a process of its own, started by the test below.
+class FirstRun : public ::testing::Test {
+  void TestBody() override {
+    AppRun run(fieldsOptions(qEnvironmentVariable(kFirstRunDir)));
+    ASSERT_TRUE(run.started) << qPrintable(run.error);
+    SceneDelegate& scene = run.scene;
+
+    // The introduction alone in the window; the desktop grants the position
+    // permission when there is a position source.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return scene.intro()->cardVisible(); })) << "the card fades in";
+    EXPECT_EQ(scene.navigation(), nullptr);
+    EXPECT_EQ(run.window()->size(), QSize(390, 844));
+    auto* picture = qobject_cast<AnimatedImageItem*>(run.find("imageView"));
+    ASSERT_NE(picture, nullptr);
+    const char* titles[] = {"Welcome to Kavrano", "Measure Length", "Measure Area", "Measurement Units"};
+    for (int i = 0; i < 4; ++i) {
+      run.screen(QStringLiteral("intro-%1").arg(i + 1));
+      EXPECT_EQ(accessibleName(run.find("cardTitleLabel")), titles[i]) << "named by its text";
+      EXPECT_TRUE(picture->image().isValid()) << i;
+      QQuickItem* button = run.find("actionButton");
+      EXPECT_EQ(button->property("text").toString() == QLatin1String("Start"), i == 3);
+      if (i == 1) {
+        const int shown = picture->currentIndex();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return picture->currentIndex() != shown; }, 2000)) << "it moves";
+      }
+      run.click(button);
+    }
+    EXPECT_EQ(scene.introHaptics().impactCount(), 4);
+    EXPECT_EQ(scene.introHaptics().style(), ImpactFeedbackStyle::Light);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return scene.measureController() != nullptr; }));
+    EXPECT_TRUE(UserSettings::shared().didShowIntro());
+    EXPECT_EQ(scene.navigation()->topViewController(), scene.measureController());
+    QTest::qWait(1500);  // the start-up follow, then the 200 m zoom
+    run.screen("1-start");
+    EXPECT_EQ(accessibleName(run.find("areaLabel")), "Tap on the map to measure");
+    EXPECT_FALSE(run.find("clearButton")->isEnabled()) << "idle until a point is placed";
+
+    const QString garden = measureArea(run, {{110, 380}, {280, 360}, {230, 600}});
+    EXPECT_TRUE(garden.endsWith(" m²")) << "square metres until the unit changes";
+    EXPECT_EQ(scene.haptics().impactCount(), 3) << "one tick per point";
+    // The first area ever brings the feedback form over the screen.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return scene.measurePresenter().isPresenting(); }));
+    run.screen("2-feedback-form");
+    run.click(run.find("positiveButton", {}, scene.measurePresenter().presentedView()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return scene.storeReview().requestCount() == 1; }));
+    run.screen("3-area");
+    ASSERT_NO_FATAL_FAILURE(saveAs(run, "Garden", "4-save-dialog"));
+
+    // The settings, where the usage switch stores at once; the area unit screen,
+    // where "ac" is chosen.
+    run.click(run.find("settingsButton"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return scene.navigation()->depth() == 2; }));
+    run.screen("5-settings");
+    EXPECT_FALSE(scene.navigation()->isNavigationBarHidden()) << "pushed screens show the bar";
+    EXPECT_TRUE(run.find("navigationTitle", "Settings"));
+    QQuickItem* usage = run.find("usageSwitch");
+    ASSERT_NE(usage, nullptr);
+    EXPECT_TRUE(usage->property("checked").toBool());
+    run.click(usage);
+    EXPECT_FALSE(UserSettings::shared().sendUsageData());
+    run.click(run.find("areaUnitLabel", "Area unit: m²"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return scene.navigation()->depth() == 3; }));
+    run.screen("6-area-units");
+    QList<QQuickItem*> rows;
+    collectControls(run.window()->contentItem(), rows);
+    EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [](QQuickItem* row) { return accessibleName(row) == "ha"; }));
+    run.click(run.find("unitLabel", "ac"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return UnitConverter::shared().selectedAreaUnit() == AreaUnit::acres; }))
+        << "stored on touch";
+    run.screen("7-area-units-ac");
+    run.click(run.find("backButton"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return run.find("areaUnitLabel", "Area unit: ac"); }));
+    run.click(run.find("backButton"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return scene.navigation()->isNavigationBarHidden(); })) << "the map hides it";
+    QTest::qWait(500);  // the pop has slid the screen back in place
+
+    run.click(run.find("clearButton"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return scene.measureController()->areaText() == "Tap on the map to measure"; }));
+    const QString field = measureArea(run, {{90, 250}, {300, 240}, {320, 520}, {120, 560}});
+    EXPECT_TRUE(field.endsWith(" ac")) << "the next area in acres";
+    ASSERT_NO_FATAL_FAILURE(saveAs(run, "Field"));
+
+    // The list: "Garden" deleted through the row's menu, "Field" opened on the map.
+    run.click(run.find("loadButton"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return run.find("titleLabel", "Field"); }));
+    run.screen("8-list");
+    EXPECT_TRUE(run.find("navigationTitle", "My Measurements"));
+    QQuickItem* title = run.find("titleLabel", "Garden");
+    ASSERT_NE(title, nullptr);
+    QQuickItem* row = title->parentItem();
+    EXPECT_EQ(row->height(), 60.0);
+    EXPECT_EQ(accessibleName(row), "Garden") << "a row is named by its title";
+    run.click(row, Qt::RightButton);
+    QQuickItem* deleteItem = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (deleteItem = run.find("deleteMenuItem")); }));
+    QTest::qWait(300);  // the menu has opened
+    run.click(deleteItem);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !run.find("titleLabel", "Garden"); }));
+    run.screen("9-list-after-delete");
+    scene.measureController()->clearTapped();  // the record's own points must come back from the store
+    run.click(run.find("titleLabel", "Field"));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return scene.navigation()->depth() == 1 && scene.measureController()->areaText() == field; }));
+    run.screen("10-field-opened");
   }
-  if (!shot.isEmpty() && !shoot(window, shots, shot + QStringLiteral("-success"))) return false;
-  click(window, findShownItem(scene.measurePresenter().presentedView(), QStringLiteral("alertButtonOK")));
-  return QTest::qWaitFor([&] { return !scene.measurePresenter().isPresenting(); }, 2000);
-}
-
-/// First run: an area in the default unit, the feedback form, saved as "Garden";
-/// the area unit changed to acres in the settings; a second area, in acres, saved
-/// as "Field"; in the list "Garden" deleted and "Field" opened on the map.
-int measureSession(const QString& data, const QString& tiles, const QString& shots) {
-  AppDelegate app;
-  QString error;
-  AppOptions options{data, tiles, QStringLiteral("offline"), QStringLiteral("%1,%2").arg(kLatitude).arg(kLongitude),
-                     QStringLiteral("en_US")};
-  SESSION_CHECK(app.didFinishLaunching(options, error), "launch");
-  UserSettings::shared().setDidShowIntro(true);
-  SceneDelegate scene;
-  SESSION_CHECK(scene.connect(options, error), "window");
-  QQuickWindow* window = scene.window();
-  SESSION_CHECK(QTest::qWaitForWindowExposed(window), "exposed");
-  QTest::qWait(1800);  // the start-up follow, then the 200 m zoom
-  SESSION_CHECK(shoot(window, shots, "1-start"), "shot start");
-
-  MapMeasureViewController* measure = scene.measureController();
-  QString area;
-  SESSION_CHECK(measureArea(scene, {{110, 380}, {280, 360}, {230, 600}}, area), "area text");
-  SESSION_CHECK(area.endsWith(QStringLiteral(" m²")), "square metres until the unit changes");
-  SESSION_CHECK(scene.haptics().impactCount() == 3, "one tick per point");
-
-  // The first area ever brings the feedback form over the screen.
-  SESSION_CHECK(QTest::qWaitFor([&] { return scene.measurePresenter().isPresenting(); }, 2000), "form shown");
-  SESSION_CHECK(shoot(window, shots, "2-feedback-form"), "shot form");
-  QQuickItem* positive = findShownItem(scene.measurePresenter().presentedView(), QStringLiteral("positiveButton"));
-  SESSION_CHECK(positive, "form button");
-  click(window, positive);
-  SESSION_CHECK(QTest::qWaitFor([&] { return scene.storeReview().requestCount() == 1; }, 2000), "review requested");
-  SESSION_CHECK(shoot(window, shots, "3-area"), "shot area");
-  SESSION_CHECK(saveAs(scene, "Garden", shots, QStringLiteral("4-save-dialog")), "saved Garden");
-
-  // Settings, then the area unit screen, where "ac" is chosen.
-  QQuickItem* page = window->contentItem();
-  click(window, findShownItem(page, QStringLiteral("settingsButton")));
-  SESSION_CHECK(QTest::qWaitFor([&] { return scene.navigation()->depth() == 2; }, 2000), "settings pushed");
-  SESSION_CHECK(shoot(window, shots, "5-settings"), "shot settings");
-  QQuickItem* areaRow = findShownItem(page, QStringLiteral("areaUnitLabel"), QStringLiteral("Area unit: m²"));
-  SESSION_CHECK(areaRow, "area unit row");
-  click(window, areaRow);
-  SESSION_CHECK(QTest::qWaitFor([&] { return scene.navigation()->depth() == 3; }, 2000), "unit screen pushed");
-  SESSION_CHECK(shoot(window, shots, "6-area-units"), "shot units");
-  QQuickItem* acres = findShownItem(page, QStringLiteral("unitLabel"), QStringLiteral("ac"));
-  SESSION_CHECK(acres, "ac row");
-  click(window, acres);
-  SESSION_CHECK(QTest::qWaitFor([&] { return UnitConverter::shared().selectedAreaUnit() == AreaUnit::acres; }, 1000),
-                "stored on touch");
-  SESSION_CHECK(shoot(window, shots, "7-area-units-ac"), "shot ac");
-  click(window, findShownItem(page, QStringLiteral("backButton")));
-  SESSION_CHECK(
-      QTest::qWaitFor(
-          [&] { return findShownItem(page, QStringLiteral("areaUnitLabel"), QStringLiteral("Area unit: ac")); }, 2000),
-      "settings shows ac");
-  click(window, findShownItem(page, QStringLiteral("backButton")));
-  SESSION_CHECK(QTest::qWaitFor([&] { return scene.navigation()->isNavigationBarHidden(); }, 2000), "back on the map");
-  QTest::qWait(500);  // the pop has slid the screen back in place
-
-  click(window, findShownItem(page, QStringLiteral("clearButton")));
-  SESSION_CHECK(
-      QTest::qWaitFor([&] { return measure->areaText() == QStringLiteral("Tap on the map to measure"); }, 2000),
-      "cleared");
-  SESSION_CHECK(measureArea(scene, {{90, 250}, {300, 240}, {320, 520}, {120, 560}}, area), "second area");
-  SESSION_CHECK(area.endsWith(QStringLiteral(" ac")), "the next area in acres");
-  std::printf("%s\n", qPrintable(area));
-  SESSION_CHECK(saveAs(scene, "Field", shots, {}), "saved Field");
-
-  // The list: "Garden" deleted through the row's menu, "Field" opened on the map.
-  click(window, findShownItem(page, QStringLiteral("loadButton")));
-  SESSION_CHECK(
-      QTest::qWaitFor([&] { return findShownItem(page, QStringLiteral("titleLabel"), QStringLiteral("Field")); }, 2000),
-      "list pushed");
-  SESSION_CHECK(shoot(window, shots, "8-list"), "shot list");
-  click(window, findShownItem(page, QStringLiteral("titleLabel"), QStringLiteral("Garden")), Qt::RightButton);
-  QQuickItem* deleteItem = nullptr;
-  SESSION_CHECK(
-      QTest::qWaitFor([&] { return (deleteItem = findShownItem(page, QStringLiteral("deleteMenuItem"))); }, 2000),
-      "delete menu");
-  QTest::qWait(300);  // the menu has opened
-  click(window, deleteItem);
-  SESSION_CHECK(QTest::qWaitFor(
-                    [&] { return !findShownItem(page, QStringLiteral("titleLabel"), QStringLiteral("Garden")); }, 2000),
-                "Garden gone from the list");
-  SESSION_CHECK(shoot(window, shots, "9-list-after-delete"), "shot deleted");
-  measure->clearTapped();  // the record's own points must come back from the store
-  click(window, findShownItem(page, QStringLiteral("titleLabel"), QStringLiteral("Field")));
-  SESSION_CHECK(QTest::qWaitFor([&] { return scene.navigation()->depth() == 1 && measure->areaText() == area; }, 3000),
-                "Field opened on the map");
-  SESSION_CHECK(shoot(window, shots, "10-field-opened"), "shot opened");
-  return 0;
-}
-
-/// Second run: the saved record, opened from the store onto the map.
-int reopenSession(const QString& data, const QString& tiles, const QString& shots) {
-  AppDelegate app;
-  QString error;
-  AppOptions options{data, tiles, QStringLiteral("offline"), {}, QStringLiteral("en_US")};
-  SESSION_CHECK(app.didFinishLaunching(options, error), "launch");
-  SceneDelegate scene;
-  SESSION_CHECK(scene.connect(options, error), "window");
-  SESSION_CHECK(QTest::qWaitForWindowExposed(scene.window()), "exposed");
-  QTest::qWait(1200);
-  const auto records = PersistanceManager().loadMeasurements();
-  SESSION_CHECK(records.size() == 1 && records[0].title == "Field", "record found by the app");
-  MapMeasureViewController* measure = scene.measureController();
-  measure->didSelectMeasurement(records[0]);
-  SESSION_CHECK(QTest::qWaitFor([&] { return measure->areaText().startsWith(QStringLiteral("Area: ")); }, 3000),
-                "reopened");
-  SESSION_CHECK(measure->areaText().endsWith(QStringLiteral(" ac")), "unit kept across runs");
-  SESSION_CHECK(shoot(scene.window(), shots, "11-reopened"), "shot reopened");
-
-  // The place search over the map, answered by the offline gazetteer.
-  QQuickItem* field = findShownItem(scene.window()->contentItem(), QStringLiteral("searchField"));
-  SESSION_CHECK(field, "search field");
-  field->forceActiveFocus();
-  for (const char c : QByteArrayLiteral("Lausanne")) QTest::keyClick(scene.window(), c);
-  SESSION_CHECK(QTest::qWaitFor(
-                    [&] {
-                      QQuickItem* table = findShownItem(scene.window()->contentItem(), QStringLiteral("tableView"));
-                      return table && table->property("count").toInt() > 0;
-                    },
-                    5000),
-                "suggestions");
-  SESSION_CHECK(shoot(scene.window(), shots, "12-search"), "shot search");
-  return 0;
-}
-
-int runSession(const QStringList& args) {
-  // --session NAME DATA TILES SHOTS
-  const QString& name = args.at(2);
-  if (name == QLatin1String("measure")) return measureSession(args.at(3), args.at(4), args.at(5));
-  return reopenSession(args.at(3), args.at(4), args.at(5));
-}
-
-int runChild(const QString& session, const QString& data, const QString& tiles, QString* output) {
-  QProcess child;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-  env.insert(QStringLiteral("XDG_CACHE_HOME"), data + QStringLiteral("-cache"));  // not the user's tile cache
-  child.setProcessEnvironment(env);
-  child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-  child.start(gProgram, {QStringLiteral("--session"), session, data, tiles, QStringLiteral(KAVRANO_SHOTS_DIR)});
-  if (!child.waitForFinished(120'000)) return -1;
-  if (output) *output = QString::fromUtf8(child.readAllStandardOutput());
-  return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -2;
-}
+};
 
 TEST(AppEndToEnd, MeasureSaveRestartAndFindTheRecord) {
   QTemporaryDir dir;
-  ASSERT_TRUE(dir.isValid());
-  QDir().mkpath(QStringLiteral(KAVRANO_SHOTS_DIR));
-  const QString data = dir.filePath(QStringLiteral("data"));
-  const QString tiles = dir.filePath(QStringLiteral("fields.mbtiles"));
-  ASSERT_TRUE(writeFieldsImagery(tiles, kLatitude, kLongitude, kZoom));
+  ASSERT_TRUE(writeFieldsImagery(fieldsOptions(dir.path()).tiles, kLatitude, kLongitude, 17));
+  QProcess first;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QString::fromLatin1(kFirstRunDir), dir.path());
+  first.setProcessEnvironment(env);
+  first.setProcessChannelMode(QProcess::ForwardedChannels);
+  first.start(QCoreApplication::applicationFilePath(), {});
+  ASSERT_TRUE(first.waitForFinished(180'000));
+  ASSERT_EQ(first.exitStatus(), QProcess::NormalExit);
+  ASSERT_EQ(first.exitCode(), 0) << "the first run failed";
 
-  QString printed;
-  ASSERT_EQ(runChild(QStringLiteral("measure"), data, tiles, &printed), 0);
-  EXPECT_TRUE(printed.startsWith(QStringLiteral("Area: "))) << qPrintable(printed);
-
-  // The store, read by this process after the app has gone.
-  auto store =
-      SqlitePreferenceStore::open(std::filesystem::path(data.toStdString()) / SqlitePreferenceStore::kFileName);
-  ASSERT_TRUE(store);
-  const auto records = PersistanceManager(*store).loadMeasurements();
+  // The second start: no introduction, the record and the unit from the store.
+  AppOptions options = fieldsOptions(dir.path());
+  options.position.clear();
+  AppRun run(options);
+  ASSERT_TRUE(run.started) << qPrintable(run.error);
+  SceneDelegate& scene = run.scene;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return scene.navigation() != nullptr; }));
+  QQuickItem* layer = run.find("presentationLayer");
+  ASSERT_TRUE(layer && !layer->childItems().isEmpty());
+  EXPECT_EQ(layer->childItems().front()->opacity(), 1.0) << "presented without a fade";
+  EXPECT_FALSE(scene.intro()->cardVisible()) << "the card never shows";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return scene.navigation()->isNavigationBarHidden(); }));
+  QTest::qWait(1200);
+  EXPECT_TRUE(UserSettings::shared().didRequest() && UserSettings::shared().achievedSuccess());
+  const auto records = PersistanceManager().loadMeasurements();
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records[0].title, "Field");
   EXPECT_EQ(records[0].annotations.size(), 4u);
   EXPECT_NEAR(records[0].center.latitude, kLatitude, 0.01);
-  EXPECT_TRUE(store->boolForKey("DID_REQUEST"));
-  EXPECT_TRUE(store->boolForKey("ACHIEVED_SUCCESS"));
+  scene.measureController()->didSelectMeasurement(records[0]);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return scene.measureController()->areaText().endsWith(" ac"); }))
+      << "the unit kept across runs";
 
-  EXPECT_EQ(runChild(QStringLiteral("reopen"), data, tiles, nullptr), 0);
+  // The follow button says what a tap will do.
+  QQuickItem* follow = run.find("focusOnLocationButton");
+  EXPECT_EQ(accessibleName(follow), "Follow my position");
+  run.click(follow);
+  EXPECT_EQ(accessibleName(follow), "Stop following my position");
+
+  // Touch users swipe a row left and tap its button.
+  run.click(run.find("loadButton"));
+  QQuickItem* title = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return (title = run.find("titleLabel", "Field")); }));
+  QTest::qWait(300);
+  const QPoint start = title->parentItem()->mapToScene(QPointF(300, 30)).toPoint();
+  QTest::mousePress(run.window(), Qt::LeftButton, {}, start);
+  for (int dx = 20; dx <= 200; dx += 20) QTest::mouseMove(run.window(), start - QPoint(dx, 0), 16);
+  QTest::mouseRelease(run.window(), Qt::LeftButton, {}, start - QPoint(200, 0));
+  QQuickItem* deleteButton = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return (deleteButton = run.find("deleteButton")); }));
+  run.screen("11-row-swiped");
+  run.click(deleteButton);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return PersistanceManager().loadMeasurements().empty(); }));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return run.find("emptyStateView"); }));
+  run.click(run.find("backButton"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return scene.navigation()->isNavigationBarHidden(); }));
+
+  // The place search over the map, answered by the offline gazetteer.
+  QQuickItem* search = run.find("searchField");
+  ASSERT_NE(search, nullptr);
+  search->forceActiveFocus();
+  for (const char c : QByteArrayLiteral("Lausanne")) QTest::keyClick(run.window(), c);
+  EXPECT_TRUE(QTest::qWaitFor([&] {
+    QQuickItem* table = run.find("tableView");
+    return table && table->property("count").toInt() > 0;
+  }));
+  run.screen("12-search");
+}
+
+// A QML module missing from the machine fails only when its file is compiled:
+// compile every view the app carries.
+TEST(AppViews, EveryViewCompiles) {
+  QQuickStyle::setStyle("Material");  // as the app, before any control is loaded
+  registerQuickUiTypes();
+  AnimatedImageItem::registerType();
+  QQmlEngine engine;
+  const QList<QUrl> views = viewsIn(":/kavrano");
+  for (const QUrl& view : views) {
+    QQmlComponent component(&engine, view);
+    EXPECT_TRUE(component.isReady()) << qPrintable(component.errorString());
+  }
+  EXPECT_GE(views.size(), 13) << "every screen's and row's view";
 }
 
 }  // namespace
 }  // namespace kavrano
 
 int main(int argc, char** argv) {
-  if (argc == 6 && QByteArray(argv[1]) == "--session") {
-    QStringList args;
-    for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
-    QGuiApplication app(argc, argv);
-    return kavrano::runSession(args);
-  }
-  kavrano::gProgram = QString::fromLocal8Bit(argv[0]);
   qputenv("QT_QPA_PLATFORM", "offscreen");  // never a display, also when listing tests
   QTemporaryDir cache;
-  qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+  qputenv("XDG_CACHE_HOME", cache.path().toUtf8());  // not the user's tile cache
+  QDir().mkpath(QStringLiteral(KAVRANO_SHOTS_DIR));
   QGuiApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
+  if (qEnvironmentVariableIsSet(kavrano::kFirstRunDir)) {
+    ::testing::GTEST_FLAG(filter) = "FirstRun.*";
+    ::testing::RegisterTest("FirstRun", "MeasureAndSave", nullptr, nullptr, __FILE__, __LINE__,
+                            []() -> ::testing::Test* { return new kavrano::FirstRun; });
+  }
   return RUN_ALL_TESTS();
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
+
 #include "fake_ui.h"
 #include "kavrano/core/memory_preference_store.h"
 
@@ -24,114 +26,71 @@ class Host final : public QObject, public CanAskAppFeedback {
   Journal& journal_;
 };
 
-class CanAskAppFeedbackTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    PreferenceStore::installStandard(store);
-    AnalyticsService::configure(std::make_shared<JournalEventRecorder>(journal));
-  }
-  void TearDown() override { AnalyticsService::configure(nullptr); }
-
-  /// A new run of the app: fresh process flags, same stored preferences.
-  std::unique_ptr<Host> startProcess() {
-    counter = std::make_unique<RelevantActionCounter>();
-    return std::make_unique<Host>(AppFeedbackServices{form, review, *counter}, presenter, journal);
-  }
-  std::int64_t count() const { return store->integerForKey(kRelevantActionCountKey); }
-  bool flag(const char* key) const { return store->boolForKey(key); }
-
-  std::shared_ptr<MemoryPreferenceStore> store = std::make_shared<MemoryPreferenceStore>();
-  Journal journal;
-  FakeScreenPresenter presenter{journal};
-  FakeFeedbackFormPresenter form{journal};
-  FakeStoreReviewController review{journal};
-  std::unique_ptr<RelevantActionCounter> counter;
+/// A history of runs from a fresh install, and what it leaves. Steps: '|' a new
+/// process (fresh process flags, the same store), 'A' the host appears, 'a' an
+/// area asks, 'p'/'n' a favourable/unfavourable answer to the latest form, 'd'
+/// the form's dismissal ends, 'x' the latest host goes away, 'u' usage data off.
+struct Row {
+  const char* steps;
+  int countedRuns, forms, reviews;
+  bool didRequest, success;
+  const char* last;  // the journal's last two lines
+};
+const Row kRows[] = {
+    // Without areas the second counted run offers the form, and only it.
+    {"|AA", 1, 0, 0, false, false, ""},
+    {"|AA|A", 2, 1, 0, true, false, "feedbackForm Kavrano, present FeedbackForm 1"},
+    {"|AA|AA|A", 3, 1, 0, true, false, "feedbackForm Kavrano, present FeedbackForm 1"},
+    // An area offers it at once, and once; the second run then stays quiet.
+    {"|Aaa", 1, 1, 0, true, false, "feedbackForm Kavrano, present FeedbackForm 1"},
+    {"|Aaa|A", 2, 1, 0, true, false, "feedbackForm Kavrano, present FeedbackForm 1"},
+    // A favourable answer acts once the form is down, then reviews at every
+    // appearance, uncounted, until an unfavourable one opens the mail instead.
+    {"|ap", 0, 1, 0, true, false, "present FeedbackForm 1, dismiss 1"},
+    {"|apd", 0, 1, 1, true, true, "event positive_review, requestReview"},
+    {"|apdA|A", 0, 1, 3, true, true, "requestReview, requestReview"},
+    {"|apdA|Aand", 0, 1, 3, true, false, "event negative_review, supportMail"},
+    {"|apdA|AandA", 1, 1, 3, true, false, "event negative_review, supportMail"},
+    // Answers after the host is gone do nothing; one given before opens no mail.
+    {"|axpn", 0, 1, 0, true, false, "feedbackForm Kavrano, present FeedbackForm 1"},
+    {"|anxd", 0, 1, 0, true, false, "dismiss 1, event negative_review"},
+    // Without usage data the answers still act, but log nothing.
+    {"u|and", 0, 1, 0, true, false, "dismiss 1, supportMail"},
 };
 
-TEST_F(CanAskAppFeedbackTest, WithoutAreasTheFormComesOnTheSecondCountedRunOnly) {
-  auto run1 = startProcess();
-  run1->appFeedbackHostDidAppear();
-  run1->appFeedbackHostDidAppear();  // back from the list: same run, counted once
-  EXPECT_EQ(count(), 1);
-  EXPECT_TRUE(form.forms.empty());
-
-  auto run2 = startProcess();
-  run2->appFeedbackHostDidAppear();
-  EXPECT_EQ(count(), 2);
-  ASSERT_EQ(form.forms.size(), 1u);
-  EXPECT_EQ(form.forms[0].applicationName, "Kavrano");
-  EXPECT_TRUE(flag("DID_REQUEST"));
-  run2->appFeedbackHostDidAppear();
-  EXPECT_EQ(form.forms.size(), 1u);
-
-  auto run3 = startProcess();
-  run3->appFeedbackHostDidAppear();
-  EXPECT_EQ(count(), 3);
-  EXPECT_EQ(form.forms.size(), 1u);
-  EXPECT_FALSE(journal.contains("requestReview"));
-}
-
-TEST_F(CanAskAppFeedbackTest, AnAreaInTheFirstRunAsksOnceAndTheSecondRunThenStaysQuiet) {
-  auto run1 = startProcess();
-  run1->appFeedbackHostDidAppear();
-  run1->askForAppFeedback();
-  run1->askForAppFeedback();  // a fourth point
-  EXPECT_EQ(form.forms.size(), 1u);
-  EXPECT_TRUE(flag("DID_REQUEST")) << "set before the form shows";
-
-  auto run2 = startProcess();
-  run2->appFeedbackHostDidAppear();  // count reaches 2, but the form was offered
-  EXPECT_EQ(count(), 2);
-  EXPECT_EQ(form.forms.size(), 1u);
-}
-
-TEST_F(CanAskAppFeedbackTest, AFavourableAnswerReviewsNowAndAtEveryLaterAppearance) {
-  auto run1 = startProcess();
-  run1->askForAppFeedback();
-  form.forms[0].onPositiveFeedback();
-  EXPECT_EQ(journal.last(), "dismiss 1") << "the flags wait for the dismissal";
-  EXPECT_FALSE(flag("ACHIEVED_SUCCESS"));
-  presenter.finishDismissal();
-  EXPECT_EQ(journal.mid(journal.size() - 2), (QStringList{"event positive_review", "requestReview"}));
-  EXPECT_TRUE(flag("ACHIEVED_SUCCESS"));
-
-  run1->appFeedbackHostDidAppear();
-  auto run2 = startProcess();
-  run2->appFeedbackHostDidAppear();
-  EXPECT_EQ(journal.count("requestReview"), 3);
-  EXPECT_EQ(count(), 0) << "favourable runs are not counted";
-
-  // Favourable -> Asked: the mail opens and reviews stop.
-  run2->askForAppFeedback();
-  EXPECT_EQ(form.forms.size(), 1u);
-  form.forms[0].onNegativeFeedback();
-  presenter.finishDismissal();
-  EXPECT_EQ(journal.mid(journal.size() - 2), (QStringList{"event negative_review", "supportMail"}));
-  EXPECT_FALSE(flag("ACHIEVED_SUCCESS"));
-  run2->appFeedbackHostDidAppear();
-  EXPECT_EQ(journal.count("requestReview"), 3);
-}
-
-TEST_F(CanAskAppFeedbackTest, AnswersAfterTheHostIsGoneDoNothing) {
-  auto run1 = startProcess();
-  run1->askForAppFeedback();
-  const auto answers = form.forms[0];
-  run1.reset();
-  const qsizetype before = journal.size();
-  answers.onPositiveFeedback();
-  answers.onNegativeFeedback();
-  EXPECT_EQ(journal.size(), before);
-  EXPECT_FALSE(flag("ACHIEVED_SUCCESS"));
-}
-
-TEST_F(CanAskAppFeedbackTest, WithUsageDataOffTheAnswersStillActButLogNothing) {
-  UserSettings::shared().setSendUsageData(false);
-  auto run1 = startProcess();
-  run1->askForAppFeedback();
-  form.forms[0].onNegativeFeedback();
-  presenter.finishDismissal();
-  EXPECT_TRUE(journal.contains("supportMail"));
-  EXPECT_FALSE(journal.join(' ').contains("event"));
+TEST(CanAskAppFeedbackTest, RatingPolicyAcrossRuns) {
+  for (const Row& row : kRows) {
+    SCOPED_TRACE(row.steps);
+    auto store = std::make_shared<MemoryPreferenceStore>();
+    PreferenceStore::installStandard(store);
+    Journal journal;
+    AnalyticsService::configure(std::make_shared<JournalEventRecorder>(journal));
+    FakeScreenPresenter presenter{journal};
+    FakeFeedbackFormPresenter form{journal};
+    FakeStoreReviewController review{journal};
+    std::deque<RelevantActionCounter> processes;
+    std::vector<std::unique_ptr<Host>> hosts;
+    for (const char* step = row.steps; *step; ++step) {
+      const char c = *step;
+      if (c == '|')
+        hosts.push_back(
+            std::make_unique<Host>(AppFeedbackServices{form, review, processes.emplace_back()}, presenter, journal));
+      if (c == 'A') hosts.back()->appFeedbackHostDidAppear();
+      if (c == 'a') hosts.back()->askForAppFeedback();
+      if (c == 'p') form.forms.back().onPositiveFeedback();
+      if (c == 'n') form.forms.back().onNegativeFeedback();
+      if (c == 'd' && !presenter.pendingDismissals.empty()) presenter.finishDismissal();
+      if (c == 'x') hosts.back().reset();
+      if (c == 'u') UserSettings::shared().setSendUsageData(false);
+    }
+    EXPECT_EQ(store->integerForKey(kRelevantActionCountKey), row.countedRuns);
+    EXPECT_EQ(form.forms.size(), static_cast<size_t>(row.forms));
+    EXPECT_EQ(journal.count("requestReview"), row.reviews);
+    EXPECT_EQ(store->boolForKey("DID_REQUEST"), row.didRequest);
+    EXPECT_EQ(store->boolForKey("ACHIEVED_SUCCESS"), row.success);
+    EXPECT_EQ(journal.mid(std::max<qsizetype>(0, journal.size() - 2)).join(", "), row.last);
+  }
+  AnalyticsService::configure(nullptr);
 }
 
 }  // namespace

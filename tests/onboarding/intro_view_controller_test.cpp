@@ -22,16 +22,11 @@ class FakeImageSource final : public ImageSource {
   }
 };
 
-struct Page {
-  QString title;
-  QString description;
-  QVariant image;
-};
-
-class IntroViewControllerTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    PreferenceStore::installStandard(store);
+/// One start of the app on a fresh store, the permission as an earlier run left it.
+struct Start {
+  explicit Start(Status decided = Status::NotDetermined) {
+    PreferenceStore::installStandard(std::make_shared<MemoryPreferenceStore>());
+    location.current = decided;
     intro = std::make_unique<IntroViewController>(
         IntroServices{presenter, location, haptics, scheduler, images, [] {
                         return Screen{new FakeScreen(QStringLiteral("MainNavigationController")), {}, {}};
@@ -41,10 +36,8 @@ class IntroViewControllerTest : public ::testing::Test {
       changes();
     });
   }
-
-  Page shown() const { return {intro->cardTitle(), intro->cardDescription(), intro->image()}; }
   void press(int times) {
-    for (int i = 0; i < times; ++i) intro->actionButtonTapped();
+    while (times--) intro->actionButtonTapped();
   }
   /// The user answers the permission request; the report reaches the main queue.
   void answer(Status status) {
@@ -52,7 +45,6 @@ class IntroViewControllerTest : public ::testing::Test {
     scheduler.advance(0ms);
   }
 
-  std::shared_ptr<MemoryPreferenceStore> store = std::make_shared<MemoryPreferenceStore>();
   Journal journal;
   FakeScreenPresenter presenter{journal};
   FakeLocationAuthorization location{journal};
@@ -62,21 +54,14 @@ class IntroViewControllerTest : public ::testing::Test {
   std::unique_ptr<IntroViewController> intro;
 };
 
-TEST_F(IntroViewControllerTest, FirstStartWalksFourPagesThenAsksForThePosition) {
-  EXPECT_EQ(journal, QStringList{"prepare"});
-  EXPECT_FALSE(intro->cardVisible()) << "hidden until the first page is shown";
-
-  intro->viewDidAppear(true);
-  EXPECT_TRUE(intro->cardVisible());
-  EXPECT_EQ(journal.mid(1), QStringList{"dissolve 0.25"});
-  EXPECT_EQ(shown().title, "Welcome to Kavrano");
-  EXPECT_EQ(shown().description,
-            "Kavrano allows you to take length and area measurements using satellite maps with ease.");
-  EXPECT_EQ(shown().image, "still logoCornerRadius");
-  EXPECT_EQ(intro->imageHeight(), 0.0) << "the first page keeps the view's own height";
-  EXPECT_EQ(intro->actionTitle(), "") << "the view's own title";
-
-  const Page expected[] = {
+TEST(IntroViewControllerTest, FirstStartWalksFourPagesAndEveryAnswerFinishesOnce) {
+  struct Page {
+    QString title, description;
+    QVariant image;
+  };
+  const Page pages[] = {
+      {"Welcome to Kavrano", "Kavrano allows you to take length and area measurements using satellite maps with ease.",
+       "still logoCornerRadius"},
       {"Measure Length",
        "To measure length, simply touch two regions of the map to form a straight line with the measurement.",
        "animated intro1"},
@@ -87,87 +72,80 @@ TEST_F(IntroViewControllerTest, FirstStartWalksFourPagesThenAsksForThePosition) 
        "menu.",
        "still intro3"},
   };
-  for (int i = 0; i < 3; ++i) {
-    journal.clear();
-    press(1);
-    EXPECT_EQ(journal, (QStringList{"tick", "dissolve 0.25"})) << i;
-    EXPECT_EQ(intro->currentIndex(), i + 1);
-    EXPECT_EQ(shown().title, expected[i].title);
-    EXPECT_EQ(shown().description, expected[i].description);
-    EXPECT_EQ(shown().image, expected[i].image) << "a missing picture is an empty slot";
-    EXPECT_EQ(intro->imageHeight(), 168.0);
-    EXPECT_EQ(intro->actionTitle(), i == 2 ? "Start" : "") << i;
-  }
-  EXPECT_TRUE(intro->actionEnabled());
-
-  journal.clear();
-  press(1);
-  EXPECT_EQ(journal, (QStringList{"tick", "dissolve 0.25", "requestWhenInUse"}));
-  EXPECT_FALSE(intro->actionEnabled());
-  EXPECT_EQ(shown().title, "Measurement Units") << "the card keeps the last page";
-  EXPECT_FALSE(UserSettings::shared().didShowIntro()) << "only once the user has answered";
-  press(1);
-  EXPECT_EQ(intro->currentIndex(), 4) << "the disabled button does nothing";
-
-  journal.clear();
-  location.report(Status::Denied);
-  EXPECT_TRUE(journal.isEmpty()) << "the report waits for the main queue";
-  scheduler.advance(0ms);
-  EXPECT_EQ(journal, QStringList{"present MainNavigationController 1"});
-  EXPECT_TRUE(UserSettings::shared().didShowIntro());
-}
-
-TEST_F(IntroViewControllerTest, ReportsBeforeTheLastPageChangeNothing) {
-  answer(Status::NotDetermined);  // the one at set-up
-  intro->viewDidAppear(true);
-  press(2);
-  answer(Status::AuthorizedWhenInUse);  // decided elsewhere meanwhile
-  EXPECT_TRUE(presenter.screens.empty());
-  EXPECT_FALSE(UserSettings::shared().didShowIntro());
-  EXPECT_EQ(intro->currentIndex(), 2);
-  EXPECT_TRUE(intro->actionEnabled());
-}
-
-TEST_F(IntroViewControllerTest, EveryAnswerFinishesTheIntroductionOnce) {
-  for (Status status : {Status::AuthorizedWhenInUse, Status::Denied, Status::Restricted}) {
-    store = std::make_shared<MemoryPreferenceStore>();  // a first start each time
-    SetUp();
-    journal.clear();
-    intro->viewDidAppear(true);
-    press(4);
-    answer(status);
-    answer(status);  // a later report: the main screen is already up
-    EXPECT_EQ(journal.count("present MainNavigationController 1"), 1) << static_cast<int>(status);
+  // The answer after the request; a permission decided in an earlier run needs none.
+  const std::pair<Status, Status> cases[] = {{Status::NotDetermined, Status::Denied},
+                                             {Status::NotDetermined, Status::AuthorizedWhenInUse},
+                                             {Status::NotDetermined, Status::Restricted},
+                                             {Status::Denied, Status::Denied}};
+  for (int c = 0; c < 4; ++c) {
+    SCOPED_TRACE(c);
+    const auto [decided, answer] = cases[c];
+    Start s(decided);
+    EXPECT_EQ(s.journal, QStringList{"prepare"});
+    EXPECT_FALSE(s.intro->cardVisible()) << "hidden until the first page is shown";
+    s.intro->viewDidAppear(true);
+    EXPECT_TRUE(s.intro->cardVisible());
+    for (int i = 0; i < 4; ++i) {
+      if (i > 0) {
+        s.journal.clear();
+        s.press(1);
+      }
+      EXPECT_EQ(s.journal, (QStringList{i ? "tick" : "prepare", "dissolve 0.25"}));
+      EXPECT_EQ(s.intro->currentIndex(), i);
+      EXPECT_EQ(s.intro->cardTitle(), pages[i].title);
+      EXPECT_EQ(s.intro->cardDescription(), pages[i].description);
+      EXPECT_EQ(s.intro->image(), pages[i].image) << "a missing picture is an empty slot";
+      EXPECT_EQ(s.intro->imageHeight(), i ? 168.0 : 0.0) << "the first page keeps the view's own height";
+      EXPECT_EQ(s.intro->actionTitle(), i == 3 ? "Start" : "") << "the view's own title until the last page";
+      EXPECT_TRUE(s.intro->actionEnabled());
+    }
+    s.journal.clear();
+    s.press(1);
+    const QString asked = decided == Status::NotDetermined ? "requestWhenInUse" : "present MainNavigationController 1";
+    EXPECT_EQ(s.journal, (QStringList{"tick", "dissolve 0.25", asked}));
+    EXPECT_EQ(s.intro->cardTitle(), "Measurement Units") << "the card keeps the last page";
+    if (decided == Status::NotDetermined) {
+      EXPECT_FALSE(s.intro->actionEnabled());
+      EXPECT_FALSE(UserSettings::shared().didShowIntro()) << "only once the user has answered";
+      s.press(1);
+      EXPECT_EQ(s.intro->currentIndex(), 4) << "the disabled button does nothing";
+      s.location.report(answer);
+      EXPECT_FALSE(s.journal.contains("present MainNavigationController 1")) << "the report waits for the main queue";
+      s.scheduler.advance(0ms);
+    }
+    s.answer(answer);  // a later report: the main screen is already up
+    EXPECT_EQ(s.journal.count("present MainNavigationController 1"), 1);
     EXPECT_TRUE(UserSettings::shared().didShowIntro());
   }
 }
 
-TEST_F(IntroViewControllerTest, APermissionDecidedBeforeFinishesWithoutAsking) {
-  location.current = Status::Denied;  // answered in an earlier run that ended on the last page
-  intro->viewDidAppear(true);
-  press(3);
-  journal.clear();
-  press(1);
-  EXPECT_EQ(journal, (QStringList{"tick", "dissolve 0.25", "present MainNavigationController 1"}));
-  EXPECT_TRUE(UserSettings::shared().didShowIntro());
-}
+TEST(IntroViewControllerTest, ReportsBeforeTheLastPageOrForAScreenThatIsGoneChangeNothing) {
+  Start s;
+  s.answer(Status::NotDetermined);  // the one at set-up
+  s.intro->viewDidAppear(true);
+  s.press(2);
+  s.answer(Status::AuthorizedWhenInUse);  // decided elsewhere meanwhile
+  EXPECT_EQ(s.intro->currentIndex(), 2);
+  EXPECT_TRUE(s.intro->actionEnabled());
+  EXPECT_TRUE(s.presenter.screens.empty());
 
-TEST_F(IntroViewControllerTest, LaterStartsPresentTheMainScreenAtOnceWithoutTheCard) {
-  UserSettings::shared().setDidShowIntro(true);
-  journal.clear();
-  intro->viewDidAppear(false);
-  EXPECT_EQ(journal, QStringList{"present MainNavigationController 0"});
-  EXPECT_FALSE(intro->cardVisible());
-}
-
-TEST_F(IntroViewControllerTest, AReportForAScreenThatIsGoneDoesNothing) {
-  intro->viewDidAppear(true);
-  press(4);
-  location.report(Status::AuthorizedWhenInUse);
-  intro.reset();
-  scheduler.advance(0ms);
+  Start gone;
+  gone.intro->viewDidAppear(true);
+  gone.press(4);
+  gone.location.report(Status::AuthorizedWhenInUse);
+  gone.intro.reset();
+  gone.scheduler.advance(0ms);
   EXPECT_FALSE(UserSettings::shared().didShowIntro());
-  EXPECT_TRUE(presenter.screens.empty());
+  EXPECT_TRUE(gone.presenter.screens.empty());
+}
+
+TEST(IntroViewControllerTest, LaterStartsPresentTheMainScreenAtOnceWithoutTheCard) {
+  Start s;
+  UserSettings::shared().setDidShowIntro(true);
+  s.journal.clear();
+  s.intro->viewDidAppear(false);
+  EXPECT_EQ(s.journal, QStringList{"present MainNavigationController 0"});
+  EXPECT_FALSE(s.intro->cardVisible());
 }
 
 }  // namespace
