@@ -62,6 +62,7 @@ Item {
                     property string accepted: ""
                     objectName: "alertTextField" + index
                     Layout.fillWidth: true
+                    Layout.minimumHeight: 44   // a touch target, as every control
                     placeholderText: modelData.placeholder
                     Accessible.name: modelData.placeholder
                     inputMethodHints: modelData.capitalization === "none" ? Qt.ImhNoAutoUppercase : Qt.ImhNone
