@@ -1,10 +1,10 @@
 #include "kavrano/core/analytics.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 
 #include "kavrano/core/local_event_store.h"
 #include "kavrano/core/memory_preference_store.h"
@@ -18,13 +18,6 @@ class Recorder final : public AnalyticsService {
   void logEvent(const std::string& name) override { names.push_back(name); }
   std::vector<std::string> names;
 };
-
-std::filesystem::path freshDirectory(const std::string& name) {
-  auto dir =
-      std::filesystem::temp_directory_path() / ("kavrano-" + name + "-" + std::to_string(std::random_device{}()));
-  std::filesystem::remove_all(dir);
-  return dir;
-}
 
 TEST(MeasureAnalytics, SendsWhileTheUserAllowsItReadAtEachEvent) {
   PreferenceStore::installStandard(std::make_shared<MemoryPreferenceStore>());
@@ -44,8 +37,9 @@ TEST(MeasureAnalytics, SendsWhileTheUserAllowsItReadAtEachEvent) {
   MeasureAnalytics::logEvent("added_pin");  // no service: dropped, no crash
 }
 
-TEST(LocalEventStore, KeepsEveryEventInOrderOnTheDevice) {
-  const auto dir = freshDirectory("events");
+TEST(LocalEventStore, KeepsEveryEventInOrderAndSkipsTornAndForeignLines) {
+  const auto dir = std::filesystem::temp_directory_path() / ("kavrano-events-" + std::to_string(::getpid()));
+  std::filesystem::remove_all(dir);
   {
     LocalEventStore store(dir);
     for (int i = 0; i < 500; ++i) store.logEvent(i % 2 ? "added_pin" : "cleared_pins");
@@ -54,7 +48,7 @@ TEST(LocalEventStore, KeepsEveryEventInOrderOnTheDevice) {
     EXPECT_EQ(LocalEventStore::read(dir).size(), 501u) << "flush returns once all is on disk";
     store.logEvent("persisted_measurement");
   }  // the destructor writes what is still queued
-  const auto events = LocalEventStore::read(dir);
+  auto events = LocalEventStore::read(dir);
   ASSERT_EQ(events.size(), 502u);
   EXPECT_EQ(events[0].name, "cleared_pins");
   EXPECT_EQ(events[1].name, "added_pin");
@@ -62,16 +56,11 @@ TEST(LocalEventStore, KeepsEveryEventInOrderOnTheDevice) {
   EXPECT_EQ(events[501].name, "persisted_measurement");
   EXPECT_EQ(events[0].time.size(), std::string("2026-12-06T01:02:03.456Z").size());
   EXPECT_EQ(events[0].time.back(), 'Z');
-  std::filesystem::remove_all(dir);
-}
 
-TEST(LocalEventStore, SkipsTornAndForeignLines) {
-  const auto dir = freshDirectory("torn");
-  std::filesystem::create_directories(dir);
   std::ofstream(dir / LocalEventStore::kFileName) << "2026-01-01T00:00:00.000Z\tadded_pin\n"
                                                   << "no tab here\n\tno time\n2026-01-01T00:00:01.000Z\t\n"
                                                   << "2026-01-01T00:00:02.000Z\tcleared_pi";
-  const auto events = LocalEventStore::read(dir);
+  events = LocalEventStore::read(dir);
   ASSERT_EQ(events.size(), 2u);
   EXPECT_EQ(events[0].name, "added_pin");
   EXPECT_EQ(events[1].name, "cleared_pi");  // a last line cut short still has a name
