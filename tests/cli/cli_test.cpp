@@ -104,57 +104,44 @@ class CliTest : public ::testing::Test {
 
 TEST_F(CliTest, PrintsTheCoreTextsAndFullPrecisionNumbers) {
   const auto middle = geodesy.midpoint({10, 20}, {30, 40});
-  const std::vector<std::pair<std::string, std::string>> cases{
-      {"length --unit km 0,0 0,1", "111.32 km"},
-      {"area --unit=a" + kSquare, "123.92 a"},
-      {"area" + kSquare, "12,392.03 m²"},
-      {"area 0,0 0,1", "0 m²"},
-      // Negative coordinates are points, and any strtod form is a number.
-      {"length --unit km -23.5,-46.6 -23.5,-46.6", "0 km"},
-      {"length --unit km 0x0p0,+0 1e0,0", "110.57 km"},
-      // The text command's wiring; the formatting values live with the converter's tests.
-      {"text --unit km length 1234.5678", "1.23 km"},
-      {"text --unit ft² area 123456", "1,328,869.9 ft²"},
-      {"area --raw" + kSquare, precise(geodesy.polygonArea(kSquarePoints))},
-      {"length --raw 0,0 0,1", precise(geodesy.distance({0, 0}, {0, 1}))},
-      {"midpoint 10,20 30,40", precise(middle.latitude) + "," + precise(middle.longitude)}};
-  for (const auto& [arguments, expected] : cases) EXPECT_EQ(ok(arguments), expected + "\n") << arguments;
+  // Each case: the arguments, " => ", the line printed. Negative coordinates are points,
+  // any strtod form is a number; the text command's values live with the converter's tests.
+  for (const std::string& c : std::vector<std::string>{
+           "length --unit km 0,0 0,1 => 111.32 km", "area --unit=a" + kSquare + " => 123.92 a",
+           "area" + kSquare + " => 12,392.03 m²", "length --unit km -23.5,-46.6 -23.5,-46.6 => 0 km",
+           "length --unit km 0x0p0,+0 1e0,0 => 110.57 km", "text --unit km length 1234.5678 => 1.23 km",
+           "text --unit ft² area 123456 => 1,328,869.9 ft²",
+           "area --raw" + kSquare + " => " + precise(geodesy.polygonArea(kSquarePoints)),
+           "length --raw 0,0 0,1 => " + precise(geodesy.distance({0, 0}, {0, 1})),
+           "midpoint 10,20 30,40 => " + precise(middle.latitude) + "," + precise(middle.longitude)}) {
+    const auto arrow = c.find(" => ");
+    EXPECT_EQ(ok(c.substr(0, arrow)), c.substr(arrow + 4) + "\n") << c;
+  }
   EXPECT_EQ(cli("length 0,0 0,0.01", "de_DE").out, "1.113,19 m\n");
 }
 
 TEST_F(CliTest, UsageErrorsExitTwoWithOneLineNamingTheArgument) {
-  const std::vector<std::pair<std::string, std::string>> cases{{"area 91,0", "'91,0'"},
-                                                               {"area 0,181", "'0,181'"},
-                                                               {"area nan,0", "'nan,0'"},
-                                                               {"area 1,2,3", "'1,2,3'"},
-                                                               {"area 0,0 '1 ,0'", "'1 ,0'"},
-                                                               {"area", "coordinate"},
-                                                               {"length 0,0", "length"},
-                                                               {"midpoint 0,0 1,1 2,2", "'2,2'"},
-                                                               {"", "command"},
-                                                               {"frobnicate", "'frobnicate'"},
-                                                               {"area --bogus 0,0", "'--bogus'"},
-                                                               {"area --unit parsec 0,0", "'parsec'"},
-                                                               {"length --unit m² 0,0 0,1", "'m²'"},
-                                                               {"area 0,0 --unit", "'--unit'"},
-                                                               {"list --raw", "'--raw'"},
-                                                               {"save 0,0", "--title"},
-                                                               {"save --title 'bad \xff title' 0,0", "title"},
-                                                               {"save --title T --center '0;0' 0,0", "'0;0'"},
-                                                               {"export --format kml", "'kml'"},
-                                                               {"units speed m", "'speed'"},
-                                                               {"units length", "units length"},
-                                                               {"defaults write K -bool maybe", "'maybe'"},
-                                                               {"defaults write K -int 12x", "'12x'"},
-                                                               {"defaults write K", "-bool"},
-                                                               {"defaults frob", "'frob'"}};
-  for (const auto& [arguments, named] : cases) {
-    const auto run = cli(arguments);
-    expectFailure(run, 2, named, arguments);
+  // Each case: the arguments, " => ", what the one line on standard error must name.
+  const auto expectUsageError = [&](const std::string& c) {
+    const auto arrow = c.find(" => ");
+    const auto run = cli(c.substr(0, arrow));
+    expectFailure(run, 2, c.substr(arrow + 4), c);
     EXPECT_EQ(run.out, "");
-    // Rejected before start-up: nothing was created.
-    EXPECT_FALSE(fs::exists(data_)) << arguments;
-  }
+    EXPECT_FALSE(fs::exists(data_)) << c << ": rejected before start-up, nothing may be created";
+  };
+  for (const char* c :
+       {"area 91,0 => '91,0'", "area 0,181 => '0,181'", "area nan,0 => 'nan,0'", "area 1,2,3 => '1,2,3'",
+        "area 0,0 '1 ,0' => '1 ,0'", "area => coordinate", "length 0,0 => length", "midpoint 0,0 1,1 2,2 => '2,2'",
+        " => command", "frobnicate => 'frobnicate'", "units speed m => 'speed'", "units length => units length",
+        "defaults frob => 'frob'"})
+    expectUsageError(c);
+  for (const char* c :
+       {"area --bogus 0,0 => '--bogus'", "area --unit parsec 0,0 => 'parsec'", "length --unit m² 0,0 0,1 => 'm²'",
+        "area 0,0 --unit => '--unit'", "list --raw => '--raw'", "save 0,0 => --title",
+        "save --title 'bad \xff title' 0,0 => title", "save --title T --center '0;0' 0,0 => '0;0'",
+        "export --format kml => 'kml'", "defaults write K -bool maybe => 'maybe'", "defaults write K -int 12x => '12x'",
+        "defaults write K => -bool"})
+    expectUsageError(c);
   expectFailure(spawn("--data-dir"), 2, "'--data-dir'", "--data-dir");
 }
 
@@ -283,20 +270,7 @@ TEST_F(CliTest, DefaultsReadWriteDelete) {
   EXPECT_EQ(linesOf(ok("defaults read")).size(), 3u);
 }
 
-TEST_F(CliTest, EventsShowWhatTheEventStoreKept) {
-  fs::create_directories(data_);
-  {
-    kavrano::LocalEventStore events(data_);
-    events.logEvent("added_pin");
-    events.logEvent("cleared_pins");
-  }
-  std::string expected;
-  for (const auto& event : kavrano::LocalEventStore::read(data_)) expected += event.time + "\t" + event.name + "\n";
-  ASSERT_EQ(linesOf(expected).size(), 2u);
-  EXPECT_EQ(ok("events"), expected);
-}
-
-TEST_F(CliTest, HelpAndStartUp) {
+TEST_F(CliTest, HelpStartUpAndEvents) {
   const auto help = spawn("--help");
   EXPECT_EQ(help.status, 0);
   for (const char* command : {"area", "length", "midpoint", "units", "save", "list", "export", "delete", "events",
@@ -313,6 +287,18 @@ TEST_F(CliTest, HelpAndStartUp) {
 
   std::ofstream(root_ / "plain-file") << "x";
   expectFailure(spawn("--data-dir " + quoted(root_ / "plain-file") + " units"), 1, "plain-file", "data dir is a file");
+
+  // The events command shows what the event store kept.
+  fs::create_directories(data_);
+  {
+    kavrano::LocalEventStore events(data_);
+    events.logEvent("added_pin");
+    events.logEvent("cleared_pins");
+  }
+  std::string expected;
+  for (const auto& event : kavrano::LocalEventStore::read(data_)) expected += event.time + "\t" + event.name + "\n";
+  ASSERT_EQ(linesOf(expected).size(), 2u);
+  EXPECT_EQ(ok("events"), expected);
 }
 
 }  // namespace

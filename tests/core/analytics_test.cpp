@@ -50,10 +50,8 @@ TEST(LocalEventStore, KeepsEveryEventInOrderAndSkipsTornAndForeignLines) {
   }  // the destructor writes what is still queued
   auto events = LocalEventStore::read(dir);
   ASSERT_EQ(events.size(), 502u);
-  EXPECT_EQ(events[0].name, "cleared_pins");
-  EXPECT_EQ(events[1].name, "added_pin");
-  EXPECT_EQ(events[500].name, "odd name ");
-  EXPECT_EQ(events[501].name, "persisted_measurement");
+  EXPECT_EQ((std::vector{events[0].name, events[1].name, events[500].name, events[501].name}),
+            (std::vector<std::string>{"cleared_pins", "added_pin", "odd name ", "persisted_measurement"}));
   EXPECT_EQ(events[0].time.size(), std::string("2026-12-06T01:02:03.456Z").size());
   EXPECT_EQ(events[0].time.back(), 'Z');
 

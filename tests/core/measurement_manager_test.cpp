@@ -14,6 +14,8 @@ const MeasurementManager geo;
 using Ring = std::vector<Coordinate>;
 
 TEST(PolygonArea, ReferenceRingsInEitherOrientationFromAnyVertex) {
+  // The sphere's band between the equator and 1° N, 1° wide: 2πR²·sin(1°)/360.
+  const double band = 2 * M_PI * 6378137.0 * 6378137.0 * std::sin(M_PI / 180) / 360;
   const std::vector<std::tuple<const char*, Ring, double, double>> cases{
       // name, ring, m², tolerance
       {"empty", {}, 0.0, 0.0},
@@ -23,11 +25,7 @@ TEST(PolygonArea, ReferenceRingsInEitherOrientationFromAnyVertex) {
       {"1° triangle", {{0, 0}, {0, 1}, {1, 0}}, 6195699951.0, 1.0},
       {"first vertex repeated", {{0, 0}, {0, 1}, {1, 0}, {0, 0}}, 6195699951.0, 1.0},
       {"on one meridian", {{0, 5}, {10, 5}, {20, 5}}, 0.0, 0.0},
-      // The sphere's band between the equator and 1° N, 1° wide: 2πR²·sin(1°)/360.
-      {"spherical band cell",
-       {{0, 0}, {0, 1}, {1, 1}, {1, 0}},
-       2 * M_PI * 6378137.0 * 6378137.0 * std::sin(M_PI / 180) / 360,
-       1e-3}};
+      {"spherical band cell", {{0, 0}, {0, 1}, {1, 1}, {1, 0}}, band, 1e-3}};
   for (const auto& [name, ring, expected, tolerance] : cases) {
     const double area = geo.polygonArea(ring);
     EXPECT_NEAR(area, expected, tolerance) << name;

@@ -1,6 +1,6 @@
-// The saved list's reader and writer. nlohmann-json is the reference reader: on
-// fixtures and on thousands of damaged variants of them, both must accept and
-// reject the same texts and read the same values.
+// The saved list: its reader and writer, and the manager that keeps it in the preferences.
+// nlohmann-json is the reference reader: on fixtures and on thousands of damaged variants
+// of them, both must accept and reject the same texts and read the same values.
 #include "kavrano/core/persisted_measurement.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +13,9 @@
 #include <random>
 #include <set>
 #include <tuple>
+
+#include "kavrano/core/memory_preference_store.h"
+#include "kavrano/core/persistance_manager.h"
 
 namespace kavrano {
 namespace {
@@ -56,8 +59,8 @@ std::optional<Json> referenceDecode(std::string_view text) {
         !r["title"].is_string() || !r.contains("annotations") || !r["annotations"].is_array() ||
         !r.contains("center") || !point(r["center"]))
       return std::nullopt;
-    list.push_back(
-        {{"id", r["id"]}, {"date", r["date"].get<double>()}, {"title", r["title"]}, {"center", *point(r["center"])}});
+    list.push_back({{"id", r["id"]}, {"date", r["date"].get<double>()}, {"title", r["title"]}});
+    list.back()["center"] = *point(r["center"]);
     list.back()["annotations"] = Json::array();
     for (const Json& a : r["annotations"]) {
       if (!point(a)) return std::nullopt;
@@ -72,16 +75,14 @@ std::optional<Json> referenceDecode(std::string_view text) {
 bool hasRepeatedMember(std::string_view text) {
   std::vector<std::set<std::string>> open;
   bool repeated = false;
-  std::ignore = Json::parse(
-      text,
-      [&](int, Json::parse_event_t event, Json& parsed) {
-        if (event == Json::parse_event_t::object_start) open.emplace_back();
-        if (event == Json::parse_event_t::object_end && !open.empty()) open.pop_back();
-        if (event == Json::parse_event_t::key && !open.empty() && !open.back().insert(parsed.get<std::string>()).second)
-          repeated = true;
-        return true;
-      },
-      false);
+  const Json::parser_callback_t noteKeys = [&](int, Json::parse_event_t event, Json& parsed) {
+    if (event == Json::parse_event_t::object_start) open.emplace_back();
+    if (event == Json::parse_event_t::object_end && !open.empty()) open.pop_back();
+    if (event == Json::parse_event_t::key && !open.empty() && !open.back().insert(parsed.get<std::string>()).second)
+      repeated = true;
+    return true;
+  };
+  std::ignore = Json::parse(text, noteKeys, false);
   return repeated;
 }
 
@@ -119,20 +120,20 @@ TEST(MeasurementJson, AgreesWithTheReferenceOnEdgeTexts) {
     std::string text = R"([{"id":"a","date":0,"annotations":[],"title":"","center":{"latitude":0,"longitude":0}}])";
     return text.replace(text.find(from), from.size(), to);
   };
-  std::vector<std::string> texts{"",     "[",   "[]]", "[] x",           "null", "\"[]\"",
-                                 "[[]]", "[1]", "[]",  " \t\r\n[ \n]\n", "[,]",  "[{}]"};
-  texts.insert(
-      texts.end(),
-      {with(R"({"latitude":0,"longitude":0})", "[1,2]"), with(R"("a")", "\"\xFF\""),
-       with(R"("a")", R"("\u0041\ud83c\udf0d")"), with(R"("a")", R"("\ud83c")"), with(R"("a")", R"("\udf0d")"),
-       with(R"("id":"a")", R"("\u0069d":"escaped key")"), with(R"("title":"")", R"("title":"\u0000")"),
-       with(R"("title":"")", "\"title\":\"tab\tinside\""), with(R"("title":"")", R"("title":"\x")"),
-       with(R"("latitude":0,"longitude":0)", R"("latitude":1E+2,"longitude":-1e-2)"), with("[]", "[,]"),
-       with("}}]", "},}]"), with("}}]", R"(},"x":[tru]}])"), with("}}]", R"(},"x":[true,false,null,{"":[]}]}])")});
+  for (const char* text :
+       {"", "[", "[]]", "[] x", "null", "\"[]\"", "[[]]", "[1]", "[]", " \t\r\n[ \n]\n", "[,]", "[{}]"})
+    expectSameDecoding(text);
+  for (const std::string& text :
+       {with(R"({"latitude":0,"longitude":0})", "[1,2]"), with(R"("a")", "\"\xFF\""),
+        with(R"("a")", R"("\u0041\ud83c\udf0d")"), with(R"("a")", R"("\ud83c")"), with(R"("a")", R"("\udf0d")"),
+        with(R"("id":"a")", R"("\u0069d":"escaped key")"), with(R"("title":"")", R"("title":"\u0000")"),
+        with(R"("title":"")", "\"title\":\"tab\tinside\""), with(R"("title":"")", R"("title":"\x")"),
+        with(R"("latitude":0,"longitude":0)", R"("latitude":1E+2,"longitude":-1e-2)"), with("[]", "[,]"),
+        with("}}]", "},}]"), with("}}]", R"(},"x":[tru]}])"), with("}}]", R"(},"x":[true,false,null,{"":[]}]}])")})
+    expectSameDecoding(text);
   for (const char* date :
        {"-0", "01", "1.", ".5", "+1", "1e-400", "123456789012345678901234567890", "9007199254740993"})
-    texts.push_back(with("\"date\":0", std::string("\"date\":") + date));
-  for (const auto& text : texts) expectSameDecoding(text);
+    expectSameDecoding(with("\"date\":0", std::string("\"date\":") + date));
 }
 
 TEST(MeasurementJson, AgreesWithTheReferenceOnDamagedTexts) {
@@ -193,6 +194,82 @@ TEST(MeasurementJson, NonFiniteNumbersOrBrokenTextFailTheWholeEncoding) {
   bad[3].title = "\xC3";       // truncated UTF-8
   bad[4].id = "\xED\xA0\x80";  // an encoded surrogate
   for (std::size_t i = 0; i < bad.size(); ++i) EXPECT_FALSE(encodeMeasurements({good, bad[i]})) << i;
+}
+
+using Ids = std::vector<std::string>;
+const std::string kKey = "PERSISTED_MEASUREMENTS";
+
+PersistedMeasurement record(std::string id, std::string title = "t") {
+  return {std::move(id), 730987200, {{1, 2}, {3, 4}}, std::move(title), {2, 3}};
+}
+
+Bytes bytes(std::string_view text) { return {text.begin(), text.end()}; }
+
+class PersistanceManagerTest : public ::testing::Test {
+ protected:
+  Ids ids(const PersistanceManager* reader = nullptr) const {
+    Ids out;
+    for (const auto& m : (reader ? reader : &manager)->loadMeasurements()) out.push_back(m.id);
+    return out;
+  }
+  std::multiset<PreferenceValue> setAside() const {
+    std::multiset<PreferenceValue> values;
+    for (const auto& [key, value] : store.storedEntries())
+      if (key.starts_with(PersistanceManager::kSetAsidePrefix)) values.insert(value);
+    return values;
+  }
+
+  MemoryPreferenceStore store;
+  PersistanceManager manager{store};
+};
+
+TEST_F(PersistanceManagerTest, KeepsTheOrderOfSavingAndDeletesById) {
+  PersistanceManager other(store);  // managers share the stored list
+  EXPECT_TRUE(ids().empty());
+  manager.appendMeasurement(record("A"));
+  EXPECT_EQ(ids(&other), (Ids{"A"}));
+  manager.appendMeasurement(record("B"));
+  other.appendMeasurement(record("C"));
+  manager.appendMeasurement(record("A", "same id again"));
+  EXPECT_EQ(ids(), (Ids{"A", "B", "C", "A"}));
+
+  manager.deleteMeasurement(record("B", "another title"));  // only the id counts
+  EXPECT_EQ(ids(), (Ids{"A", "C", "A"}));
+  other.deleteMeasurement(record("A"));  // every record with that id
+  EXPECT_EQ(ids(), (Ids{"C"}));
+
+  auto broken = record("B");  // cannot be encoded: the list stays as it was
+  broken.center.latitude = std::numeric_limits<double>::quiet_NaN();
+  const auto before = store.dataForKey(kKey);
+  manager.appendMeasurement(broken);
+  manager.deleteMeasurement(record("nobody"));
+  EXPECT_EQ(store.dataForKey(kKey), before);
+
+  manager.deleteMeasurement(record("C"));
+  EXPECT_EQ(store.dataForKey(kKey), bytes("[]"));
+  EXPECT_TRUE(ids().empty());
+}
+
+TEST_F(PersistanceManagerTest, UnreadableDataIsSetAsideBeforeItIsReplaced) {
+  const Bytes unreadable = bytes("[{\"id\":\"A\",\"date\":1,\"annotations\":[],\"title\":\"lost?\"}]");
+  store.setData(unreadable, kKey);
+  EXPECT_TRUE(ids().empty());
+  EXPECT_TRUE(setAside().empty()) << "reading alone changes nothing";
+  manager.appendMeasurement(record("B"));
+  EXPECT_EQ(ids(), (Ids{"B"}));
+  EXPECT_EQ(setAside(), (std::multiset<PreferenceValue>{unreadable})) << "the bytes are kept exactly";
+  manager.deleteMeasurement(record("B"));
+  EXPECT_EQ(setAside().size(), 1u) << "a readable list is not set aside";
+
+  // A value of another type reads as empty and is set aside too.
+  store.setString("not a list", kKey);
+  EXPECT_TRUE(ids().empty());
+  manager.deleteMeasurement(record("X"));
+  EXPECT_EQ(store.dataForKey(kKey), bytes("[]"));
+  store.setData(bytes("{garbage"), kKey);
+  manager.appendMeasurement(record("Y"));
+  // A later set-aside never overwrites an earlier one.
+  EXPECT_EQ(setAside(), (std::multiset<PreferenceValue>{unreadable, std::string("not a list"), bytes("{garbage")}));
 }
 
 }  // namespace

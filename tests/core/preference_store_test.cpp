@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "kavrano/core/memory_preference_store.h"
+#include "kavrano/core/user_settings.h"
 
 namespace kavrano {
 namespace {
@@ -65,6 +66,20 @@ TEST(PreferenceStore, StandardStoreOutlivesASwapOfItsBackend) {
   EXPECT_EQ(standard.integerForKey("SWAP_TEST"), 0);
   EXPECT_EQ(standard.integerForKey("SWAP_TEST_DEFAULT"), 7) << "defaults belong to the run, not the backend";
   EXPECT_TRUE(second->storedEntries().empty());
+}
+
+TEST(UserSettings, UsageDataIsSentUntilTheUserDeclinesAndTheChoiceOutlivesRestarts) {
+  MemoryPreferenceStore disk;  // what survives between the simulated runs
+  {
+    UserSettings settings(disk);
+    EXPECT_TRUE(settings.sendUsageData());
+    settings.setSendUsageData(false);
+  }
+  UserSettings nextRun(disk);  // registers true again
+  EXPECT_FALSE(nextRun.sendUsageData());
+  EXPECT_FALSE(nextRun.achievedSuccess());
+  nextRun.userDefaults.setValue(true, nextRun.achievedSuccessKey);  // the feedback form's way of writing
+  EXPECT_TRUE(nextRun.achievedSuccess());
 }
 
 }  // namespace
