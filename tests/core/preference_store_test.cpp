@@ -8,7 +8,7 @@
 namespace kavrano {
 namespace {
 
-TEST(PreferenceStore, EmptyKeysAndRegisteredDefaultsThatAnswerOnlyUntilAValueIsWritten) {
+TEST(PreferenceStore, EmptyKeysRegisteredDefaultsAndTypedReadsOfOtherKinds) {
   MemoryPreferenceStore store;
   EXPECT_FALSE(store.boolForKey("K"));
   EXPECT_EQ(store.integerForKey("K"), 0);
@@ -26,10 +26,7 @@ TEST(PreferenceStore, EmptyKeysAndRegisteredDefaultsThatAnswerOnlyUntilAValueIsW
   EXPECT_FALSE(store.boolForKey("SEND_USAGE_DATA"));
   store.removeObject("SEND_USAGE_DATA");
   EXPECT_TRUE(store.boolForKey("SEND_USAGE_DATA"));
-}
 
-TEST(PreferenceStore, TypedReadsOfOtherKinds) {
-  MemoryPreferenceStore store;
   store.setValue(true, "viaValue");
   store.setBool(true, "viaBool");
   EXPECT_EQ(store.storedValue("viaValue"), store.storedValue("viaBool"));

@@ -10,7 +10,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -21,6 +20,7 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <map>
 #include <random>
 #include <stdexcept>
 #include <thread>
@@ -63,20 +63,18 @@ int probeMain(int argc, char** argv) {
   std::string error;
   const auto store = SqlitePreferenceStore::open(argv[1], &error);
   if (!store) return std::fprintf(stderr, "%s\n", error.c_str()), 2;
-  const std::string mode = argv[0];
-  if (mode == "write-loop") {
+  if (std::string_view(argv[0]) == "write-loop") {
+    // Line-buffered, so each ack leaves as soon as its write has returned and none waits in a buffer.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     std::puts("ready");
-    std::fflush(stdout);
     for (std::int64_t i = 0; argc < 4 || i < std::atoll(argv[3]); ++i) {
       store->setInteger(i, argv[2] + ("k" + std::to_string(i)));
       if (store->lastWriteSucceeded() && i % kBlobEvery == 0)
         store->setData(makeBlob(i), argv[2] + std::string("blob"));
       if (!store->lastWriteSucceeded()) return 3;
-      // Flushed at once: the tests must never see an ack for a write that has not returned.
       std::printf("ack %lld\n", static_cast<long long>(i));
-      std::fflush(stdout);
     }
-  } else if (mode == "count") {
+  } else if (std::string_view(argv[0]) == "count") {
     const bool first = countRelevantAction(*store, kRelevantActionCountKey);
     const bool second = countRelevantAction(*store, kRelevantActionCountKey);
     std::printf("%s %s %lld\n", first ? "true" : "false", second ? "true" : "false",
@@ -132,8 +130,6 @@ Finished finish(const Child& child) {
   }
   return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), output};
 }
-
-Finished runProbe(const std::vector<std::string>& args) { return finish(spawnProbe(args)); }
 
 struct Round {
   std::string prefix;
@@ -202,12 +198,11 @@ class SqlitePreferenceStoreTest : public ::testing::Test {
   // Open must fail, say why and where, and leave the folder exactly as it was.
   void expectRefusedAndUntouched(const std::string& what) {
     const auto listing = [&] {
-      std::vector<std::pair<std::string, std::string>> files;
+      std::map<std::string, std::string> files;
       for (const auto& entry : fs::directory_iterator(dir_)) {
         std::ifstream in(entry.path(), std::ios::binary);
-        files.emplace_back(entry.path(), std::string(std::istreambuf_iterator<char>(in), {}));
+        files[entry.path()] = std::string(std::istreambuf_iterator<char>(in), {});
       }
-      std::sort(files.begin(), files.end());
       return files;
     };
     const auto before = listing();
@@ -237,31 +232,29 @@ TEST_F(SqlitePreferenceStoreTest, ValuesOverwritesAndRemovalsPersistWithKindAndB
                          {"TEXT_WITH_NUL", std::string("a\0b", 3)},
                          {"UNIT", std::string("km")},
                          {std::string("key\0with nul", 12), std::int64_t{7}}};
-  {
-    auto store = openStore();
-    store->setInteger(5, "UNIT");
-    store->setBool(true, "GONE");
-    for (const auto& [key, value] : expected) {
-      store->setValue(value, key);
-      EXPECT_TRUE(store->lastWriteSucceeded()) << key;
-    }
-    store->removeObject("GONE");
-    store->removeObject("NEVER_THERE");
-    EXPECT_TRUE(store->lastWriteSucceeded());
-    // Variant equality also compares the kind: true must not come back as 1,
-    // nor empty data as empty text or as nothing.
-    EXPECT_EQ(store->storedEntries(), expected);
+  auto store = openStore();
+  store->setInteger(5, "UNIT");
+  store->setBool(true, "GONE");
+  for (const auto& [key, value] : expected) {
+    store->setValue(value, key);
+    EXPECT_TRUE(store->lastWriteSucceeded()) << key;
   }
+  store->removeObject("GONE");
+  store->removeObject("NEVER_THERE");
+  EXPECT_TRUE(store->lastWriteSucceeded());
+  // Variant equality also compares the kind: true must not come back as 1,
+  // nor empty data as empty text or as nothing.
+  EXPECT_EQ(store->storedEntries(), expected);
+  store.reset();  // closed before it is opened again
   auto reopened = openStore();
   EXPECT_EQ(reopened->storedEntries(), expected);
   for (const auto& [key, value] : expected) EXPECT_EQ(reopened->storedValue(key), value) << key;
   EXPECT_EQ(reopened->integrityCheck(), "ok");
 
   // Rows it did not write read as nothing.
-  ASSERT_EQ(exec(rawConnection(file_),
-                 "INSERT INTO preferences VALUES ('TEXT_AS_BLOB', 3, x'00'), "
-                 "('NULL_VALUE', 1, NULL), ('UNKNOWN_TYPE', 42, 1), ('TEXT_TYPE', 'x', 1)"),
-            "");
+  const Raw editor = rawConnection(file_);
+  ASSERT_EQ(exec(editor, "INSERT INTO preferences VALUES ('TEXT_AS_BLOB', 3, x'00'), ('NULL_VALUE', 1, NULL)"), "");
+  ASSERT_EQ(exec(editor, "INSERT INTO preferences VALUES ('UNKNOWN_TYPE', 42, 1), ('TEXT_TYPE', 'x', 1)"), "");
   EXPECT_EQ(openStore()->storedEntries(), expected);
   EXPECT_EQ(openStore()->storedValue("TEXT_AS_BLOB"), std::nullopt);
   EXPECT_EQ(openStore()->storedValue("UNKNOWN_TYPE"), std::nullopt);
@@ -291,7 +284,7 @@ TEST_F(SqlitePreferenceStoreTest, RefusesFilesThatAreNotItsDatabaseAndLeavesThem
 
 // Each store reads a key just before the other changes it, so an answer kept from
 // that read would show here.
-TEST_F(SqlitePreferenceStoreTest, TwoStoresOnOneFileSeeEachOthersWrites) {
+TEST_F(SqlitePreferenceStoreTest, StoresOnOneFileSeeEachOthersWritesAndABlockedWriteKeepsTheOldValue) {
   auto first = openStore(), second = openStore();
   for (std::int64_t i = 0; i < 6; ++i) {
     auto& writer = i % 2 == 0 ? *first : *second;
@@ -303,39 +296,35 @@ TEST_F(SqlitePreferenceStoreTest, TwoStoresOnOneFileSeeEachOthersWrites) {
   }
   first->removeObject("COUNT");
   EXPECT_EQ(second->storedValue("COUNT"), std::nullopt);
-}
 
-// Waits out the busy timeout (about five seconds) once.
-TEST_F(SqlitePreferenceStoreTest, WriteBlockedByAnotherWriterFailsAndKeepsThePreviousValue) {
-  auto store = openStore();
-  store->setInteger(1, "COUNT");
+  // A write blocked by another writer waits out the busy timeout (about five seconds),
+  // fails and keeps the previous value.
+  first->setInteger(1, "COUNT");
   const Raw other = rawConnection(file_);
   ASSERT_EQ(exec(other, "BEGIN IMMEDIATE"), "");
-  store->setInteger(2, "COUNT");
-  EXPECT_FALSE(store->lastWriteSucceeded());
-  EXPECT_EQ(store->storedValue("COUNT"), PreferenceValue(std::int64_t{1}));
+  first->setInteger(2, "COUNT");
+  EXPECT_FALSE(first->lastWriteSucceeded());
+  EXPECT_EQ(first->storedValue("COUNT"), PreferenceValue(std::int64_t{1}));
   ASSERT_EQ(exec(other, "ROLLBACK"), "");
-  store->setInteger(3, "COUNT");
-  EXPECT_TRUE(store->lastWriteSucceeded());
-  EXPECT_EQ(store->storedValue("COUNT"), PreferenceValue(std::int64_t{3}));
+  first->setInteger(3, "COUNT");
+  EXPECT_TRUE(first->lastWriteSucceeded());
+  EXPECT_EQ(first->storedValue("COUNT"), PreferenceValue(std::int64_t{3}));
 }
 
 TEST_F(SqlitePreferenceStoreTest, ThreadsSharingOneStoreLoseNothing) {
   auto store = openStore();
   std::atomic<int> failures{0};
-  {
-    std::vector<std::jthread> threads;
-    for (int t = 0; t < 4; ++t) {
-      threads.emplace_back([&, t] {
-        for (std::int64_t i = 0; i < 40; ++i) {
-          const std::string key = "T" + std::to_string(t) + "." + std::to_string(i);
-          store->setInteger(i, key);
-          failures += store->storedValue(key) != PreferenceValue(i);
-          (void)store->storedEntries();
-        }
-      });
-    }
-  }
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&, t] {
+      for (std::int64_t i = 0; i < 40; ++i) {
+        const std::string key = "T" + std::to_string(t) + "." + std::to_string(i);
+        store->setInteger(i, key);
+        failures += store->storedValue(key) != PreferenceValue(i);
+        (void)store->storedEntries();
+      }
+    });
+  for (auto& thread : threads) thread.join();
   EXPECT_EQ(failures, 0);
   EXPECT_EQ(store->storedEntries().size(), 160u);
   EXPECT_EQ(store->integrityCheck(), "ok");
@@ -345,7 +334,7 @@ TEST_F(SqlitePreferenceStoreTest, ThreadsSharingOneStoreLoseNothing) {
 // bystander, which reads each round's first key just before the writer starts.
 TEST_F(StoreProcessesTest, OnlyTheProcessWhoseCountReachesTwoReportsTheRelevantAction) {
   for (const char* expected : {"false false 1\n", "true false 2\n", "false false 3\n", "false false 4\n"})
-    EXPECT_EQ(runProbe({"count", file_}), Finished(0, expected));
+    EXPECT_EQ(finish(spawnProbe({"count", file_})), Finished(0, expected));
 }
 
 // Writers that start together on a new file also race to create it, where SQLite

@@ -5,7 +5,7 @@
 #include <array>
 #include <cmath>
 #include <cstdlib>
-#include <limits>
+#include <sstream>
 #include <tuple>
 
 #include "kavrano/core/memory_preference_store.h"
@@ -22,26 +22,7 @@ class UnitConverterTest : public ::testing::Test {
   UnitConverter converter{store};
 };
 
-TEST_F(UnitConverterTest, TextsInTheUnitedStatesLocale) {
-  // Each case: metres or square metres, the unit chosen, " = ", the text shown.
-  const auto expectTexts = [&](bool area, std::initializer_list<std::string> cases) {
-    for (const std::string& c : cases) {
-      char* rest = nullptr;
-      const double value = std::strtod(c.c_str(), &rest);
-      const std::string unit(rest + 1, c.find(" = ") - (rest + 1 - c.c_str()));
-      area ? converter.setAreaUnit(unit) : converter.setLengthUnit(unit);
-      EXPECT_EQ(area ? converter.areaText(value) : converter.lengthText(value), c.substr(c.find(" = ") + 3)) << c;
-    }
-  };
-  expectTexts(false,
-              {"1234.5678 m = 1,234.57 m", "1234.5678 km = 1.23 km", "1500 km = 1.5 km", "2000 km = 2 km",
-               "100 ft = 328.08 ft", "100 cm = 10,000 cm", "1609.34 mi = 1 mi", "0.004 m = 0 m", "0.125 m = 0.12 m",
-               "0.375 m = 0.38 m", "0 m = 0 m", "12.3456 in = 486.05 in", "12.3456 yd = 13.5 yd"});
-  expectTexts(true, {"10000 ha = 1 ha", "10000 ac = 2.47 ac", "123456 ft² = 1,328,869.9 ft²", "4046.86 ac = 1 ac",
-                     "1 km² = 0 km²", "2590000 mi² = 1 mi²", "250 a = 2.5 a", "836.127 yd² = 1,000 yd²"});
-}
-
-TEST_F(UnitConverterTest, DefaultsRecognitionAndStoredChoices) {
+TEST_F(UnitConverterTest, DefaultsRecognitionStoredChoicesAndTexts) {
   EXPECT_EQ(converter.lengthText(12.3456), "12.35 m");
   EXPECT_EQ(converter.areaText(12.3456), "12.35 m\u00B2");
   EXPECT_TRUE(store.storedEntries().empty()) << "defaults must never be written";
@@ -73,6 +54,23 @@ TEST_F(UnitConverterTest, DefaultsRecognitionAndStoredChoices) {
     converter.setLengthUnit(symbol(unit));
     EXPECT_EQ(converter.selectedLengthUnit(), unit) << symbol(unit);
   }
+
+  // Texts in the United States locale. Each case: metres or square metres, the unit chosen, " = ", the text shown.
+  const auto expectTexts = [&](bool area, std::initializer_list<std::string> cases) {
+    for (const std::string& c : cases) {
+      double value = 0;
+      std::string unit;
+      std::istringstream(c) >> value >> unit;
+      area ? converter.setAreaUnit(unit) : converter.setLengthUnit(unit);
+      EXPECT_EQ(area ? converter.areaText(value) : converter.lengthText(value), c.substr(c.find(" = ") + 3)) << c;
+    }
+  };
+  expectTexts(false,
+              {"1234.5678 m = 1,234.57 m", "1234.5678 km = 1.23 km", "1500 km = 1.5 km", "2000 km = 2 km",
+               "100 ft = 328.08 ft", "100 cm = 10,000 cm", "1609.34 mi = 1 mi", "0.004 m = 0 m", "0.125 m = 0.12 m",
+               "0.375 m = 0.38 m", "0 m = 0 m", "12.3456 in = 486.05 in", "12.3456 yd = 13.5 yd"});
+  expectTexts(true, {"10000 ha = 1 ha", "10000 ac = 2.47 ac", "123456 ft² = 1,328,869.9 ft²", "4046.86 ac = 1 ac",
+                     "1 km² = 0 km²", "2590000 mi² = 1 mi²", "250 a = 2.5 a", "836.127 yd² = 1,000 yd²"});
 }
 
 TEST(NumberLocale, ResolvedFromOverrideThenEnvironment) {
@@ -102,8 +100,7 @@ TEST(NumberLocale, SeparatorsFollowTheLocale) {
            {"en_IN", 12345678, "1,23,45,678"},  // Indian grouping sizes
            {"en_US", -0.125, "-0.12"}})
     EXPECT_EQ(decimalText(value, locale), text) << locale << " " << value;
-  for (double v : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()})
-    EXPECT_FALSE(decimalText(v, "en_US").empty()) << "non-finite values still give text";
+  for (double v : {NAN, INFINITY}) EXPECT_FALSE(decimalText(v, "en_US").empty()) << "non-finite values still give text";
   setUserNumberLocaleOverride("de_DE");
   EXPECT_EQ(UnitConverter::lengthText(1234.5678, LengthUnit::meters), "1.234,57 m");
   setUserNumberLocaleOverride(std::nullopt);
