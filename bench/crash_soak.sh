@@ -4,7 +4,7 @@
 #
 #   bench/crash_soak.sh BUILD_DIR [KILLS]
 #
-# BUILD_DIR must already hold kavrano_store_process_tests and kavrano_store_probe.
+# BUILD_DIR must already hold kavrano_store_process_tests (its own second process).
 # KAVRANO_CRASH_SEED picks the random delays; TMPDIR picks the file system under test.
 set -euo pipefail
 
