@@ -75,9 +75,6 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
     return false;
   }
   places_ = places.service;
-  // The first frame does not wait for the shipped place index: it is checked
-  // beside it, on the other core.
-  QThreadPool::globalInstance()->start([] { (void)shippedGazetteer(); });
 
   locationAuthorization_ = std::make_unique<DesktopLocationAuthorization>(hasPositionSource);
   introLocationAuthorization_ = std::make_unique<DesktopLocationAuthorization>(hasPositionSource);
@@ -117,6 +114,12 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
   // The intro is in the shown window: on later starts it presents the main screen
   // now, so that the very first frame is the measuring screen.
   intro_->viewDidAppear(false);
+  // The shipped place index is checked once the first frame is out, on another
+  // core, so that the first search finds it open.
+  QObject::connect(
+      window_.get(), &QQuickWindow::frameSwapped, this,
+      [] { QThreadPool::globalInstance()->start([] { (void)shippedGazetteer(); }); },
+      static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::SingleShotConnection));
   if (!hasPositionSource) {
     QObject::connect(
         window_.get(), &QQuickWindow::frameSwapped, this,

@@ -43,7 +43,21 @@ void NetworkTileSource::request(const TileId& tile) {
     return;
   }
   waiting_.append(tile);
-  pump();
+  schedulePump();
+}
+
+// A view asks for its tiles while it lays out a frame; they are sent together
+// once that frame is out, so neither waits for the other.
+void NetworkTileSource::schedulePump() {
+  if (pumpScheduled_) return;
+  pumpScheduled_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        pumpScheduled_ = false;
+        pump();
+      },
+      Qt::QueuedConnection);
 }
 
 void NetworkTileSource::cancel(const TileId& tile) {

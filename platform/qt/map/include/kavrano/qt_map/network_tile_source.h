@@ -44,6 +44,7 @@ class NetworkTileSource : public TileSource {
   [[nodiscard]] int runningRequests() const { return static_cast<int>(running_.size()); }
 
  private:
+  void schedulePump();
   void pump();
   void start(const TileId& tile);
   void finished(const TileId& tile, QNetworkReply* reply);
@@ -57,6 +58,7 @@ class NetworkTileSource : public TileSource {
   QHash<TileId, QPointer<QNetworkReply>> running_;  // the manager may go first
   QHash<QString, int> perHost_;
   QHash<TileId, int> attempts_;
+  bool pumpScheduled_ = false;
 };
 
 }  // namespace kavrano
