@@ -92,9 +92,9 @@ QImage renderUserDot(qreal dpr) {
 }
 
 QImage renderAttribution(const QString& text, qreal dpr) {
-  // The platform's default size: Qt Quick has loaded that font before the first
-  // frame, so the credit adds none of its own.
-  const QFont font = systemFont(12, false);
+  // The platform's UI font as it is: Qt Quick loads it before the first frame,
+  // so the credit adds no font of its own.
+  const QFont font;
   const QFontMetricsF metrics(font);
   const QSizeF size(metrics.horizontalAdvance(text) + 8, metrics.height() + 4);
   QImage image = blank(size, dpr);
