@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QStringList>
 #include <QUrl>
 #include <memory>
@@ -92,6 +94,7 @@ class FakeScreenPresenter final : public Journaled<ScreenPresenter> {
   }
   /// Ends the oldest dismissal still running.
   void finishDismissal() {
+    ASSERT_FALSE(pendingDismissals.empty()) << "no dismissal is running";
     auto completion = std::move(pendingDismissals.front());
     pendingDismissals.erase(pendingDismissals.begin());
     if (completion) completion();
