@@ -88,15 +88,21 @@ void NetworkTileSource::pump() {
 void NetworkTileSource::start(const TileId& tile) {
   QNetworkRequest request(template_.url(tile));
   request.setHeader(QNetworkRequest::UserAgentHeader, userAgent());
-  request.setTransferTimeout(options_.timeoutMs);
   request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferCache);
   request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
   QNetworkReply* reply = network_->get(request);
   ++perHost_[request.url().host()];
   running_.insert(tile, reply);
   attempts_[tile] += 1;
-  connect(reply, &QNetworkReply::downloadProgress, this, [reply](qint64 received, qint64) {
+  // A stalled transfer is given up after the timeout without a byte. Qt's own
+  // transfer timeout reports a failed connection twice (Qt 6.4), with a warning.
+  auto* stall = new QTimer(reply);
+  stall->setSingleShot(true);
+  stall->callOnTimeout(reply, &QNetworkReply::abort);
+  stall->start(options_.timeoutMs);
+  connect(reply, &QNetworkReply::downloadProgress, this, [reply, stall](qint64 received, qint64) {
     if (received > kMaxBodyBytes) reply->abort();
+    stall->start();
   });
   connect(reply, &QNetworkReply::finished, this, [this, tile, reply] { finished(tile, reply); });
 }
