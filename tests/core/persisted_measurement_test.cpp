@@ -172,6 +172,8 @@ TEST(MeasurementJson, WriterRoundTripsEveryBitInOrderAndRefusesWhatItCannotWrite
 
   const auto json = encodeMeasurements(list);
   ASSERT_TRUE(json);
+  // Readers that take "-0" for the integer 0 would lose the sign.
+  EXPECT_NE(json->find("-0.0"), std::string::npos);
   // Plain JSON, and exactly the five members in every record.
   for (const auto& record : Json::parse(*json)) EXPECT_EQ(record.size(), 5u) << record;
   const auto back = decodeMeasurements(*json);
