@@ -90,12 +90,13 @@ class PlaceSearch : public ::testing::Test, public PlaceCompleterDelegate {
   }
   // Runs a search to its one completion.
   std::optional<QList<Coordinate>> searchFor(PlaceSearchService& service, const QString& query) {
-    QList<std::optional<QList<Coordinate>>> answers;
-    service.search(query, [&](auto matches) { answers << matches; });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !answers.isEmpty(); }, 5000)) << "no completion";
+    // Shared: a faulty second completion may come after this returns.
+    auto answers = std::make_shared<QList<std::optional<QList<Coordinate>>>>();
+    service.search(query, [answers](auto matches) { *answers << matches; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !answers->isEmpty(); }, 5000)) << "no completion";
     QTest::qWait(50);  // a second completion would come now
-    EXPECT_EQ(answers.size(), 1);
-    return answers.value(0);
+    EXPECT_EQ(answers->size(), 1);
+    return answers->value(0);
   }
 
   LocalHttpServer server_;
