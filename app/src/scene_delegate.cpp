@@ -114,29 +114,26 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
   // The intro is in the shown window: on later starts it presents the main screen
   // now, so that the very first frame is the measuring screen.
   intro_->viewDidAppear(false);
-  // The shipped place index is checked once the first frame is out, on another
-  // core, so that the first search finds it open.
+  // Work the first frame does not need waits until it is out (queued: the frame
+  // is shown first): the shipped place index is checked on another core, so that
+  // the first search finds it open, and the system's position source, which
+  // loads plugins, is looked for unless one was named.
   QObject::connect(
       window_.get(), &QQuickWindow::frameSwapped, this,
-      [] { QThreadPool::globalInstance()->start([] { (void)shippedGazetteer(); }); },
+      [this, sources, hasPositionSource] {
+        QThreadPool::globalInstance()->start([] { (void)shippedGazetteer(); });
+        if (hasPositionSource) return;
+        QString none;
+        QGeoPositionInfoSource* system = makePositionSource({}, this, none);
+        if (map_) {
+          map_->setPositionSource(system);
+        } else {
+          sources->position = system;  // the map, made later, takes it
+        }
+        locationAuthorization_->setHasPositionSource(system != nullptr);
+        introLocationAuthorization_->setHasPositionSource(system != nullptr);
+      },
       static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::SingleShotConnection));
-  if (!hasPositionSource) {
-    QObject::connect(
-        window_.get(), &QQuickWindow::frameSwapped, this,
-        [this, sources] {
-          QString none;
-          QGeoPositionInfoSource* system = makePositionSource({}, this, none);
-          if (map_) {
-            map_->setPositionSource(system);
-          } else {
-            sources->position = system;  // the map, made later, takes it
-          }
-          locationAuthorization_->setHasPositionSource(system != nullptr);
-          introLocationAuthorization_->setHasPositionSource(system != nullptr);
-        },
-        // Queued: the frame is out before the plugins are looked for.
-        static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::SingleShotConnection));
-  }
 
   // The screens not shown at start use the styled controls; they are compiled
   // off the UI thread once the start-up follow of the position is over.

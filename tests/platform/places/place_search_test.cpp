@@ -69,7 +69,8 @@ class PlaceSearch : public ::testing::Test, public PlaceCompleterDelegate {
   }
   std::shared_ptr<PlaceSearchService> onlineThenOffline(ms patience = 2s, ms timeout = 300ms) {
     return std::make_shared<FallbackPlaceSearchService>(
-        online(10ms, timeout), std::make_shared<GazetteerPlaceSearchService>(shippedGazetteer()), patience);
+        online(10ms, timeout), std::make_shared<GazetteerPlaceSearchService>(GazetteerIndexSource(&shippedGazetteer)),
+        patience);
   }
   // A new completer reporting here, with its reports so far forgotten.
   PlaceCompleter& completer(std::shared_ptr<PlaceSearchService> service) {

@@ -11,9 +11,6 @@ constexpr int kSuggestionLimit = 10;
 constexpr std::size_t kSearchLimit = 5;
 }  // namespace
 
-GazetteerPlaceSearchService::GazetteerPlaceSearchService(std::shared_ptr<const GazetteerIndex> index)
-    : index_([index = std::move(index)] { return index; }) {}
-
 GazetteerPlaceSearchService::GazetteerPlaceSearchService(GazetteerIndexSource index) : index_(std::move(index)) {}
 
 std::unique_ptr<PlaceCompleter> GazetteerPlaceSearchService::makeCompleter() {

@@ -11,7 +11,6 @@ namespace kavrano {
 /// index; it answers on the next turn of the event loop.
 class GazetteerPlaceSearchService : public PlaceSearchService {
  public:
-  explicit GazetteerPlaceSearchService(std::shared_ptr<const GazetteerIndex> index);
   explicit GazetteerPlaceSearchService(GazetteerIndexSource index);
 
   [[nodiscard]] std::unique_ptr<PlaceCompleter> makeCompleter() override;
