@@ -4,19 +4,12 @@
 #include <cmath>
 #include <limits>
 
+#include "edge_terms.h"
+
 namespace kavrano {
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-
-// Written out as multiply-then-divide everywhere, so every caller rounds alike.
-inline double radians(double degrees) { return degrees * kPi / 180.0; }
-inline double degrees(double radians) { return radians * 180.0 / kPi; }
-
-// One edge's term. The bracket is summed left to right: (sin p + 2) + sin q.
-inline double edgeTerm(double lonP, double sinLatP, double lonQ, double sinLatQ) {
-  return radians(lonQ - lonP) * (sinLatP + 2.0 + sinLatQ);
-}
+inline double degrees(double radians) { return radians * 180.0 / area::kPi; }
 
 }  // namespace
 
@@ -24,19 +17,13 @@ double MeasurementManager::polygonArea(std::span<const Coordinate> c) const {
   const std::size_t n = c.size();
   if (n < 3) return 0.0;
 
-  // Each vertex's sine serves two edges, so it is computed once. The closing edge
-  // goes first, then 0→1, 1→2, …: the order of the sum is part of the result.
-  const double sinFirst = std::sin(radians(c[0].latitude));
-  const double sinLast = std::sin(radians(c[n - 1].latitude));
+  // The closing edge goes first, then 0→1, 1→2, …: the order of the sum is part of the
+  // result. The widest kernel the CPU runs adds the rest; each gives the same bits.
+  static const area::AddEdgesFn addEdges = area::kernelEntry(area::widestKernel()).addEdges;
   double sum = 0.0;
-  sum += edgeTerm(c[n - 1].longitude, sinLast, c[0].longitude, sinFirst);
-
-  double sinP = sinFirst;
-  for (std::size_t i = 0; i + 1 < n; ++i) {
-    const double sinQ = (i + 2 == n) ? sinLast : std::sin(radians(c[i + 1].latitude));
-    sum += edgeTerm(c[i].longitude, sinP, c[i + 1].longitude, sinQ);
-    sinP = sinQ;
-  }
+  sum += area::edgeTerm(c[n - 1].longitude, area::latitudeSine(c[n - 1].latitude), c[0].longitude,
+                        area::latitudeSine(c[0].latitude));
+  sum = addEdges(c.data(), n, sum);
 
   double area = sum * kEarthRadius * kEarthRadius * 0.5;
   if (area < 0) area = -area;
@@ -50,8 +37,8 @@ double MeasurementManager::distance(Coordinate from, Coordinate to) const {
 }
 
 Coordinate MeasurementManager::midpoint(Coordinate a, Coordinate b) const {
-  const double phi1 = radians(a.latitude), lambda1 = radians(a.longitude);
-  const double phi2 = radians(b.latitude), lambda2 = radians(b.longitude);
+  const double phi1 = area::radians(a.latitude), lambda1 = area::radians(a.longitude);
+  const double phi2 = area::radians(b.latitude), lambda2 = area::radians(b.longitude);
 
   const double x1 = std::cos(phi1) * std::cos(lambda1), y1 = std::cos(phi1) * std::sin(lambda1), z1 = std::sin(phi1);
   const double x2 = std::cos(phi2) * std::cos(lambda2), y2 = std::cos(phi2) * std::sin(lambda2), z2 = std::sin(phi2);

@@ -3,9 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <string>
 #include <tuple>
 #include <vector>
+
+#include "edge_terms.h"
+#include "kavrano/core/number_text.h"
+#include "kavrano/core/unit_converter.h"
 
 namespace kavrano {
 namespace {
@@ -46,6 +55,117 @@ TEST(PolygonArea, ReferenceRingsInEitherOrientationFromAnyVertexSummedInTheDocum
     sum += rad(q.longitude - p.longitude) * (std::sin(rad(p.latitude)) + 2 + std::sin(rad(q.latitude)));
   }
   EXPECT_EQ(geo.polygonArea(ring), std::fabs(sum * 6378137.0 * 6378137.0 * 0.5));
+}
+
+// The documented formula, written out on its own: the closing edge first, then 0→1, 1→2, ….
+double referenceArea(const Ring& ring) {
+  const std::size_t n = ring.size();
+  if (n < 3) return 0.0;
+  const auto rad = [](double d) { return d * 3.141592653589793 / 180.0; };
+  double sum = 0.0;
+  for (std::size_t k = 0; k < n; ++k) {
+    const Coordinate p = ring[(k + n - 1) % n], q = ring[k];
+    sum += rad(q.longitude - p.longitude) * (std::sin(rad(p.latitude)) + 2 + std::sin(rad(q.latitude)));
+  }
+  const double area = sum * 6378137.0 * 6378137.0 * 0.5;
+  return area < 0 ? -area : area;
+}
+
+// Equal bits, or both not a number (the payload of a NaN is not part of the result).
+bool sameDouble(double a, double b) {
+  return (std::isnan(a) && std::isnan(b)) || std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+std::vector<area::Kernel> kernelsThisCpuRuns() {
+  std::vector<area::Kernel> kernels;
+  for (area::Kernel k : {area::Kernel::scalar, area::Kernel::sse2, area::Kernel::avx2, area::Kernel::avx512})
+    if (area::kernelEntry(k).addEdges) kernels.push_back(k);
+  return kernels;
+}
+
+// Rings of every size that crosses the kernels' chunk and block boundaries, from small
+// plots to rings around the globe, with the values where the vector paths hand over to
+// the scalar one mixed in.
+std::vector<Ring> randomRings(std::size_t count, std::uint64_t seed) {
+  std::mt19937_64 rng(seed);
+  const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+  const std::vector<double> oddLatitudes{0.0, -0.0, 90.0, -90.0, 1e-310, -1e-300, 90.000000001, -91.0, nan, inf, -inf};
+  const std::vector<double> oddLongitudes{0.0, -0.0, 180.0, -180.0, 1e-310, 1e300, nan, inf, -inf};
+  std::vector<Ring> rings(count);
+  for (Ring& ring : rings) {
+    const std::size_t n = std::uniform_int_distribution<std::size_t>(3, rng() % 8 == 0 ? 1400 : 40)(rng);
+    const double span = std::pow(10.0, std::uniform_real_distribution<double>(-5, 2.3)(rng));
+    const double lat0 = std::uniform_real_distribution<double>(-90, 90)(rng);
+    const double lon0 = std::uniform_real_distribution<double>(-180, 180)(rng);
+    std::uniform_real_distribution<double> offset(-span, span);
+    for (std::size_t i = 0; i < n; ++i) {
+      const double lat = std::clamp(lat0 + offset(rng), -90.0, 90.0);
+      ring.push_back({lat, lon0 + offset(rng)});
+      if (rng() % 500 == 0) ring.back().latitude = oddLatitudes[rng() % oddLatitudes.size()];
+      if (rng() % 500 == 0) ring.back().longitude = oddLongitudes[rng() % oddLongitudes.size()];
+      if (rng() % 500 == 0 && i > 0) ring.back().longitude = std::nextafter(ring[i - 1].longitude, inf);
+    }
+  }
+  return rings;
+}
+
+// Each vector kernel rounds its sines to glibc's bit for bit, so every area, and every
+// text made of it, is the scalar formula's; a kernel that is only nearly right fails
+// here within a few thousand rings.
+TEST(PolygonArea, EveryKernelGivesTheFormulasBitsAndTexts) {
+  const auto kernels = kernelsThisCpuRuns();
+  const auto rings = randomRings(12000, 20261207);
+
+  std::vector<double> latitudes, expected, sines;
+  for (const Ring& ring : rings)
+    for (const Coordinate& c : ring) latitudes.push_back(c.latitude);
+  for (double lat : latitudes) expected.push_back(std::sin(lat * 3.141592653589793 / 180.0));
+  for (area::Kernel k : kernels) {
+    sines.assign(latitudes.size(), 0.0);
+    area::kernelEntry(k).sines(latitudes.data(), latitudes.size(), sines.data());
+    std::size_t differ = 0;
+    for (std::size_t i = 0; i < sines.size(); ++i)
+      if (!sameDouble(sines[i], expected[i]) && ++differ <= 3)
+        ADD_FAILURE() << "kernel " << int(k) << ": sine of latitude " << latitudes[i] << " is " << sines[i]
+                      << ", glibc says " << expected[i];
+    EXPECT_EQ(differ, 0u) << "kernel " << int(k) << " of " << sines.size() << " sines";
+  }
+
+  std::size_t ringsDiffering = 0;
+  for (std::size_t r = 0; r < rings.size(); ++r) {
+    const Ring& ring = rings[r];
+    const double reference = referenceArea(ring);
+    const double area = geo.polygonArea(ring);
+    bool same = sameDouble(area, reference);
+    for (area::Kernel k : kernels) {
+      // The closing edge's term first, as polygonArea adds it.
+      const Coordinate p = ring.back(), q = ring.front();
+      const double first =
+          area::edgeTerm(p.longitude, area::latitudeSine(p.latitude), q.longitude, area::latitudeSine(q.latitude));
+      const double sum = area::kernelEntry(k).addEdges(ring.data(), ring.size(), 0.0 + first);
+      const double kernelArea = std::fabs(sum * 6378137.0 * 6378137.0 * 0.5);
+      same = same && sameDouble(kernelArea, reference);
+    }
+    if (!same && ++ringsDiffering <= 3)
+      ADD_FAILURE() << "ring " << r << " of " << ring.size() << " points: " << area << " m², formula " << reference;
+  }
+  EXPECT_EQ(ringsDiffering, 0u);
+
+  // The texts the app shows, every area unit, two locales.
+  std::size_t textsDiffering = 0;
+  for (const char* locale : {"en_US", "de_DE"}) {
+    setUserNumberLocaleOverride(locale);
+    for (std::size_t r = 0; r < rings.size(); r += 4) {
+      const double area = geo.polygonArea(rings[r]), reference = referenceArea(rings[r]);
+      if (!std::isfinite(reference)) continue;
+      for (AreaUnit unit : kAllAreaUnits)
+        if (UnitConverter::areaText(area, unit) != UnitConverter::areaText(reference, unit) && ++textsDiffering <= 3)
+          ADD_FAILURE() << locale << ": " << UnitConverter::areaText(area, unit) << " vs "
+                        << UnitConverter::areaText(reference, unit);
+    }
+  }
+  setUserNumberLocaleOverride(std::nullopt);
+  EXPECT_EQ(textsDiffering, 0u);
 }
 
 TEST(Distance, WGS84ReferencesAndNaNOutsideLatitudeRange) {

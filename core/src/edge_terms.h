@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstddef>
+
+#include "kavrano/core/coordinate.h"
+
+// The area's edge terms, radians(λq − λp) × ((sin φp + 2) + sin φq), added to a running
+// sum one at a time in ring order. The scalar kernel is the formula as written; the SIMD
+// kernels compute the sines several at a time and give the same sum bit for bit.
+namespace kavrano::area {
+
+inline constexpr double kPi = 3.141592653589793;
+
+// Written out as multiply-then-divide everywhere, so every caller rounds alike.
+inline double radians(double degrees) { return degrees * kPi / 180.0; }
+
+/// Adds the terms of the edges v[0]→v[1], …, v[count−2]→v[count−1] to `sum` in that
+/// order and returns the sum.
+using AddEdgesFn = double (*)(const Coordinate* v, std::size_t count, double sum);
+
+/// sin(radians(latitude[i])) into sines[i], as the kernel computes it.
+using SinesFn = void (*)(const double* latitudes, std::size_t count, double* sines);
+
+enum class Kernel { scalar, sse2, avx2, avx512 };
+
+struct KernelEntry {
+  AddEdgesFn addEdges = nullptr;
+  SinesFn sines = nullptr;
+};
+
+/// The kernel's entry points; empty when this build or this CPU cannot run it.
+[[nodiscard]] KernelEntry kernelEntry(Kernel kernel);
+
+/// The widest kernel this CPU runs, found once.
+[[nodiscard]] Kernel widestKernel();
+
+/// The scalar pieces, out of line so that the SIMD files, built for wider instruction
+/// sets, never emit a copy of them that the linker could hand to a baseline caller.
+[[nodiscard]] double latitudeSine(double latitude);
+[[nodiscard]] double edgeTerm(double lonP, double sinP, double lonQ, double sinQ);
+
+double addEdgesScalar(const Coordinate* v, std::size_t count, double sum);
+void sinesScalar(const double* latitudes, std::size_t count, double* sines);
+#if defined(__x86_64__)
+double addEdgesSse2(const Coordinate* v, std::size_t count, double sum);
+void sinesSse2(const double* latitudes, std::size_t count, double* sines);
+double addEdgesAvx2(const Coordinate* v, std::size_t count, double sum);
+void sinesAvx2(const double* latitudes, std::size_t count, double* sines);
+double addEdgesAvx512(const Coordinate* v, std::size_t count, double sum);
+void sinesAvx512(const double* latitudes, std::size_t count, double* sines);
+#endif
+
+}  // namespace kavrano::area

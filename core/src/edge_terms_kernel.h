@@ -1,0 +1,272 @@
+#pragma once
+
+// The SIMD edge-term kernel, written once over a small instruction-set adapter (`Isa`)
+// and instantiated by the edge_terms_*.cpp files, each built for its own instruction
+// set. Everything here has internal linkage, and nothing from the standard library is
+// instantiated, so no code built for a wider set can be chosen by the linker for a
+// baseline caller.
+//
+// The sine of x = radians(latitude), |x| ≤ π/2: x = k/8 + r with |r| ≤ 1/16, and
+// sin x = sin(k/8)·cos r + cos(k/8)·sin r with the table values as double-doubles. The
+// two leading products are exact (FMA, or Dekker's product without it); every other
+// part is below 2^-10 of the result, so the sum before the last rounding is within
+// a few thousandths of an ulp of the sine. The rounded value is then the correctly rounded sine, except
+// when the exact sine lies near a midpoint between two doubles. glibc's sin, which the
+// scalar formula uses, is correctly rounded outside 0.0155 ulp of a midpoint (measured
+// against a 113-bit reference, bench/area_exactness.cpp), so lanes that fall in a wider
+// band around a midpoint are handed to glibc: the sines, and so the sums, are glibc's
+// bit for bit. Latitudes outside ±90°, non-finite or tiny ones take the scalar path too.
+
+#include <cstddef>
+#include <cstring>
+
+#include "edge_terms.h"
+
+namespace kavrano::area {
+namespace {
+
+// Edges per pass: the pass's buffers (12 KiB) stay in the L1 cache.
+constexpr std::size_t kBlock = 512;
+
+// sin(k/8) and cos(k/8), k = 0…15, as hi + lo (mpmath at 200 bits, rounded twice).
+alignas(64) constexpr double kSinHi[16] = {0x0.0p+0,
+                                           0x1.feaaeee86ee36p-4,
+                                           0x1.faaeed4f31577p-3,
+                                           0x1.7710255764214p-2,
+                                           0x1.eaee8744b05f0p-2,
+                                           0x1.2b91dea88421ep-1,
+                                           0x1.5cffc16bf8f0dp-1,
+                                           0x1.88fb7640b8da2p-1,
+                                           0x1.aed548f090ceep-1,
+                                           0x1.cdf604a1cadcep-1,
+                                           0x1.e5e14fe11418cp-1,
+                                           0x1.f6379d619369dp-1,
+                                           0x1.feb7a9b2c6d8bp-1,
+                                           0x1.ff3f7ff74c9a7p-1,
+                                           0x1.f7cd018b18246p-1,
+                                           0x1.e87dee7b2f393p-1};
+alignas(64) constexpr double kSinLo[16] = {0x0.0p+0,
+                                           -0x1.afcb2bcc6f03bp-59,
+                                           -0x1.15d88508e32b8p-57,
+                                           -0x1.6ead7314bb6cep-57,
+                                           -0x1.789b43c9b027dp-58,
+                                           -0x1.fa371db216ab0p-55,
+                                           0x1.96cb370eb578ap-55,
+                                           -0x1.49987c11efaa3p-55,
+                                           0x1.06374f484e288p-59,
+                                           -0x1.6b50757f2fa40p-56,
+                                           0x1.f26492c1c25a0p-57,
+                                           0x1.6b296ac1928abp-55,
+                                           -0x1.0c8f40129a886p-56,
+                                           -0x1.10dae3aca52fep-55,
+                                           -0x1.c06b85582fc39p-56,
+                                           -0x1.06241f0ee8310p-59};
+alignas(64) constexpr double kCosHi[16] = {
+    0x1.0000000000000p+0, 0x1.fc015527d5bd3p-1,  0x1.f01549f7deea1p-1,  0x1.dc6b7eb995912p-1,
+    0x1.c1528065b7d50p-1, 0x1.9f368ed912f85p-1,  0x1.769fec655211fp-1,  0x1.4830bd7d4ceb3p-1,
+    0x1.14a280fb5068cp-1, 0x1.b9865639d0596p-2,  0x1.42e3dd88bd952p-2,  0x1.8e6f075a987d6p-3,
+    0x1.21bd54fc5f9a7p-4, -0x1.bbd1afe4369efp-5, -0x1.6d0c449d3e98ap-3, -0x1.32b8e9548fce1p-2};
+alignas(64) constexpr double kCosLo[16] = {0x0.0p+0,
+                                           0x1.b68f35094efb8p-55,
+                                           0x1.d3c1e99e5cafdp-55,
+                                           0x1.4b364776dcd35p-58,
+                                           -0x1.892111312e828p-55,
+                                           -0x1.1d200c5791606p-55,
+                                           -0x1.827d5cf8c68c5p-57,
+                                           0x1.df77ff20d5448p-55,
+                                           -0x1.b71edcc9344bcp-55,
+                                           -0x1.931bd06786cb9p-56,
+                                           -0x1.353a9f74bf255p-57,
+                                           0x1.a57e7fd1918d8p-62,
+                                           0x1.0fcb936b1ce7ep-58,
+                                           0x1.50fbc01ce6562p-59,
+                                           -0x1.623c28c417034p-58,
+                                           0x1.3fc0930cc38b6p-56};
+
+// Taylor coefficients of (sin r − r)/r³ and (cos r − 1 + r²/2)/r⁴; for |r| ≤ 1/16 the
+// first term left out is below 2^-65 of the sine.
+constexpr double kS3 = -0x1.5555555555555p-3, kS5 = 0x1.1111111111111p-7, kS7 = -0x1.a01a01a01a01ap-13,
+                 kS9 = 0x1.71de3a556c734p-19;
+constexpr double kC4 = 0x1.5555555555555p-5, kC6 = -0x1.6c16c16c16c17p-10, kC8 = 0x1.a01a01a01a01ap-16,
+                 kC10 = -0x1.27e4fb7789f5cp-22;
+
+// Adding 1.5·2^52 rounds a value below 2^51 to an integer, which lands in the low bits.
+constexpr double kRoundMagic = 0x1.8p52;
+constexpr double kInv180 = 1.0 / 180.0;
+constexpr long long kSign = static_cast<long long>(0x8000000000000000ULL);
+constexpr long long kNinetyBits = 0x4056800000000000LL;  // 90.0
+// The correction step of the quotient is exact while nothing is subnormal or huge.
+constexpr long long kTinyBits = 0x07b0000000000000LL;  // 2^-900
+constexpr long long kHugeBits = 0x7830000000000000LL;  // 2^900
+
+// How close to a midpoint glibc's sine may come and still misround, by the binade of
+// the result (bench/area_exactness.cpp against a 113-bit reference, 4·10⁷ latitudes):
+// 0.0052 ulp below 1/8, 0.0155 in [1/8, 1/4), 0.0076 in [1/4, 1/2), 0.0036 in [1/2, 1].
+// This kernel's own error is below 0.001 ulp. A lane goes to glibc when
+// RN(res + rest·E) ≠ res, a band of about (E − 1)/2 ulp around each midpoint; each E
+// below gives a band of at least 1.3 times glibc's plus the kernel's error.
+constexpr double kBandBelowEighth = 1.015, kBandBelowQuarter = 1.043, kBandBelowHalf = 1.022, kBandUpToOne = 1.011;
+
+#define KAVRANO_INLINE [[gnu::always_inline]] inline
+
+template <class Isa>
+struct EdgeKernel {
+  using V = typename Isa::V;
+  using Vi = typename Isa::Vi;
+  static constexpr std::size_t W = Isa::kWidth;
+
+  KAVRANO_INLINE static V splat(double x) { return V{} + x; }
+  KAVRANO_INLINE static Vi splat(long long x) { return Vi{} + x; }
+  KAVRANO_INLINE static Vi bits(V v) { return __builtin_bit_cast(Vi, v); }
+  KAVRANO_INLINE static V fromBits(Vi v) { return __builtin_bit_cast(V, v); }
+  KAVRANO_INLINE static V load(const double* p) {
+    V v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+  }
+  KAVRANO_INLINE static void store(double* p, V v) { std::memcpy(p, &v, sizeof v); }
+
+  // y·π/180 rounded as the scalar formula rounds it. With FMA the quotient is the
+  // product with the rounded reciprocal and one exact correction step (Markstein),
+  // which is the correctly rounded quotient; `outsideQuotientRange` marks the lanes
+  // where that does not hold.
+  KAVRANO_INLINE static V radians(V y) {
+    const V p = y * kPi;
+    if constexpr (Isa::kFused) {
+      const V q0 = p * kInv180;
+      const V rem = Isa::madd(-q0, splat(180.0), p);
+      const V q = Isa::madd(rem, splat(kInv180), q0);
+      return fromBits(bits(q) | (bits(p) & kSign));  // a zero keeps its sign
+    } else {
+      return p / 180.0;
+    }
+  }
+
+  KAVRANO_INLINE static Vi outsideQuotientRange(V y) {
+    const Vi a = bits(y) & ~kSign;
+    return (Vi)(a > splat(kHugeBits)) | ((Vi)(a < splat(kTinyBits)) & (Vi)(a != splat(0LL)));
+  }
+
+  // sin(radians(latitude)) for W lanes; `redo` marks the lanes left to glibc.
+  KAVRANO_INLINE static V sines(V latitude, Vi& redo) {
+    const V x = radians(latitude);
+    const Vi sign = bits(x) & kSign;
+    const V t = fromBits(bits(x) ^ sign);
+    const V m = t * 8.0 + kRoundMagic;
+    const Vi k = bits(m) & 15;
+    const V r = t - (m - kRoundMagic) * 0.125;  // exact (Sterbenz)
+
+    const V sh = Isa::lookup(kSinHi, k), sl = Isa::lookup(kSinLo, k);
+    const V ch = Isa::lookup(kCosHi, k), cl = Isa::lookup(kCosLo, k);
+
+    const V u = r * r;
+    const V ue = Isa::productError(r, r, u);
+    V ps = Isa::madd(u, splat(kS9), splat(kS7));
+    ps = Isa::madd(u, ps, splat(kS5));
+    ps = Isa::madd(u, ps, splat(kS3));
+    const V sinTail = r * u * ps;  // sin r − r
+    V pc = Isa::madd(u, splat(kC10), splat(kC8));
+    pc = Isa::madd(u, pc, splat(kC6));
+    pc = Isa::madd(u, pc, splat(kC4));
+    const V cosTail = u * u * pc;  // cos r − 1 + r²/2
+
+    const V h = u * -0.5;  // exact
+    const V p1 = ch * r, p1e = Isa::productError(ch, r, p1);
+    const V p2 = sh * h, p2e = Isa::productError(sh, h, p2);
+    const V s1 = sh + p1, e1 = p1 - (s1 - sh);  // |sh| ≥ |p1| or sh = 0
+    const V s2 = s1 + p2, e2 = p2 - (s2 - s1);  // |s1| ≥ |p2|
+    const V small = sl * h + cl * r + ch * sinTail + sh * (cosTail + ue * -0.5);
+    const V lo = ((e1 + e2) + (p1e + p2e)) + (sl + small);
+    const V res = s2 + lo;
+    const V rest = lo - (res - s2);
+
+    const V band = res < splat(0.125)  ? splat(kBandBelowEighth)
+                   : res < splat(0.25) ? splat(kBandBelowQuarter)
+                   : res < splat(0.5)  ? splat(kBandBelowHalf)
+                                       : splat(kBandUpToOne);
+    const Vi a = bits(latitude) & ~kSign;
+    const Vi outside = (Vi)(a > splat(kNinetyBits)) | ((Vi)(a < splat(kTinyBits)) & (Vi)(a != splat(0LL)));
+    redo = (Vi)(Isa::madd(rest, band, res) != res) | outside;
+    return fromBits(bits(res) ^ sign);
+  }
+
+  // The sines of one chunk; the lanes left to glibc are appended to `redo` as indices
+  // from `latitude`, and filled in later all at once, away from the vector code.
+  KAVRANO_INLINE static unsigned* sineChunk(const double* latitude, double* out, unsigned base, unsigned* redo) {
+    Vi uncertain;
+    store(out, sines(load(latitude), uncertain));
+    for (unsigned lanes = Isa::lanes(uncertain); lanes != 0; lanes &= lanes - 1)
+      *redo++ = base + static_cast<unsigned>(__builtin_ctz(lanes));
+    return redo;
+  }
+
+  static void redoSines(const double* latitude, double* out, const unsigned* redo, const unsigned* end) {
+    for (; redo != end; ++redo) out[*redo] = latitudeSine(latitude[*redo]);
+  }
+
+  KAVRANO_INLINE static void termChunk(const double* lon, const double* sine, double* out) {
+    const V lonP = load(lon), lonQ = load(lon + 1), sinP = load(sine), sinQ = load(sine + 1);
+    const V d = lonQ - lonP;
+    store(out, radians(d) * ((sinP + 2.0) + sinQ));
+    if constexpr (Isa::kFused) {
+      for (unsigned lanes = Isa::lanes(outsideQuotientRange(d)); lanes != 0; lanes &= lanes - 1) {
+        const int l = __builtin_ctz(lanes);
+        out[l] = edgeTerm(lon[l], sine[l], lon[l + 1], sine[l + 1]);
+      }
+    }
+  }
+
+  // Per block: the sines, then glibc's for the lanes left to it, then the terms, each
+  // added as soon as it is made.
+  static double addEdges(const Coordinate* v, std::size_t count, double sum) {
+    alignas(64) double lat[kBlock + 2 * W], lon[kBlock + 2 * W], sine[kBlock + 2 * W];
+    alignas(64) double term[W];
+    unsigned redo[kBlock + 2 * W];
+    for (std::size_t first = 0; first + 1 < count; first += kBlock) {
+      const std::size_t edges = count - 1 - first < kBlock ? count - 1 - first : kBlock;
+      const std::size_t vertices = edges + 1;
+      const std::size_t chunks = (vertices + W - 1) / W;
+      for (std::size_t i = 0; i < vertices; ++i) {
+        lat[i] = v[first + i].latitude;
+        lon[i] = v[first + i].longitude;
+      }
+      for (std::size_t i = vertices; i < (chunks + 1) * W; ++i) lat[i] = lon[i] = sine[i] = 0.0;
+
+      unsigned* redoEnd = redo;
+      for (std::size_t c = 0; c < chunks; ++c)
+        redoEnd = sineChunk(lat + c * W, sine + c * W, static_cast<unsigned>(c * W), redoEnd);
+      redoSines(lat, sine, redo, redoEnd);
+
+      for (std::size_t e0 = 0; e0 < edges; e0 += W) {
+        termChunk(lon + e0, sine + e0, term);
+        const std::size_t n = edges - e0 < W ? edges - e0 : W;
+        for (std::size_t l = 0; l < n; ++l) sum += term[l];
+      }
+    }
+    return sum;
+  }
+
+  static void sinesOf(const double* latitudes, std::size_t count, double* out) {
+    unsigned redo[kBlock];
+    for (std::size_t first = 0; first < count; first += kBlock) {
+      const std::size_t n = count - first < kBlock ? count - first : kBlock;
+      const double* in = latitudes + first;
+      double* sines = out + first;
+      unsigned* redoEnd = redo;
+      std::size_t i = 0;
+      for (; i + W <= n; i += W) redoEnd = sineChunk(in + i, sines + i, static_cast<unsigned>(i), redoEnd);
+      redoSines(in, sines, redo, redoEnd);
+      if (i == n) continue;
+      alignas(64) double tailIn[W] = {}, tailOut[W];
+      for (std::size_t l = 0; i + l < n; ++l) tailIn[l] = in[i + l];
+      unsigned tailRedo[W];
+      redoSines(tailIn, tailOut, tailRedo, sineChunk(tailIn, tailOut, 0, tailRedo));
+      for (std::size_t l = 0; i + l < n; ++l) sines[i + l] = tailOut[l];
+    }
+  }
+};
+
+#undef KAVRANO_INLINE
+
+}  // namespace
+}  // namespace kavrano::area
