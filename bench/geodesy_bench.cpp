@@ -1,9 +1,19 @@
 #include <benchmark/benchmark.h>
 
+#include <GeographicLib/Geodesic.hpp>
+#include <GeographicLib/PolygonArea.hpp>
+#include <vector>
+
 #include "bench_rings.h"
+#include "edge_terms.h"
 #include "kavrano/core/measurement_manager.h"
 
 namespace {
+
+namespace area = kavrano::area;
+
+// The ring sizes of bench/area_vs_turf.sh: a field, a detailed parcel, a traced coast.
+void ringSizes(benchmark::internal::Benchmark* b) { b->Arg(10)->Arg(1000)->Arg(1000000); }
 
 void BM_PolygonArea(benchmark::State& state) {
   const auto ring = kavrano::bench::wavyRing(static_cast<std::size_t>(state.range(0)));
@@ -11,7 +21,59 @@ void BM_PolygonArea(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(geo.polygonArea(ring));
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
-BENCHMARK(BM_PolygonArea)->Arg(1000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PolygonArea)->Apply(ringSizes)->Unit(benchmark::kMicrosecond);
+
+// The anchors: one scalar glibc sine per vertex (what polygonArea was), and the ordered
+// sum alone over terms made beforehand, which no kernel can beat.
+void BM_PolygonAreaScalar(benchmark::State& state) {
+  const auto ring = kavrano::bench::wavyRing(static_cast<std::size_t>(state.range(0)));
+  const auto addEdges = area::kernelEntry(area::Kernel::scalar).addEdges;
+  for (auto _ : state) benchmark::DoNotOptimize(addEdges(ring.data(), ring.size(), 0.0));
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_PolygonAreaScalar)->Apply(ringSizes)->Unit(benchmark::kMicrosecond);
+
+void BM_AreaOrderedSum(benchmark::State& state) {
+  const auto ring = kavrano::bench::wavyRing(static_cast<std::size_t>(state.range(0)));
+  std::vector<double> terms(ring.size());
+  for (std::size_t i = 0; i < ring.size(); ++i) {
+    const kavrano::Coordinate p = ring[i], q = ring[(i + 1) % ring.size()];
+    terms[i] = area::edgeTerm(p.longitude, area::latitudeSine(p.latitude), q.longitude, area::latitudeSine(q.latitude));
+  }
+  for (auto _ : state) {
+    double sum = 0.0;
+    for (double t : terms) sum += t;
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_AreaOrderedSum)->Apply(ringSizes)->Unit(benchmark::kMicrosecond);
+
+// Each kernel this CPU runs, on its own.
+void BM_AreaKernel(benchmark::State& state, area::Kernel kernel) {
+  const auto ring = kavrano::bench::wavyRing(static_cast<std::size_t>(state.range(0)));
+  const auto addEdges = area::kernelEntry(kernel).addEdges;
+  if (!addEdges) return state.SkipWithError("not on this CPU");
+  for (auto _ : state) benchmark::DoNotOptimize(addEdges(ring.data(), ring.size(), 0.0));
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK_CAPTURE(BM_AreaKernel, avx2, area::Kernel::avx2)->Arg(1000)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_AreaKernel, avx512, area::Kernel::avx512)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+// GeographicLib's ellipsoidal polygon area on the same ring, for scale.
+void BM_GeographicLibPolygonArea(benchmark::State& state) {
+  const auto ring = kavrano::bench::wavyRing(static_cast<std::size_t>(state.range(0)));
+  GeographicLib::PolygonArea polygon(GeographicLib::Geodesic::WGS84());
+  for (auto _ : state) {
+    polygon.Clear();
+    for (const auto& c : ring) polygon.AddPoint(c.latitude, c.longitude);
+    double perimeter = 0, squareMeters = 0;
+    polygon.Compute(false, true, perimeter, squareMeters);
+    benchmark::DoNotOptimize(squareMeters);
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_GeographicLibPolygonArea)->Apply(ringSizes)->Unit(benchmark::kMicrosecond);
 
 void BM_Distance(benchmark::State& state) {
   const kavrano::MeasurementManager geo;

@@ -31,8 +31,6 @@ KernelEntry kernelEntry(Kernel kernel) {
     case Kernel::scalar:
       return {addEdgesScalar, sinesScalar};
 #if defined(__x86_64__)
-    case Kernel::sse2:
-      return {addEdgesSse2, sinesSse2};
     case Kernel::avx2:
       if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) return {addEdgesAvx2, sinesAvx2};
       return {};
@@ -49,7 +47,7 @@ KernelEntry kernelEntry(Kernel kernel) {
 
 Kernel widestKernel() {
   static const Kernel widest = [] {
-    constexpr Kernel widestFirst[] = {Kernel::avx512, Kernel::avx2, Kernel::sse2};
+    constexpr Kernel widestFirst[] = {Kernel::avx512, Kernel::avx2};
     for (Kernel k : widestFirst)
       if (kernelEntry(k).addEdges) return k;
     return Kernel::scalar;

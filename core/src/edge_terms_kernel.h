@@ -1,14 +1,14 @@
 #pragma once
 
 // The SIMD edge-term kernel, written once over a small instruction-set adapter (`Isa`)
-// and instantiated by the edge_terms_*.cpp files, each built for its own instruction
-// set. Everything here has internal linkage, and nothing from the standard library is
+// and instantiated by edge_terms_avx2.cpp and edge_terms_avx512.cpp, each built for its
+// own instruction set. Everything here has internal linkage, and nothing from the standard library is
 // instantiated, so no code built for a wider set can be chosen by the linker for a
 // baseline caller.
 //
 // The sine of x = radians(latitude), |x| ≤ π/2: x = k/8 + r with |r| ≤ 1/16, and
 // sin x = sin(k/8)·cos r + cos(k/8)·sin r with the table values as double-doubles. The
-// two leading products are exact (FMA, or Dekker's product without it); every other
+// two leading products are exact (FMA); every other
 // part is below 2^-10 of the result, so the sum before the last rounding is within
 // a few thousandths of an ulp of the sine. The rounded value is then the correctly rounded sine, except
 // when the exact sine lies near a midpoint between two doubles. glibc's sin, which the
@@ -25,8 +25,8 @@
 namespace kavrano::area {
 namespace {
 
-// Edges per pass: the pass's buffers (12 KiB) stay in the L1 cache.
-constexpr std::size_t kBlock = 512;
+// Edges per block: two blocks' buffers (15 KiB) stay in the L1 cache.
+constexpr std::size_t kBlock = 256;
 
 // sin(k/8) and cos(k/8), k = 0…15, as hi + lo (mpmath at 200 bits, rounded twice).
 alignas(64) constexpr double kSinHi[16] = {0x0.0p+0,
@@ -101,11 +101,11 @@ constexpr long long kHugeBits = 0x7830000000000000LL;  // 2^900
 
 // How close to a midpoint glibc's sine may come and still misround, by the binade of
 // the result (bench/area_exactness.cpp against a 113-bit reference, 4·10⁷ latitudes):
-// 0.0052 ulp below 1/8, 0.0155 in [1/8, 1/4), 0.0076 in [1/4, 1/2), 0.0036 in [1/2, 1].
-// This kernel's own error is below 0.001 ulp. A lane goes to glibc when
+// 0.0063 ulp below 1/8, 0.0153 in [1/8, 1/4), 0.0076 in [1/4, 1/2), 0.0035 in [1/2, 1].
+// This kernel's own error before rounding is below 0.001 ulp. A lane goes to glibc when
 // RN(res + rest·E) ≠ res, a band of about (E − 1)/2 ulp around each midpoint; each E
-// below gives a band of at least 1.3 times glibc's plus the kernel's error.
-constexpr double kBandBelowEighth = 1.015, kBandBelowQuarter = 1.043, kBandBelowHalf = 1.022, kBandUpToOne = 1.011;
+// below gives a band at least 1.2 times glibc's plus the kernel's error.
+constexpr double kBandBelowEighth = 1.02, kBandBelowQuarter = 1.045, kBandBelowHalf = 1.024, kBandUpToOne = 1.012;
 
 #define KAVRANO_INLINE [[gnu::always_inline]] inline
 
@@ -113,6 +113,7 @@ template <class Isa>
 struct EdgeKernel {
   using V = typename Isa::V;
   using Vi = typename Isa::Vi;
+  using Vu = typename Isa::Vu;
   static constexpr std::size_t W = Isa::kWidth;
 
   KAVRANO_INLINE static V splat(double x) { return V{} + x; }
@@ -126,20 +127,15 @@ struct EdgeKernel {
   }
   KAVRANO_INLINE static void store(double* p, V v) { std::memcpy(p, &v, sizeof v); }
 
-  // y·π/180 rounded as the scalar formula rounds it. With FMA the quotient is the
-  // product with the rounded reciprocal and one exact correction step (Markstein),
-  // which is the correctly rounded quotient; `outsideQuotientRange` marks the lanes
-  // where that does not hold.
+  // y·π/180 rounded as the scalar formula rounds it: the product with the rounded
+  // reciprocal and one exact correction step (Markstein) is the correctly rounded
+  // quotient; `outsideQuotientRange` marks the lanes where that does not hold.
   KAVRANO_INLINE static V radians(V y) {
     const V p = y * kPi;
-    if constexpr (Isa::kFused) {
-      const V q0 = p * kInv180;
-      const V rem = Isa::madd(-q0, splat(180.0), p);
-      const V q = Isa::madd(rem, splat(kInv180), q0);
-      return fromBits(bits(q) | (bits(p) & kSign));  // a zero keeps its sign
-    } else {
-      return p / 180.0;
-    }
+    const V q0 = p * kInv180;
+    const V rem = Isa::madd(-q0, splat(180.0), p);
+    const V q = Isa::madd(rem, splat(kInv180), q0);
+    return fromBits(bits(q) | (bits(p) & kSign));  // a zero keeps its sign
   }
 
   KAVRANO_INLINE static Vi outsideQuotientRange(V y) {
@@ -152,9 +148,9 @@ struct EdgeKernel {
     const V x = radians(latitude);
     const Vi sign = bits(x) & kSign;
     const V t = fromBits(bits(x) ^ sign);
-    const V m = t * 8.0 + kRoundMagic;
+    const V m = Isa::madd(t, splat(8.0), splat(kRoundMagic));
     const Vi k = bits(m) & 15;
-    const V r = t - (m - kRoundMagic) * 0.125;  // exact (Sterbenz)
+    const V r = Isa::madd(m - kRoundMagic, splat(-0.125), t);  // exact (Sterbenz)
 
     const V sh = Isa::lookup(kSinHi, k), sl = Isa::lookup(kSinLo, k);
     const V ch = Isa::lookup(kCosHi, k), cl = Isa::lookup(kCosLo, k);
@@ -175,8 +171,13 @@ struct EdgeKernel {
     const V p2 = sh * h, p2e = Isa::productError(sh, h, p2);
     const V s1 = sh + p1, e1 = p1 - (s1 - sh);  // |sh| ≥ |p1| or sh = 0
     const V s2 = s1 + p2, e2 = p2 - (s2 - s1);  // |s1| ≥ |p2|
-    const V small = sl * h + cl * r + ch * sinTail + sh * (cosTail + ue * -0.5);
-    const V lo = ((e1 + e2) + (p1e + p2e)) + (sl + small);
+    // Everything below 2^-10 of the result, smallest first: sl·cos r, cl·r, cos(k/8)·(sin r − r),
+    // sin(k/8)·(the rest of cos r − 1).
+    V small = Isa::madd(sl, h, sl);
+    small = Isa::madd(cl, r, small);
+    small = Isa::madd(ch, sinTail, small);
+    small = Isa::madd(sh, Isa::madd(ue, splat(-0.5), cosTail), small);
+    const V lo = ((e1 + e2) + (p1e + p2e)) + small;
     const V res = s2 + lo;
     const V rest = lo - (res - s2);
 
@@ -184,8 +185,10 @@ struct EdgeKernel {
                    : res < splat(0.25) ? splat(kBandBelowQuarter)
                    : res < splat(0.5)  ? splat(kBandBelowHalf)
                                        : splat(kBandUpToOne);
+    // Outside ±90°, not finite, or so small that the quotient's correction step could
+    // lose bits (zero is fine): the unsigned difference wraps those below 2^-900 round.
     const Vi a = bits(latitude) & ~kSign;
-    const Vi outside = (Vi)(a > splat(kNinetyBits)) | ((Vi)(a < splat(kTinyBits)) & (Vi)(a != splat(0LL)));
+    const Vi outside = (Vi)((Vu)(a - kTinyBits) > (Vu)splat(kNinetyBits - kTinyBits)) & (Vi)(a != splat(0LL));
     redo = (Vi)(Isa::madd(rest, band, res) != res) | outside;
     return fromBits(bits(res) ^ sign);
   }
@@ -208,40 +211,82 @@ struct EdgeKernel {
     const V lonP = load(lon), lonQ = load(lon + 1), sinP = load(sine), sinQ = load(sine + 1);
     const V d = lonQ - lonP;
     store(out, radians(d) * ((sinP + 2.0) + sinQ));
-    if constexpr (Isa::kFused) {
-      for (unsigned lanes = Isa::lanes(outsideQuotientRange(d)); lanes != 0; lanes &= lanes - 1) {
-        const int l = __builtin_ctz(lanes);
-        out[l] = edgeTerm(lon[l], sine[l], lon[l + 1], sine[l + 1]);
-      }
+    for (unsigned lanes = Isa::lanes(outsideQuotientRange(d)); lanes != 0; lanes &= lanes - 1) {
+      const int l = __builtin_ctz(lanes);
+      out[l] = edgeTerm(lon[l], sine[l], lon[l + 1], sine[l + 1]);
     }
   }
 
-  // Per block: the sines, then glibc's for the lanes left to it, then the terms, each
-  // added as soon as it is made.
-  static double addEdges(const Coordinate* v, std::size_t count, double sum) {
-    alignas(64) double lat[kBlock + 2 * W], lon[kBlock + 2 * W], sine[kBlock + 2 * W];
-    alignas(64) double term[W];
+  // One block of edges: its vertices split into latitudes and longitudes, padded with
+  // zeros to whole chunks and one more, their sines, and the lanes left to glibc.
+  struct Block {
+    alignas(64) double lat[kBlock + 2 * W];
+    alignas(64) double lon[kBlock + 2 * W];
+    alignas(64) double sine[kBlock + 2 * W];
     unsigned redo[kBlock + 2 * W];
-    for (std::size_t first = 0; first + 1 < count; first += kBlock) {
-      const std::size_t edges = count - 1 - first < kBlock ? count - 1 - first : kBlock;
-      const std::size_t vertices = edges + 1;
-      const std::size_t chunks = (vertices + W - 1) / W;
-      for (std::size_t i = 0; i < vertices; ++i) {
-        lat[i] = v[first + i].latitude;
-        lon[i] = v[first + i].longitude;
-      }
-      for (std::size_t i = vertices; i < (chunks + 1) * W; ++i) lat[i] = lon[i] = sine[i] = 0.0;
+    unsigned* redoEnd = redo;
+    std::size_t edges = 0, chunks = 0;
+  };
 
-      unsigned* redoEnd = redo;
-      for (std::size_t c = 0; c < chunks; ++c)
-        redoEnd = sineChunk(lat + c * W, sine + c * W, static_cast<unsigned>(c * W), redoEnd);
-      redoSines(lat, sine, redo, redoEnd);
+  KAVRANO_INLINE static void fill(Block& b, const Coordinate* v, std::size_t edges) {
+    b.edges = edges;
+    b.chunks = (edges + W) / W;
+    b.redoEnd = b.redo;
+    std::size_t i = 0;
+    for (; i + W <= edges + 1; i += W) {
+      __builtin_prefetch(v + i + 8 * W);
+      V lat, lon;
+      Isa::loadPairs(reinterpret_cast<const double*>(v + i), lat, lon);
+      store(b.lat + i, lat);
+      store(b.lon + i, lon);
+    }
+    for (; i <= edges; ++i) {
+      b.lat[i] = v[i].latitude;
+      b.lon[i] = v[i].longitude;
+    }
+    for (; i < (b.chunks + 1) * W; ++i) b.lat[i] = b.lon[i] = 0.0;
+    for (i = b.chunks * W; i < (b.chunks + 1) * W; ++i) b.sine[i] = 0.0;
+  }
 
-      for (std::size_t e0 = 0; e0 < edges; e0 += W) {
-        termChunk(lon + e0, sine + e0, term);
-        const std::size_t n = edges - e0 < W ? edges - e0 : W;
-        for (std::size_t l = 0; l < n; ++l) sum += term[l];
+  // The sines of the next block are made while the terms of this one are added, so the
+  // vector work overlaps the chain of additions; glibc's sines follow at the end of
+  // each block, away from the vector code.
+  static double addEdges(const Coordinate* v, std::size_t count, double sum) {
+    if (count < 2) return sum;
+    const std::size_t totalEdges = count - 1;
+    Block blocks[2];
+    Block* current = &blocks[0];
+    Block* next = &blocks[1];
+    alignas(64) double term[W];
+
+    fill(*current, v, totalEdges < kBlock ? totalEdges : kBlock);
+    for (std::size_t c = 0; c < current->chunks; ++c)
+      current->redoEnd =
+          sineChunk(current->lat + c * W, current->sine + c * W, static_cast<unsigned>(c * W), current->redoEnd);
+    redoSines(current->lat, current->sine, current->redo, current->redoEnd);
+
+    for (std::size_t first = 0; first < totalEdges; first += kBlock) {
+      const bool more = first + kBlock < totalEdges;
+      if (more) {
+        const std::size_t rest = totalEdges - first - kBlock;
+        fill(*next, v + first + kBlock, rest < kBlock ? rest : kBlock);
       }
+      const std::size_t edgeChunks = (current->edges + W - 1) / W;
+      const std::size_t sineChunks = more ? next->chunks : 0;
+      const std::size_t steps = edgeChunks > sineChunks ? edgeChunks : sineChunks;
+      for (std::size_t c = 0; c < steps; ++c) {
+        if (c < sineChunks)
+          next->redoEnd = sineChunk(next->lat + c * W, next->sine + c * W, static_cast<unsigned>(c * W), next->redoEnd);
+        if (c < edgeChunks) {
+          termChunk(current->lon + c * W, current->sine + c * W, term);
+          const std::size_t left = current->edges - c * W, n = left < W ? left : W;
+          for (std::size_t l = 0; l < n; ++l) sum += term[l];
+        }
+      }
+      if (more) redoSines(next->lat, next->sine, next->redo, next->redoEnd);
+      Block* done = current;
+      current = next;
+      next = done;
     }
     return sum;
   }

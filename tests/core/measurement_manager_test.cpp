@@ -78,7 +78,7 @@ bool sameDouble(double a, double b) {
 
 std::vector<area::Kernel> kernelsThisCpuRuns() {
   std::vector<area::Kernel> kernels;
-  for (area::Kernel k : {area::Kernel::scalar, area::Kernel::sse2, area::Kernel::avx2, area::Kernel::avx512})
+  for (area::Kernel k : {area::Kernel::scalar, area::Kernel::avx2, area::Kernel::avx512})
     if (area::kernelEntry(k).addEdges) kernels.push_back(k);
   return kernels;
 }
