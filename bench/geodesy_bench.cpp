@@ -75,6 +75,16 @@ void BM_GeographicLibPolygonArea(benchmark::State& state) {
 }
 BENCHMARK(BM_GeographicLibPolygonArea)->Apply(ringSizes)->Unit(benchmark::kMicrosecond);
 
+// The machine-speed anchor of the other core figures: one glibc sine of a latitude.
+void BM_GlibcSine(benchmark::State& state) {
+  double latitude = 47.3;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(area::latitudeSine(latitude));
+    latitude += 1e-7;
+  }
+}
+BENCHMARK(BM_GlibcSine);
+
 void BM_Distance(benchmark::State& state) {
   const kavrano::MeasurementManager geo;
   kavrano::Coordinate a{47.3, 8.5}, b{47.31, 8.52};
