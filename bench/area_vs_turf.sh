@@ -6,19 +6,7 @@
 # CPU time per call (the machine is shared; wall time is printed beside it).
 # Usage: bench/area_vs_turf.sh [BUILD_DIR] [ROUNDS]   (default build/bench, 5; built if missing)
 set -euo pipefail
-here="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-$here/build/bench}"
-rounds="${2:-5}"
-cd "$here"
-scripts/install-deps >/dev/null
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKAVRANO_BUILD_TESTS=OFF -DKAVRANO_BUILD_APP=OFF >/dev/null
-fi
-cmake --build "$build" --target kavrano_core_bench >/dev/null
-
-samples="$(mktemp)"
-trap 'rm -f "$samples"' EXIT
-echo "load average at start: $(cut -d' ' -f1-3 /proc/loadavg)"
+source "$(dirname "$0")/core_bench_prelude.sh"
 for ((round = 1; round <= rounds; ++round)); do
   # One line per sample: implementation, vertices, wall µs, CPU µs.
   "$build/bench/kavrano_core_bench" \

@@ -4,18 +4,7 @@
 # runs ROUNDS times; each figure is the median of its rounds, in CPU time per call.
 # Usage: bench/core_figures.sh [BUILD_DIR] [ROUNDS]   (default build/bench, 5; built if missing)
 set -euo pipefail
-here="$(cd "$(dirname "$0")/.." && pwd)"
-build="${1:-$here/build/bench}"
-rounds="${2:-5}"
-cd "$here"
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKAVRANO_BUILD_TESTS=OFF -DKAVRANO_BUILD_APP=OFF >/dev/null
-fi
-cmake --build "$build" --target kavrano_core_bench >/dev/null
-
-samples="$(mktemp)"
-trap 'rm -f "$samples"' EXIT
-echo "load average at start: $(cut -d' ' -f1-3 /proc/loadavg)"
+source "$(dirname "$0")/core_bench_prelude.sh"
 for ((round = 1; round <= rounds; ++round)); do
   "$build/bench/kavrano_core_bench" --benchmark_filter='^BM_(GlibcSine|Distance|Midpoint|LengthText|AreaText)' \
     --benchmark_min_time=0.3 --benchmark_format=csv 2>/dev/null |
