@@ -49,6 +49,21 @@ void BM_AreaOrderedSum(benchmark::State& state) {
 }
 BENCHMARK(BM_AreaOrderedSum)->Apply(ringSizes)->Unit(benchmark::kMicrosecond);
 
+// 1,000-vertex rings not just measured: the thousand pieces of a 10⁶-vertex ring in
+// turn, so neither the caches nor the branch predictor have seen them.
+void BM_AreaUnseenRings(benchmark::State& state, area::Kernel kernel) {
+  const auto ring = kavrano::bench::wavyRing(1000000);
+  const auto addEdges = area::kernelEntry(kernel).addEdges;
+  std::size_t first = 0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(addEdges(ring.data() + first, 1000, 0.0));
+    first = (first + 1000) % ring.size();
+  }
+  state.SetItemsProcessed(state.iterations() * 1000);
+}
+BENCHMARK_CAPTURE(BM_AreaUnseenRings, widest, area::widestKernel())->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_AreaUnseenRings, scalar, area::Kernel::scalar)->Unit(benchmark::kMicrosecond);
+
 // Each kernel this CPU runs, on its own.
 void BM_AreaKernel(benchmark::State& state, area::Kernel kernel) {
   const auto ring = kavrano::bench::wavyRing(static_cast<std::size_t>(state.range(0)));
