@@ -129,7 +129,7 @@ TEST_F(CliTest, UsageErrorsExitTwoWithOneLineNamingTheArgument) {
        {"area --bogus 0,0 => '--bogus'", "area --unit parsec 0,0 => 'parsec'", "length --unit m² 0,0 0,1 => 'm²'",
         "area 0,0 --unit => '--unit'", "list --raw => '--raw'", "save 0,0 => --title",
         "save --title 'bad \xff title' 0,0 => title", "save --title T --center '0;0' 0,0 => '0;0'",
-        "export --format kml => 'kml'", "defaults write K -bool maybe => 'maybe'", "defaults write K -int 12x => '12x'",
+        "export --format shp => 'shp'", "defaults write K -bool maybe => 'maybe'", "defaults write K -int 12x => '12x'",
         "defaults write K => -bool"})
     expectUsageError(c);
   expectFailure(spawn("--data-dir"), 2, "'--data-dir'", "--data-dir");
