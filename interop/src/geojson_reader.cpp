@@ -102,7 +102,10 @@ class GeoJsonReader {
                                              " is not read (Point, LineString, Polygon and MultiPolygon are)"};
     }
     const auto& coordinates = required(geometry, "coordinates", Kind::array, "an array");
-    if (type == "Point") return {position(coordinates)};
+    if (type == "Point") {
+      budget_.addVertex(0, coordinates.line);
+      return {position(coordinates)};
+    }
     if (type == "LineString") {
       auto line = positions(coordinates);
       if (line.size() < 2) throw ImportFailure{coordinates.line, "a LineString needs at least two positions"};
