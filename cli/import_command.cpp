@@ -40,20 +40,11 @@ class ImportCommand final : public Command {
   }
 
  private:
-  // A file goes in whole: if one of its records cannot be written, those already
-  // written are taken out again.
   static void store(const Context& context, const std::vector<PersistedMeasurement>& records) {
     PersistanceManager manager;
-    std::size_t written = 0;
-    try {
-      for (const auto& record : records) {
-        manager.appendMeasurement(record);
-        requireLastWriteStored(context);
-        ++written;
-      }
-    } catch (const CommandFailure&) {
-      for (std::size_t i = 0; i < written; ++i) manager.deleteMeasurement(records[i]);
-      throw;
+    if (!interop::saveAllOrNone(manager, records)) {
+      throw CommandFailure("the preferences in " + quotedArgument(context.dataDirectory.string()) +
+                           " could not be written; nothing of the file was saved");
     }
     for (const auto& record : records) context.out << record.id << '\n';
   }

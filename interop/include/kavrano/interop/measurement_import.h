@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "kavrano/core/coordinate.h"
+#include "kavrano/core/persistance_manager.h"
 #include "kavrano/core/persisted_measurement.h"
 
 namespace kavrano::interop {
@@ -86,5 +87,9 @@ struct FileImport {
 /// id, the file's date or `now`, title from the name else "<file name> <n>", centre
 /// from centreOf(). All or nothing: with an error, no records.
 [[nodiscard]] FileImport importMeasurementFile(const std::filesystem::path& file, double now);
+
+/// Appends `records` to the saved list, all or none: if any is missing afterwards (a
+/// write failed), those that went in are deleted again and the answer is false.
+[[nodiscard]] bool saveAllOrNone(PersistanceManager& store, const std::vector<PersistedMeasurement>& records);
 
 }  // namespace kavrano::interop
