@@ -109,6 +109,7 @@ class GeoJsonReader {
     if (type == "LineString") {
       auto line = positions(coordinates);
       if (line.size() < 2) throw ImportFailure{coordinates.line, "a LineString needs at least two positions"};
+      noteOpenPath(result_, line.size(), geometry.line);
       return line;
     }
     if (type == "MultiPolygon") {

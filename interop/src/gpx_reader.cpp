@@ -97,7 +97,9 @@ class GpxReader {
     }
     budget_.addMeasurement(line);
     if (!imported.date) imported.date = firstPointDate ? firstPointDate : fileDate_;
+    const std::size_t written = imported.vertices.size();
     imported.vertices = openRing(imported.vertices);
+    if (imported.vertices.size() == written) noteOpenPath(result_, written, line);
     result_.geometries.push_back(std::move(imported));
   }
 

@@ -40,9 +40,8 @@ void appendTrack(std::string& out, const PersistedMeasurement& measurement) {
 std::string writeGpx(std::span<const PersistedMeasurement> measurements) {
   std::string out =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      "<gpx version=\"1.1\" creator=\"Kavrano\" xmlns=\"http://www.topografix.com/GPX/1/1\" "
-      "xmlns:kavrano=\"" +
-      std::string(kKavranoGpxNamespace) + "\">\n";
+      "<gpx version=\"1.1\" creator=\"Kavrano\" xmlns=\"" +
+      std::string(kGpx11Namespace) + "\" xmlns:kavrano=\"" + std::string(kKavranoGpxNamespace) + "\">\n";
   for (const auto& measurement : measurements) appendTrack(out, measurement);
   out += "</gpx>\n";
   return out;

@@ -92,6 +92,12 @@ void ImportBudget::addMeasurement(std::size_t line) {
   ++measurements_;
 }
 
+void noteOpenPath(ImportResult& result, std::size_t vertices, std::size_t line) {
+  if (vertices < 3) return;
+  result.warnings.push_back({line, "an open path of " + std::to_string(vertices) +
+                                       " points is kept as an area, closed from its last point to its first"});
+}
+
 void checkName(std::string_view name, std::size_t line) {
   if (name.size() > kMaxNameBytes) {
     throw ImportFailure{line, "a name is longer than " + std::to_string(kMaxNameBytes) + " bytes"};

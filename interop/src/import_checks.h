@@ -56,6 +56,10 @@ class ImportBudget {
   std::size_t measurements_ = 0;
 };
 
+/// The app closes every shape of three or more vertices: an open path of that many
+/// becomes an area, which the user is told.
+void noteOpenPath(ImportResult& result, std::size_t vertices, std::size_t line);
+
 /// Throws when a name is longer than kMaxNameBytes.
 void checkName(std::string_view name, std::size_t line);
 

@@ -105,6 +105,7 @@ class KmlReader {
       if (points.size() != 1) throw ImportFailure{line, "a Point needs exactly one coordinate"};
     } else if (kind == "LineString") {
       if (points.size() < 2) throw ImportFailure{line, "a LineString needs at least two coordinates"};
+      noteOpenPath(result_, points.size(), line);
     } else {
       points = openRing(points);
       if (points.size() < 3) throw ImportFailure{line, "a LinearRing needs at least three distinct coordinates"};

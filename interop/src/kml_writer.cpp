@@ -1,6 +1,7 @@
 #include "kavrano/core/measurement_geometry.h"
 #include "kavrano/interop/measurement_export.h"
 #include "measurement_summary.h"
+#include "xml_namespaces.h"
 
 namespace kavrano::interop {
 namespace {
@@ -54,7 +55,9 @@ void appendPlacemark(std::string& out, const PersistedMeasurement& measurement) 
 std::string writeKml(std::span<const PersistedMeasurement> measurements) {
   std::string out =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      "<kml xmlns=\"http://www.opengis.net/kml/2.2\">\n"
+      "<kml xmlns=\"" +
+      std::string(kKmlNamespace) +
+      "\">\n"
       "  <Document>\n"
       "    <name>Kavrano measurements</name>\n";
   for (const auto& measurement : measurements) appendPlacemark(out, measurement);

@@ -1,8 +1,6 @@
 #include "kavrano/interop/measurement_export.h"
 
-#include <algorithm>
 #include <array>
-#include <cctype>
 #include <utility>
 
 namespace kavrano::interop {
@@ -23,14 +21,6 @@ std::optional<ExportFormat> exportFormatNamed(std::string_view name) {
     if (text == name) return format;
   }
   return std::nullopt;
-}
-
-std::optional<ExportFormat> exportFormatForFile(const std::filesystem::path& file) {
-  std::string extension = file.extension().string();
-  if (extension.empty()) return std::nullopt;
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return exportFormatNamed(std::string_view(extension).substr(1));
 }
 
 std::optional<std::string> exportMeasurements(ExportFormat format, std::span<const PersistedMeasurement> measurements) {

@@ -60,40 +60,45 @@ TEST_P(WrittenElsewhere, ReadsEveryGeometryWithItsNameDateAndVertices) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, WrittenElsewhere,
-                         ::testing::Values(
-                             // The hole and the gx:Track placemark give a warning each; the ring's repeated
-                             // first vertex and the altitudes go.
-                             FixtureCase{
-                                 "globe_folders.kml",
-                                 readKml,
-                                 {{"Parcel 12 <north>", -109276185.0, 3, {38.87253259892824, -77.05788457660967}},
-                                  {"Fence", 730944000.0, 2, {36.10677870477137, -112.0814237830345}},
-                                  {"Well", std::nullopt, 1, {37.42228990140251, -122.0822035425683}}},
-                                 2},
-                             FixtureCase{"prefixed.kml",
-                                         readKml,
-                                         {{"Two fields", 730944000.0, 3, {46.2, 6.1}},
-                                          {"Default namespace inside", std::nullopt, 3, {47, 8}}},
-                                         1},
-                             // The waypoints make one measurement named after the file; the two segments
-                             // join into a closed track, which is an area; the empty track is skipped.
-                             FixtureCase{"device.gpx",
-                                         readGpx,
-                                         {{"Boundary walk", 736506000.0, 2, {47.644548, -122.326897}},
-                                          {"Planned line", 736416000.0, 2, {47.64, -122.33}},
-                                          {"Field edge", 736510530.5, 3, {47.644548, -122.326897}}},
-                                         1},
-                             FixtureCase{"old_device.gpx", readGpx, {{"", 65793600.0, 2, {-33.8568, 151.2153}}}, 0},
-                             // Holes, the second polygon, the unreadable date and the feature without a
-                             // geometry: four warnings. "title" wins over "name"; a name that is no string is none.
-                             FixtureCase{"holes_and_foreign.geojson",
-                                         readGeoJson,
-                                         {{"Reisfeld", 730987200.0, 4, {0, 100}},
-                                          {"Islands", std::nullopt, 4, {2, 102}},
-                                          {"", std::nullopt, 2, {0, 102}},
-                                          {"", std::nullopt, 1, {-1e-7, -0.0}}},
-                                         4}));
+INSTANTIATE_TEST_SUITE_P(
+    Files, WrittenElsewhere,
+    ::testing::Values(
+        // The hole, the open path kept as an area and the gx:Track placemark give a
+        // warning each; the ring's repeated first vertex and the altitudes go.
+        FixtureCase{"globe_folders.kml",
+                    readKml,
+                    {{"Parcel 12 <north>", -109276185.0, 3, {38.87253259892824, -77.05788457660967}},
+                     {"Fence", 730944000.0, 3, {36.10677870477137, -112.0814237830345}},
+                     {"Well", std::nullopt, 1, {37.42228990140251, -122.0822035425683}}},
+                    3},
+        FixtureCase{
+            "prefixed.kml",
+            readKml,
+            {{"Two fields", 730944000.0, 3, {46.2, 6.1}}, {"Default namespace inside", std::nullopt, 3, {47, 8}}},
+            1},
+        // The waypoints make one measurement named after the file; the two segments
+        // join into a closed track, which is an area; the empty track is skipped.
+        FixtureCase{"device.gpx",
+                    readGpx,
+                    {{"Boundary walk", 736506000.0, 2, {47.644548, -122.326897}},
+                     {"Planned line", 736416000.0, 2, {47.64, -122.33}},
+                     {"Field edge", 736510530.5, 3, {47.644548, -122.326897}}},
+                    1},
+        // GPX 1.0 keeps the file's time on the root; the open walk becomes an area.
+        FixtureCase{"old_device.gpx",
+                    readGpx,
+                    {{"", 65793600.0, 2, {-33.8568, 151.2153}}, {"Walk home", 65793600.0, 3, {-33.86, 151.21}}},
+                    1},
+        // Holes, the second polygon, the unreadable date, the feature without a
+        // geometry and the open path kept as an area: five warnings. "title" wins
+        // over "name"; a name that is no string is none.
+        FixtureCase{"holes_and_foreign.geojson",
+                    readGeoJson,
+                    {{"Reisfeld", 730987200.0, 4, {0, 100}},
+                     {"Islands", std::nullopt, 4, {2, 102}},
+                     {"", std::nullopt, 3, {0, 102}},
+                     {"", std::nullopt, 1, {-1e-7, -0.0}}},
+                    5}));
 
 // The XML Schema time forms KML's <when> and GPX's <time> allow.
 TEST(TimeStamps, ReadInEveryFormTheSchemasAllow) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
@@ -24,8 +23,6 @@ enum class ExportFormat {
 
 /// "json", "geojson", "kml", "gpx" or "csv".
 [[nodiscard]] std::optional<ExportFormat> exportFormatNamed(std::string_view name);
-/// By extension, any case: .json, .geojson, .kml, .gpx, .csv.
-[[nodiscard]] std::optional<ExportFormat> exportFormatForFile(const std::filesystem::path& file);
 
 /// The measurements in `format`, UTF-8, in the order given. None only when the
 /// store's JSON cannot encode a record (a number that is not finite).
