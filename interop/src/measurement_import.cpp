@@ -67,11 +67,13 @@ std::optional<std::string> readBounded(const std::filesystem::path& file, std::s
   if (std::filesystem::is_directory(file, error)) return "is a directory";
   std::ifstream in(file, std::ios::binary);
   if (!in) return "cannot be opened";
-  // Read one byte past the limit, so a file growing while it is read is still caught.
-  bytes.resize(kMaxImportBytes + 1);
-  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  // In pieces, and one past the limit, so a file growing while it is read (or a
+  // pipe) is still caught and a small file costs no more than its size.
+  char piece[1 << 16];
+  while (bytes.size() <= kMaxImportBytes && in.read(piece, sizeof piece).gcount() > 0) {
+    bytes.append(piece, static_cast<std::size_t>(in.gcount()));
+  }
   if (in.bad()) return "cannot be read";
-  bytes.resize(static_cast<std::size_t>(in.gcount()));
   if (bytes.size() > kMaxImportBytes) {
     return "is larger than " + std::to_string(kMaxImportBytes >> 20) + " MiB, the most one import takes";
   }

@@ -302,6 +302,9 @@ TEST_F(CliTest, FileWithAnErrorImportsNothingAndSaysWhere) {
   ASSERT_EQ(stored.size(), 1u);
   EXPECT_EQ(stored[0]["title"], "good.geojson 1");
   expectFailure(cli("import " + quoted(root_ / "missing.gpx")), 1, "missing.gpx: cannot be opened", "missing");
+  std::ofstream(root_ / "huge.geojson").close();
+  fs::resize_file(root_ / "huge.geojson", (64u << 20) + 1);  // sparse: no disk taken
+  expectFailure(cli("import " + quoted(root_ / "huge.geojson")), 1, "huge.geojson: is larger than 64 MiB", "huge");
   expectFailure(cli("import"), 2, "import", "no file");
 }
 
