@@ -36,6 +36,7 @@ using CommandParser = std::unique_ptr<Command> (*)(ArgumentReader& reader);
 [[nodiscard]] std::unique_ptr<Command> parseSave(ArgumentReader& reader);
 [[nodiscard]] std::unique_ptr<Command> parseList(ArgumentReader& reader);
 [[nodiscard]] std::unique_ptr<Command> parseExport(ArgumentReader& reader);
+[[nodiscard]] std::unique_ptr<Command> parseImport(ArgumentReader& reader);
 [[nodiscard]] std::unique_ptr<Command> parseDelete(ArgumentReader& reader);
 [[nodiscard]] std::unique_ptr<Command> parseEvents(ArgumentReader& reader);
 [[nodiscard]] std::unique_ptr<Command> parseDefaults(ArgumentReader& reader);

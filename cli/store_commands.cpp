@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "commands.h"
-#include "geojson_export.h"
 #include "kavrano/core/local_event_store.h"
+#include "kavrano/core/measurement_geometry.h"
 #include "kavrano/core/persistance_manager.h"
 #include "kavrano/core/reference_date.h"
 #include "kavrano/core/uuid.h"
@@ -38,7 +38,7 @@ class SaveCommand final : public Command {
     PersistedMeasurement record;
     record.id = makeUuidString();
     record.date = secondsSinceReferenceDateNow();
-    for (const auto& point : points_) record.annotations.push_back({point.latitude, point.longitude});
+    record.annotations = annotationsOf(points_);
     record.title = title_;
     record.center = center_ ? PersistedAnnotationCenter{center_->latitude, center_->longitude} : meanOf(points_);
 
@@ -64,29 +64,6 @@ class ListCommand final : public Command {
                   << escapedForLine(record.title) << '\n';
     }
   }
-};
-
-enum class ExportFormat { json, geojson };
-
-class ExportCommand final : public Command {
- public:
-  explicit ExportCommand(ExportFormat format) : format_(format) {}
-
-  void run(const Context& context) const override {
-    const auto measurements = PersistanceManager().loadMeasurements();
-    if (format_ == ExportFormat::geojson) {
-      context.out << geoJsonFeatureCollection(measurements)
-                         .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
-                  << '\n';
-      return;
-    }
-    const auto json = encodeMeasurements(measurements);
-    if (!json) throw CommandFailure("the saved measurements could not be encoded as JSON");
-    context.out << *json << '\n';
-  }
-
- private:
-  ExportFormat format_;
 };
 
 class DeleteCommand final : public Command {
@@ -149,20 +126,6 @@ std::unique_ptr<Command> parseSave(ArgumentReader& reader) {
 std::unique_ptr<Command> parseList(ArgumentReader& reader) {
   requireCount("list", readPlainArguments(reader, "list"), 0, 0, "");
   return std::make_unique<ListCommand>();
-}
-
-std::unique_ptr<Command> parseExport(ArgumentReader& reader) {
-  std::string format = "json";
-  const auto positionals = reader.readCommandArguments("export", [&](const std::string& option) {
-    if (option != "--format") return false;
-    format = reader.optionValue(option);
-    return true;
-  });
-  requireCount("export", positionals, 0, 0, "");
-  if (format != "json" && format != "geojson") {
-    throw UsageError("unknown export format " + quotedArgument(format) + " (json or geojson)");
-  }
-  return std::make_unique<ExportCommand>(format == "json" ? ExportFormat::json : ExportFormat::geojson);
 }
 
 std::unique_ptr<Command> parseDelete(ArgumentReader& reader) {

@@ -23,6 +23,9 @@ AppOptionsResult parseAppOptions(const QStringList& arguments) {
   const QCommandLineOption locale(QStringLiteral("locale"), QStringLiteral("Format numbers as in NAME (de_CH)."),
                                   QStringLiteral("NAME"));
   parser.addOptions({help, dataDir, tiles, geocoder, position, locale});
+  parser.addPositionalArgument(QStringLiteral("FILE"),
+                               QStringLiteral("GeoJSON, KML or GPX measurements to save and show on the map."),
+                               QStringLiteral("[FILE…]"));
 
   AppOptionsResult result;
   if (!parser.parse(arguments)) {
@@ -33,12 +36,8 @@ AppOptionsResult parseAppOptions(const QStringList& arguments) {
     result.helpText = parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("kavrano"));
     return result;
   }
-  if (!parser.positionalArguments().isEmpty()) {
-    result.error = QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().first());
-    return result;
-  }
-  result.options = {parser.value(dataDir), parser.value(tiles), parser.value(geocoder), parser.value(position),
-                    parser.value(locale)};
+  result.options = {parser.value(dataDir),  parser.value(tiles),  parser.value(geocoder),
+                    parser.value(position), parser.value(locale), parser.positionalArguments()};
   return result;
 }
 

@@ -1,5 +1,6 @@
 #include "kavrano/app/scene_delegate.h"
 
+#include <QFile>
 #include <QFontDatabase>
 #include <QGeoPositionInfoSource>
 #include <QNetworkAccessManager>
@@ -9,8 +10,12 @@
 #include <QQuickWindow>
 #include <QThreadPool>
 #include <QTimer>
+#include <cstdio>
 #include <optional>
 
+#include "kavrano/core/preference_store.h"
+#include "kavrano/files/saving_measurement_file_importer.h"
+#include "kavrano/measure/map_data_source.h"
 #include "kavrano/measure/map_measure_view_controller.h"
 #include "kavrano/qt_images/animated_image_item.h"
 #include "kavrano/qt_map/map_sources.h"
@@ -75,6 +80,7 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
     return false;
   }
   places_ = places.service;
+  importFiles(options.files);
 
   locationAuthorization_ = std::make_unique<DesktopLocationAuthorization>(hasPositionSource);
   introLocationAuthorization_ = std::make_unique<DesktopLocationAuthorization>(hasPositionSource);
@@ -172,11 +178,44 @@ Screen SceneDelegate::makeMainScreen(const std::shared_ptr<PendingMapSources>& s
         map->setPositionSource(sources->position);
         map_ = map;
         measure_->viewDidLoad({map, makeCrossDissolve(map), makeCrossDissolve(label)});
+        showImportedFiles();
       }};
 
   auto* navigation = new MainNavigationController(*engine_, std::move(measureScreen));
   navigation_ = navigation;
   return {navigation, {}, [navigation](QObject* view) { navigation->attachView(qobject_cast<QQuickItem*>(view)); }};
+}
+
+void SceneDelegate::importFiles(const QStringList& files) {
+  fileImporter_ = std::make_unique<SavingMeasurementFileImporter>(PreferenceStore::standard());
+  for (const QString& file : files) {
+    auto imported = fileImporter_->importFile(QFile::encodeName(file).toStdString());
+    for (const auto& warning : imported.warnings) std::fprintf(stderr, "kavrano: warning: %s\n", warning.c_str());
+    if (imported.error) {
+      std::fprintf(stderr, "kavrano: %s\n", imported.error->c_str());
+      importErrors_ << QString::fromStdString(*imported.error);
+    } else if (!importedToShow_ && !imported.records.empty()) {
+      importedToShow_ = imported.records.front();
+    }
+  }
+}
+
+void SceneDelegate::showImportedFiles() {
+  if (!importedToShow_ && importErrors_.isEmpty()) return;
+  // After the start-up follow of the position, which would take the map away again.
+  scheduler_.schedule(measure_, MapDataSource::kInitialFollow, [this] {
+    auto show = [measure = measure_, record = importedToShow_](const AlertAction&) {
+      if (measure && record) measure->didSelectMeasurement(*record);
+    };
+    importedToShow_.reset();
+    if (importErrors_.isEmpty()) return show({});
+    // First what could not be opened: a measurement shown under the alert would
+    // dismiss it, as any new area does.
+    auto alert = std::make_shared<AlertController>(QStringLiteral("File not opened"), importErrors_.join('\n'));
+    alert->addAction({QStringLiteral("OK"), AlertActionStyle::Default, show});
+    measurePresenter_->presentAlert(alert, true);
+    importErrors_.clear();
+  });
 }
 
 }  // namespace kavrano

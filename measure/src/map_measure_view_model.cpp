@@ -1,6 +1,7 @@
 #include "kavrano/measure/map_measure_view_model.h"
 
 #include "kavrano/core/analytics.h"
+#include "kavrano/core/measurement_geometry.h"
 #include "kavrano/core/measurement_manager.h"
 #include "kavrano/core/reference_date.h"
 #include "kavrano/core/uuid.h"
@@ -22,10 +23,9 @@ double MapMeasureViewModel::measuredArea(const std::vector<std::shared_ptr<Annot
 void MapMeasureViewModel::saveMeasurement(const std::vector<std::shared_ptr<Annotation>>& annotations,
                                           const QString& title, const MapView& mapView) {
   PersistedMeasurement record;
-  for (const auto& vertex : annotations) {
-    const Coordinate c = vertex->coordinate();
-    record.annotations.push_back({c.latitude, c.longitude});
-  }
+  std::vector<Coordinate> vertices;
+  for (const auto& vertex : annotations) vertices.push_back(vertex->coordinate());
+  record.annotations = annotationsOf(vertices);
   const Coordinate centre = mapView.cameraCenterCoordinate();
   record.center = {centre.latitude, centre.longitude};
   record.title = title.toStdString();
@@ -37,8 +37,8 @@ void MapMeasureViewModel::saveMeasurement(const std::vector<std::shared_ptr<Anno
 std::vector<std::shared_ptr<Annotation>> MapMeasureViewModel::annotations(const PersistedMeasurement& record) const {
   std::vector<std::shared_ptr<Annotation>> vertices;
   vertices.reserve(record.annotations.size());
-  for (const auto& point : record.annotations)
-    vertices.push_back(std::make_shared<PointAnnotation>(Coordinate{point.latitude, point.longitude}));
+  for (const auto& coordinate : coordinatesOf(record.annotations))
+    vertices.push_back(std::make_shared<PointAnnotation>(coordinate));
   return vertices;
 }
 

@@ -8,6 +8,7 @@
 
 #include <QAccessible>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QQmlComponent>
@@ -311,6 +312,64 @@ TEST(AppEndToEnd, MeasureSaveRestartAndFindTheRecord) {
     return table && table->property("count").toInt() > 0;
   }));
   run.screen("12-search");
+}
+
+// "kavrano FILE…": a measurement file is saved and shown on the map as a saved one
+// would be; a file that cannot be read is named, with its line, in an alert.
+TEST(AppEndToEnd, OpensMeasurementFilesFromTheCommandLine) {
+  QTemporaryDir dir;
+  AppOptions options = fieldsOptions(dir.path());
+  ASSERT_TRUE(writeFieldsImagery(options.tiles, kLatitude, kLongitude, 17));
+  {  // someone who has seen the introduction
+    AppDelegate earlier;
+    QString error;
+    ASSERT_TRUE(earlier.didFinishLaunching(options, error)) << qPrintable(error);
+    UserSettings::shared().setDidShowIntro(true);
+  }
+  const std::vector<Coordinate> vineyard{
+      {kLatitude, kLongitude}, {kLatitude, kLongitude + 0.001}, {kLatitude + 0.0007, kLongitude + 0.001}};
+  QFile kml(dir.filePath("vineyard.kml"));
+  ASSERT_TRUE(kml.open(QIODevice::WriteOnly));
+  kml.write(QStringLiteral("<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Placemark><name>Vineyard</name>"
+                           "<Polygon><outerBoundaryIs><LinearRing><coordinates>%1,%2 %3,%2 %3,%4 %1,%2"
+                           "</coordinates></LinearRing></outerBoundaryIs></Polygon></Placemark></kml>")
+                .arg(kLongitude, 0, 'g', 17)
+                .arg(kLatitude, 0, 'g', 17)
+                .arg(kLongitude + 0.001, 0, 'g', 17)
+                .arg(kLatitude + 0.0007, 0, 'g', 17)
+                .toUtf8());
+  kml.close();
+  QFile bad(dir.filePath("bad.gpx"));
+  ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+  bad.write("<gpx xmlns=\"http://www.topografix.com/GPX/1/1\">\n<wpt lat=\"NaN\" lon=\"0\"/></gpx>");
+  bad.close();
+  options.files = {kml.fileName(), bad.fileName()};
+
+  AppRun run(options);
+  ASSERT_TRUE(run.started) << qPrintable(run.error);
+  SceneDelegate& scene = run.scene;
+  QuickScreenPresenter& presenter = scene.measurePresenter();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return run.find("alertTitle", "File not opened", presenter.presentedView()); }));
+  QQuickItem* message = run.find("alertMessage", {}, presenter.presentedView());
+  ASSERT_NE(message, nullptr);
+  EXPECT_TRUE(message->property("text").toString().contains("bad.gpx:2: lat 'NaN' is not a number"))
+      << qPrintable(message->property("text").toString());
+  run.screen("13-file-not-opened");
+  run.click(run.find("alertButtonOK", {}, presenter.presentedView()));
+
+  const QString area =
+      "Area: " + QString::fromStdString(UnitConverter::shared().areaText(MeasurementManager().polygonArea(vineyard)));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return scene.measureController()->areaText() == area; }))
+      << qPrintable(scene.measureController()->areaText());
+  const auto records = PersistanceManager().loadMeasurements();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].title, "Vineyard");
+  // The map is on the measurement, as for a saved one.
+  EXPECT_TRUE(QTest::qWaitFor([&] {
+    const Coordinate centre = scene.mapView()->centerCoordinate();
+    return std::abs(centre.latitude - records[0].center.latitude) < 1e-5 &&
+           std::abs(centre.longitude - records[0].center.longitude) < 1e-5;
+  }));
 }
 
 // A QML module missing from the machine fails only when its file is compiled:

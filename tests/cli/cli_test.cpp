@@ -129,7 +129,7 @@ TEST_F(CliTest, UsageErrorsExitTwoWithOneLineNamingTheArgument) {
        {"area --bogus 0,0 => '--bogus'", "area --unit parsec 0,0 => 'parsec'", "length --unit m² 0,0 0,1 => 'm²'",
         "area 0,0 --unit => '--unit'", "list --raw => '--raw'", "save 0,0 => --title",
         "save --title 'bad \xff title' 0,0 => title", "save --title T --center '0;0' 0,0 => '0;0'",
-        "export --format kml => 'kml'", "defaults write K -bool maybe => 'maybe'", "defaults write K -int 12x => '12x'",
+        "export --format shp => 'shp'", "defaults write K -bool maybe => 'maybe'", "defaults write K -int 12x => '12x'",
         "defaults write K => -bool"})
     expectUsageError(c);
   expectFailure(spawn("--data-dir"), 2, "'--data-dir'", "--data-dir");
@@ -254,11 +254,65 @@ TEST_F(CliTest, GeoJsonExportOpensAsFeatures) {
   EXPECT_EQ(features[3]["properties"]["date"], "2001-01-01T00:00:00Z");
 }
 
+TEST_F(CliTest, ExportsInEveryFormatImportBackUnderNewIds) {
+  const std::string title = "Grundstück <\"Süd\">, & co";
+  const std::string square = ok("save --title " + quoted(title) + kSquare).substr(0, 36);
+  const std::string line = ok("save --title line 0,0 0,1").substr(0, 36);
+  const auto saved = json::parse(ok("export"));
+
+  // Chosen records come in the order asked for; an unknown id is named.
+  const auto chosen = json::parse(ok("export --format geojson " + line + " " + square))["features"];
+  ASSERT_EQ(chosen.size(), 2u);
+  EXPECT_EQ(json({chosen[0]["id"], chosen[1]["id"]}), json({line, square}));
+  expectFailure(cli("export --format kml " + line + " NO-SUCH-ID"), 1, "NO-SUCH-ID", "unknown id");
+  EXPECT_EQ(ok("export --format csv " + line),
+            "id,title,index,latitude,longitude\r\n" + line + ",line,1,0,0\r\n" + line + ",line,2,0,1\r\n");
+
+  const std::regex ids("([0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}\n){2}");
+  const std::string listed = std::regex_replace(ok("list"), std::regex(".{36}\t"), "");
+  for (const char* format : {"geojson", "kml", "gpx"}) {
+    std::ofstream(root_ / (std::string("all.") + format)) << ok(std::string("export --format ") + format);
+  }
+  for (const char* format : {"geojson", "kml", "gpx"}) {
+    SCOPED_TRACE(format);
+    const auto file = root_ / (std::string("all.") + format);
+    EXPECT_EQ(ok("import --dry-run " + quoted(file)), listed);
+    EXPECT_TRUE(std::regex_match(ok("import " + quoted(file)), ids));
+  }
+  const auto stored = json::parse(ok("export"));
+  ASSERT_EQ(stored.size(), 8u);
+  for (std::size_t i = 2; i < 8; ++i) {
+    const auto& original = saved[i % 2];
+    EXPECT_NE(stored[i]["id"], original["id"]);
+    EXPECT_EQ(json({stored[i]["title"], stored[i]["date"], stored[i]["annotations"].size()}),
+              json({original["title"], original["date"], original["annotations"].size()}));
+  }
+  // The line's centre is where the app would centre it: between its ends.
+  EXPECT_NEAR(stored[3]["center"]["longitude"].get<double>(), 0.5, 1e-12);
+}
+
+TEST_F(CliTest, FileWithAnErrorImportsNothingAndSaysWhere) {
+  std::ofstream(root_ / "good.geojson") << R"({"type":"Point","coordinates":[6.63,46.52]})";
+  std::ofstream(root_ / "bad.kml") << "<kml>\n<Placemark><Point><coordinates>1,2</coordinates></Point></Placemark>\n"
+                                      "<Placemark><Point><coordinates>nan,2</coordinates></Point></Placemark>\n</kml>";
+  const auto run = cli("import " + quoted(root_ / "good.geojson") + " " + quoted(root_ / "bad.kml"));
+  expectFailure(run, 1, "bad.kml:3: coordinates: 'nan' is not a number", "bad file");
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1);
+  const auto stored = json::parse(ok("export"));
+  ASSERT_EQ(stored.size(), 1u);
+  EXPECT_EQ(stored[0]["title"], "good.geojson 1");
+  expectFailure(cli("import " + quoted(root_ / "missing.gpx")), 1, "missing.gpx: cannot be opened", "missing");
+  std::ofstream(root_ / "huge.geojson").close();
+  fs::resize_file(root_ / "huge.geojson", (64u << 20) + 1);  // sparse: no disk taken
+  expectFailure(cli("import " + quoted(root_ / "huge.geojson")), 1, "huge.geojson: is larger than 64 MiB", "huge");
+  expectFailure(cli("import"), 2, "import", "no file");
+}
+
 TEST_F(CliTest, HelpStartUpAndEvents) {
   const auto help = spawn("--help");
   EXPECT_EQ(help.status, 0);
-  for (const char* command : {"area", "length", "midpoint", "units", "save", "list", "export", "delete", "events",
-                              "defaults read", "defaults write", "defaults delete", "--data-dir", "--locale"})
+  for (const char* command : {"area", "length", "midpoint", "units", "save", "list", "export", "import", "delete",
+                              "events", "defaults read", "defaults write", "defaults delete", "--data-dir", "--locale"})
     EXPECT_NE(help.out.find(command), std::string::npos) << command;
   EXPECT_EQ(spawn("help").out, help.out);
   EXPECT_EQ(spawn("area --help").out, help.out);

@@ -12,6 +12,7 @@ struct AppOptions {
   QString geocoder;       // --geocoder offline|URL
   QString position;       // --position LAT,LON|FILE.nmea
   QString locale;         // --locale NAME, for numbers
+  QStringList files{};    // FILE…: GeoJSON, KML or GPX to save and show
 };
 
 struct AppOptionsResult {

@@ -4,10 +4,12 @@
 #include <QPointer>
 #include <chrono>
 #include <memory>
+#include <optional>
 
 #include "kavrano/app/app_options.h"
 #include "kavrano/app/app_screen_factory.h"
 #include "kavrano/core/user_settings.h"
+#include "kavrano/files/measurement_file_importer.h"
 #include "kavrano/measure/map_measure_view_controller.h"
 #include "kavrano/onboarding/intro_view_controller.h"
 #include "kavrano/qt_images/resource_image_source.h"
@@ -59,6 +61,10 @@ class SceneDelegate final : public QObject {
  private:
   struct PendingMapSources;
   [[nodiscard]] Screen makeMainScreen(const std::shared_ptr<PendingMapSources>& sources);
+  /// Saves what the files on the command line hold; the first measurement is shown,
+  /// and files that could not be read are named in an alert, once the map is there.
+  void importFiles(const QStringList& files);
+  void showImportedFiles();
   void showIntro(QQuickItem* layer);
 
   QtMainQueueScheduler scheduler_;
@@ -84,6 +90,9 @@ class SceneDelegate final : public QObject {
   QPointer<MainNavigationController> navigation_;
   QPointer<MapMeasureViewController> measure_;
   QPointer<QuickMapView> map_;
+  std::unique_ptr<MeasurementFileImporter> fileImporter_;
+  std::optional<PersistedMeasurement> importedToShow_;
+  QStringList importErrors_;
 };
 
 }  // namespace kavrano

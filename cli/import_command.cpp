@@ -1,0 +1,69 @@
+#include <string>
+#include <utility>
+
+#include "commands.h"
+#include "kavrano/core/persistance_manager.h"
+#include "kavrano/core/reference_date.h"
+#include "kavrano/interop/measurement_import.h"
+#include "output_text.h"
+
+namespace kavrano::cli {
+namespace {
+
+class ImportCommand final : public Command {
+ public:
+  ImportCommand(std::vector<std::string> files, bool dryRun) : files_(std::move(files)), dryRun_(dryRun) {}
+
+  void run(const Context& context) const override {
+    const double now = secondsSinceReferenceDateNow();
+    std::vector<std::string> failures;
+    for (const auto& file : files_) {
+      const auto imported = interop::importMeasurementFile(file, now);
+      for (const auto& warning : imported.warnings) context.err << "kavrano-cli: warning: " << warning << '\n';
+      if (imported.error) {
+        failures.push_back(*imported.error);
+        continue;
+      }
+      if (dryRun_) {
+        for (const auto& record : imported.records) {
+          context.out << iso8601Utc(record.date) << '\t' << record.annotations.size() << '\t'
+                      << escapedForLine(record.title) << '\n';
+        }
+      } else {
+        store(context, imported.records);
+      }
+    }
+    if (failures.empty()) return;
+    // Each file's error on its own line; the last one ends the command with status 1.
+    for (std::size_t i = 0; i + 1 < failures.size(); ++i) context.err << "kavrano-cli: " << failures[i] << '\n';
+    throw CommandFailure(failures.back());
+  }
+
+ private:
+  static void store(const Context& context, const std::vector<PersistedMeasurement>& records) {
+    PersistanceManager manager;
+    if (!interop::saveAllOrNone(manager, records)) {
+      throw CommandFailure("the preferences in " + quotedArgument(context.dataDirectory.string()) +
+                           " could not be written; nothing of the file was saved");
+    }
+    for (const auto& record : records) context.out << record.id << '\n';
+  }
+
+  std::vector<std::string> files_;
+  bool dryRun_;
+};
+
+}  // namespace
+
+std::unique_ptr<Command> parseImport(ArgumentReader& reader) {
+  bool dryRun = false;
+  auto files = reader.readCommandArguments("import", [&](const std::string& option) {
+    if (option != "--dry-run") return false;
+    dryRun = true;
+    return true;
+  });
+  requireCount("import", files, 1, SIZE_MAX, "at least one file");
+  return std::make_unique<ImportCommand>(std::move(files), dryRun);
+}
+
+}  // namespace kavrano::cli
