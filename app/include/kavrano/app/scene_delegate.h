@@ -7,6 +7,7 @@
 
 #include "kavrano/app/app_options.h"
 #include "kavrano/app/app_screen_factory.h"
+#include "kavrano/app/window_size_memory.h"
 #include "kavrano/core/user_settings.h"
 #include "kavrano/measure/map_measure_view_controller.h"
 #include "kavrano/onboarding/intro_view_controller.h"
@@ -24,7 +25,8 @@ namespace kavrano {
 class PlaceSearchService;
 class QuickSearchPresentation;
 
-/// The one window (390 × 844, portrait) and the screen tree in it: the
+/// The one window (390 × 844, portrait, resizable; its size kept between runs)
+/// and the screen tree in it: the
 /// introduction is the root, and presents the main navigation, whose root is the
 /// measuring screen. Owns the platform services the screens use.
 class SceneDelegate final : public QObject {
@@ -32,6 +34,10 @@ class SceneDelegate final : public QObject {
  public:
   static constexpr int kWidth = 390;
   static constexpr int kHeight = 844;
+  /// The smallest phone screen the views are laid out for; below it the
+  /// measuring screen's buttons and the introduction's card overlap.
+  static constexpr int kMinimumWidth = 320;
+  static constexpr int kMinimumHeight = 568;
   /// From start to compiling the screens not shown at start: after the start-up
   /// follow of the position (1 s), so that it runs smoothly.
   static constexpr std::chrono::milliseconds kPrecompileDelay{1500};
@@ -76,6 +82,7 @@ class SceneDelegate final : public QObject {
   std::unique_ptr<DesktopLocationAuthorization> introLocationAuthorization_;
   std::unique_ptr<QQmlEngine> engine_;
   std::unique_ptr<QQuickWindow> window_;
+  std::unique_ptr<WindowSizeMemory> windowSize_;
   std::unique_ptr<QuickScreenPresenter> rootPresenter_;
   std::unique_ptr<QuickScreenPresenter> measurePresenter_;
   QNetworkAccessManager* network_ = nullptr;
