@@ -181,6 +181,8 @@ runs_installed_check() {
   got=$("${installed[@]}" "$usr/bin/kavrano-cli" --data-dir "$scratch/data" --locale en_US area 0,0 0,0.001 0.001,0.001 0.001,0) ||
     fail "kavrano-cli area failed"
   [ "$got" = "12,392.03 m²" ] || fail "kavrano-cli area says '$got'"
+  # The place index is inside the program, not a file beside the build.
+  grep -aq Ouagadougou "$usr/bin/kavrano" || fail "the installed app carries no place index"
 
   # The app, offscreen, for longer than it takes to compile every view in the
   # background; any warning (a QML module missing, a resource not found) ends it.
