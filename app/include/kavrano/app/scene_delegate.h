@@ -25,17 +25,17 @@ namespace kavrano {
 class PlaceSearchService;
 class QuickSearchPresentation;
 
-/// The one window (390 × 844, portrait, resizable; its size kept between runs)
-/// and the screen tree in it: the
-/// introduction is the root, and presents the main navigation, whose root is the
-/// measuring screen. Owns the platform services the screens use.
+/// The one window (390 × 844, portrait, resizable, its size kept between runs)
+/// and the screen tree in it: the introduction is the root, and presents the main
+/// navigation, whose root is the measuring screen. Owns the platform services the
+/// screens use.
 class SceneDelegate final : public QObject {
   Q_OBJECT
  public:
   static constexpr int kWidth = 390;
   static constexpr int kHeight = 844;
-  /// The smallest phone screen the views are laid out for; below it the
-  /// measuring screen's buttons and the introduction's card overlap.
+  /// The smallest phone screen the views are made for (320 × 568 points): the
+  /// introduction's card just fits it.
   static constexpr int kMinimumWidth = 320;
   static constexpr int kMinimumHeight = 568;
   /// From start to compiling the screens not shown at start: after the start-up
