@@ -177,6 +177,10 @@ runs_installed_check() {
   [ "$got" = "kavrano $version" ] || fail "kavrano --version says '$got'"
   "${installed[@]}" "$usr/bin/kavrano" --about | cmp -s - "$usr/share/doc/kavrano/copyright" ||
     fail "kavrano --about differs from the installed credits"
+  # What the licences of the shipped place data and of the default imagery ask for.
+  for credit in "GeoNames" "CC BY 4.0" "OpenStreetMap contributors" "Esri"; do
+    grep -qF "$credit" "$usr/share/doc/kavrano/copyright" || fail "the credits do not name $credit"
+  done
   got=$("${installed[@]}" "$usr/bin/kavrano-cli" --data-dir "$scratch/data" --locale en_US area 0,0 0,0.001 0.001,0.001 0.001,0) ||
     fail "kavrano-cli area failed"
   [ "$got" = "12,392.03 m²" ] || fail "kavrano-cli area says '$got'"
