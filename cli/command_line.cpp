@@ -107,6 +107,7 @@ std::string usageText() {
       "  --unit SYM        show in this unit without storing it as the choice\n"
       "  --raw             metres or square metres with 17 significant digits\n"
       "  --help            show this text\n"
+      "  --version         show the version (alone on the line)\n"
       "\n"
       "Length units:";
   for (const auto unit : kAllLengthUnits) text += " " + std::string(symbol(unit));

@@ -2,6 +2,8 @@
 
 #include <QCommandLineParser>
 
+#include "kavrano/app/about_text.h"
+
 namespace kavrano {
 
 AppOptionsResult parseAppOptions(const QStringList& arguments) {
@@ -22,7 +24,10 @@ AppOptionsResult parseAppOptions(const QStringList& arguments) {
                                     QStringLiteral("LAT,LON|FILE.nmea"));
   const QCommandLineOption locale(QStringLiteral("locale"), QStringLiteral("Format numbers as in NAME (de_CH)."),
                                   QStringLiteral("NAME"));
-  parser.addOptions({help, dataDir, tiles, geocoder, position, locale});
+  const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
+  const QCommandLineOption about(QStringLiteral("about"),
+                                 QStringLiteral("Show the licence and the credits of the data shown."));
+  parser.addOptions({help, version, about, dataDir, tiles, geocoder, position, locale});
   parser.addPositionalArgument(QStringLiteral("FILE"),
                                QStringLiteral("GeoJSON, KML or GPX measurements to save and show on the map."),
                                QStringLiteral("[FILE…]"));
@@ -34,6 +39,14 @@ AppOptionsResult parseAppOptions(const QStringList& arguments) {
   }
   if (parser.isSet(help)) {
     result.helpText = parser.helpText().replace(QStringLiteral("<executable_name>"), QStringLiteral("kavrano"));
+    return result;
+  }
+  if (parser.isSet(version)) {
+    result.helpText = QStringLiteral("kavrano %1\n").arg(QStringLiteral(KAVRANO_VERSION));
+    return result;
+  }
+  if (parser.isSet(about)) {
+    result.helpText = aboutText();
     return result;
   }
   result.options = {parser.value(dataDir),  parser.value(tiles),  parser.value(geocoder),

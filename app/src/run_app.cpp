@@ -24,6 +24,8 @@ int runApp(int& argc, char** argv) {
   QGuiApplication app(argc, argv);
   QGuiApplication::setApplicationName(QStringLiteral("kavrano"));
   QGuiApplication::setApplicationDisplayName(QStringLiteral("Kavrano"));
+  // The desktop entry's name: the desktop matches the window to it, for its icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral(KAVRANO_APP_ID));
   AppDelegate delegate;
   QString error;
   if (!delegate.didFinishLaunching(parsed.options, error)) {

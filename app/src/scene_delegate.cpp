@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "kavrano/core/data_directory.h"
 #include "kavrano/core/preference_store.h"
 #include "kavrano/files/saving_measurement_file_importer.h"
 #include "kavrano/measure/map_data_source.h"
@@ -90,10 +91,17 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
   window_ = std::make_unique<QQuickWindow>();
   window_->setTitle(QStringLiteral("Kavrano"));
   window_->setColor(Qt::black);
-  window_->resize(kWidth, kHeight);
+  const QString dataDirectory =
+      options.dataDirectory.isEmpty() ? QString::fromStdString(defaultDataDirectory().string()) : options.dataDirectory;
+  windowSize_ = std::make_unique<WindowSizeMemory>(dataDirectory + '/' + WindowSizeMemory::kFileName);
+  const QSize minimum(kMinimumWidth, kMinimumHeight);
+  const QSize size = windowSize_->keptSize().value_or(QSize(kWidth, kHeight)).expandedTo(minimum);
+  window_->setMinimumSize(minimum);
+  window_->resize(size);
   // The content takes the window's size only when the window shows; sized now,
   // the views are laid out once, at their real size.
-  window_->contentItem()->setSize(QSizeF(kWidth, kHeight));
+  window_->contentItem()->setSize(size);
+  windowSize_->follow(*window_);
   window_->reportContentOrientationChange(Qt::PortraitOrientation);  // portrait only, on phones too
 
   // The intro's view under the layer in which it presents the main screen (and

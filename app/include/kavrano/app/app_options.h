@@ -18,7 +18,7 @@ struct AppOptions {
 struct AppOptionsResult {
   AppOptions options;
   QString error;     // for the user, when the line cannot be used
-  QString helpText;  // set when help was asked for
+  QString helpText;  // what --help, --version or --about asked for: printed instead of a run
 };
 
 /// Reads `arguments` (the program name first).

@@ -8,6 +8,7 @@
 
 #include "kavrano/app/app_options.h"
 #include "kavrano/app/app_screen_factory.h"
+#include "kavrano/app/window_size_memory.h"
 #include "kavrano/core/user_settings.h"
 #include "kavrano/files/measurement_file_importer.h"
 #include "kavrano/measure/map_measure_view_controller.h"
@@ -26,14 +27,19 @@ namespace kavrano {
 class PlaceSearchService;
 class QuickSearchPresentation;
 
-/// The one window (390 × 844, portrait) and the screen tree in it: the
-/// introduction is the root, and presents the main navigation, whose root is the
-/// measuring screen. Owns the platform services the screens use.
+/// The one window (390 × 844, portrait, resizable, its size kept between runs)
+/// and the screen tree in it: the introduction is the root, and presents the main
+/// navigation, whose root is the measuring screen. Owns the platform services the
+/// screens use.
 class SceneDelegate final : public QObject {
   Q_OBJECT
  public:
   static constexpr int kWidth = 390;
   static constexpr int kHeight = 844;
+  /// The smallest phone screen the views are made for (320 × 568 points): the
+  /// introduction's card just fits it.
+  static constexpr int kMinimumWidth = 320;
+  static constexpr int kMinimumHeight = 568;
   /// From start to compiling the screens not shown at start: after the start-up
   /// follow of the position (1 s), so that it runs smoothly.
   static constexpr std::chrono::milliseconds kPrecompileDelay{1500};
@@ -82,6 +88,7 @@ class SceneDelegate final : public QObject {
   std::unique_ptr<DesktopLocationAuthorization> introLocationAuthorization_;
   std::unique_ptr<QQmlEngine> engine_;
   std::unique_ptr<QQuickWindow> window_;
+  std::unique_ptr<WindowSizeMemory> windowSize_;
   std::unique_ptr<QuickScreenPresenter> rootPresenter_;
   std::unique_ptr<QuickScreenPresenter> measurePresenter_;
   QNetworkAccessManager* network_ = nullptr;
