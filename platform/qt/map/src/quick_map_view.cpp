@@ -72,7 +72,7 @@ MapGestures::Handlers QuickMapView::gestureHandlers() {
           [this](double spread, QPointF middle) {
             // The world point first under the fingers' middle stays under it.
             camera_.zoom =
-                std::min(std::max(pinchStartZoom_ + std::log2(spread), MapCamera::kMinZoom), maximumZoom());
+                std::min(std::max(pinchStartZoom_ + std::log2(spread), camera_.minimumZoom()), maximumZoom());
             camera_.centre =
                 pinchWorldAnchor_ -
                 (middle - QPointF(camera_.viewport.width(), camera_.viewport.height()) / 2.0) / camera_.scale();
@@ -104,7 +104,20 @@ void QuickMapView::redraw() {
 
 // On the GUI thread before each frame: tile requests create objects and talk to
 // the network, which the render thread must not do.
-void QuickMapView::updatePolish() { pieces_ = layerFor(type_)->update(camera_); }
+void QuickMapView::updatePolish() {
+  if (cameraAnimation_.state() != QAbstractAnimation::Running) {
+    pieces_ = layerFor(type_)->update(camera_);
+    return;
+  }
+  // Flying to a place, the zooms passed on the way show for a frame or two:
+  // only the place's tiles are worth loading; the way is drawn from what is loaded.
+  MapCamera destination = camera_;
+  destination.centre = animToCentre_;
+  destination.zoom = animToZoom_;
+  if (minDistance_) destination.zoom = std::min(destination.zoom, destination.zoomForCameraDistance(*minDistance_));
+  destination.normalise();
+  pieces_ = layerFor(type_)->update(camera_, destination);
+}
 
 TileLayer* QuickMapView::layerFor(MapType type) const {
   return type == MapType::Standard ? standard_.get() : satellite_.get();
@@ -194,7 +207,7 @@ void QuickMapView::setUserTrackingMode(UserTrackingMode mode) {
   tracking_ = mode;
   if (mode == UserTrackingMode::Follow && userLocation_->hasFix()) {
     stopAnimations();
-    camera_.centre = mercator::toWorld(userLocation_->coordinate());
+    camera_.centreOn(mercator::toWorld(userLocation_->coordinate()));
     changed();
   }
   emit userTrackingModeChanged();
@@ -215,7 +228,7 @@ void QuickMapView::positionUpdated(const QGeoPositionInfo& info) {
   userLocation_->setFix({c.latitude(), c.longitude()}, std::isfinite(accuracy) ? std::max(accuracy, 0.0) : 0.0);
   if (tracking_ == UserTrackingMode::Follow) {
     cameraAnimation_.stop();
-    camera_.centre = mercator::toWorld(userLocation_->coordinate());
+    camera_.centreOn(mercator::toWorld(userLocation_->coordinate()));
     changed();
   } else {
     redraw();
@@ -248,9 +261,12 @@ void QuickMapView::setRegion(Coordinate centre, double metresNorthSouth, double 
   if (!std::isfinite(centre.latitude) || !std::isfinite(centre.longitude) || !std::isfinite(metresNorthSouth) ||
       !std::isfinite(metresEastWest))
     return;
-  const double zoom = std::min(
-      camera_.zoomForRegion(centre, std::max(metresNorthSouth, 0.0), std::max(metresEastWest, 0.0)), maximumZoom());
   const QPointF target = mercator::toWorld(centre);
+  // A region near a pole is shown closer than asked, so that it is still centred.
+  const double zoom =
+      std::max(std::min(camera_.zoomForRegion(centre, std::max(metresNorthSouth, 0.0), std::max(metresEastWest, 0.0)),
+                        maximumZoom()),
+               camera_.zoomToCentre(target));
   if (animated) {
     animateTo(target, zoom);
   } else {
