@@ -642,11 +642,18 @@ TEST(MapCameraControl, TheWorldCoversTheViewSoEveryTapLandsWhereItsMarkerIsDrawn
 TEST(MapCameraControl, FlyingToAPlaceAsksOnlyForTheTilesThere) {
   MapWindow w({390, 844});
   w.tiles->everywhere = solid(Qt::darkGreen);
-  w.map->setCamera(mercator::toWorld({20, 0}), 2.0);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return w.map->tileLayer().hasImage({2, 2, 1}); }));
-  w.tiles->requested.clear();
   const Coordinate target{52.52, 13.405};
+  w.map->setCamera(mercator::toWorld(target), 5.0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.map->tileLayer().hasImage({5, 17, 10}); }));
+  w.tiles->requested.clear();
+  w.tiles->everywhere = solid(Qt::blue);
   w.map->setRegion(target, 200, 200, true);
+  // On the way in, the place's tiles show in the middle of the view once they are in.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.map->camera().zoom > 6 || !w.map->isAnimating(); }, 2000));
+  w.window.grabWindow();  // a frame on the way asks for them
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.map->camera().zoom > 15 || !w.map->isAnimating(); }, 2000));
+  ASSERT_TRUE(w.map->isAnimating());
+  EXPECT_TRUE(near(w.window.grabWindow().pixelColor(195, 422), QColor(Qt::blue)));
   ASSERT_TRUE(QTest::qWaitFor([&] { return !w.map->isAnimating(); }, 2000));
   w.window.grabWindow();
   const int z = w.map->tileLayer().tileZoom(w.map->camera());

@@ -82,7 +82,13 @@ std::vector<TileLayer::Piece> TileLayer::update(const MapCamera& shown, const Ma
   if (!source_) return {};
   const Grid wantedGrid = gridOf(wanting);
   want(wantedGrid);
-  return piecesFor(&shown == &wanting ? wantedGrid : gridOf(shown));
+  if (&shown == &wanting) return piecesFor(wantedGrid);
+  std::vector<Piece> pieces = piecesFor(gridOf(shown));
+  // The destination's tiles already in go over the way's, so that the place
+  // grows out of the view as the camera closes in.
+  for (Piece& piece : piecesFor(wantedGrid))
+    if (!piece.image.isNull() && piece.tile.z == wantedGrid.z) pieces.push_back(std::move(piece));
+  return pieces;
 }
 
 void TileLayer::want(const Grid& grid) {

@@ -33,6 +33,10 @@ class MapRootNode;
 ///
 /// Annotation coordinates are read when an annotation is added; to move one,
 /// remove and add it again (the screens rebuild everything on every change).
+///
+/// MapGestures tells the hand's gestures apart; this item turns them into camera
+/// moves. What the render side keeps between frames lives in MapRootNode, and
+/// the frame is built in quick_map_view_paint.cpp.
 class QuickMapView : public QQuickItem, public MapView {
   Q_OBJECT
  public:

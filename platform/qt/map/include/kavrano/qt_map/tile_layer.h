@@ -41,7 +41,8 @@ class TileLayer : public QObject {
   /// Requests and cancels for this camera; returns the visible pieces.
   [[nodiscard]] std::vector<Piece> update(const MapCamera& camera);
   /// The same for a camera on its way to `wanting`: only the tiles there are
-  /// requested (and kept wanted), and `shown` is drawn from what is loaded.
+  /// requested (and kept wanted); `shown` is drawn from what is loaded, with the
+  /// destination's loaded tiles over it.
   [[nodiscard]] std::vector<Piece> update(const MapCamera& shown, const MapCamera& wanting);
   /// The zoom level whose tiles are drawn for a camera.
   [[nodiscard]] int tileZoom(const MapCamera& camera) const;
