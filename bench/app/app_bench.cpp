@@ -17,7 +17,6 @@
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QQmlComponent>
@@ -41,6 +40,7 @@
 #include "kavrano/map/point_annotation.h"
 #include "kavrano/qt_map/quick_map_view.h"
 #include "kavrano/qt_map/web_mercator.h"
+#include "resident_memory.h"
 
 namespace {
 
@@ -178,7 +178,13 @@ int childApp() {
   return QGuiApplication::exec();
 }
 
-int childMinimal() {
+// Long enough for the start-up zoom (1 s), the tiles, and the screens compiled
+// beside the UI after the first frame.
+constexpr int kIdleAfterFrameMs = 5000;
+
+/// The anchor, a window with one rectangle: prints "frame" at its first frame,
+/// or, `idle`, "rss KIB" once it has rested as long as the app does.
+int childMinimal(bool idle) {
   QQmlEngine engine;
   QQmlComponent component(&engine);
   component.setData("import QtQuick\nRectangle { color: \"black\" }", QUrl());
@@ -186,10 +192,20 @@ int childMinimal() {
   window.resize(390, 844);
   auto* root = qobject_cast<QQuickItem*>(component.create());
   root->setParentItem(window.contentItem());
-  QObject::connect(&window, &QQuickWindow::frameSwapped, [] {
-    std::printf("frame\n");
-    std::fflush(stdout);
-    QCoreApplication::exit(0);
+  bool first = true;
+  QObject::connect(&window, &QQuickWindow::frameSwapped, [&] {
+    if (!std::exchange(first, false)) return;
+    if (!idle) {
+      std::printf("frame\n");
+      std::fflush(stdout);
+      QCoreApplication::exit(0);
+      return;
+    }
+    QTimer::singleShot(kIdleAfterFrameMs, [] {
+      std::printf("rss %ld\n", residentKiB());
+      std::fflush(stdout);
+      QCoreApplication::exit(0);
+    });
   });
   window.show();
   return QGuiApplication::exec();
@@ -201,17 +217,6 @@ int childMinimal() {
 // minimal window after its first frame, each in a process of its own.
 
 constexpr double kPlaceLatitude = 46.51, kPlaceLongitude = 6.63;
-// Long enough for the start-up zoom (1 s), the tiles, and the screens compiled
-// beside the UI after the first frame.
-constexpr int kIdleAfterFrameMs = 5000;
-
-long residentKiB() {
-  QFile status(QStringLiteral("/proc/self/status"));
-  if (!status.open(QIODevice::ReadOnly)) return -1;
-  for (const QByteArray& line : status.readAll().split('\n'))
-    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
-  return -1;
-}
 
 /// An MBTiles file with imagery at every zoom from 0 to 19 around the place, as
 /// an offline map of a region has: a start-up that asked for the zooms passed on
@@ -322,27 +327,6 @@ int childAppIdle(const QString& tiles, bool pan) {
   return QGuiApplication::exec();
 }
 
-int childMinimalIdle() {
-  QQmlEngine engine;
-  QQmlComponent component(&engine);
-  component.setData("import QtQuick\nRectangle { color: \"black\" }", QUrl());
-  QQuickWindow window;
-  window.resize(390, 844);
-  auto* root = qobject_cast<QQuickItem*>(component.create());
-  root->setParentItem(window.contentItem());
-  bool first = true;
-  QObject::connect(&window, &QQuickWindow::frameSwapped, [&] {
-    if (!std::exchange(first, false)) return;
-    QTimer::singleShot(kIdleAfterFrameMs, [] {
-      std::printf("rss %ld\n", residentKiB());
-      std::fflush(stdout);
-      QCoreApplication::exit(0);
-    });
-  });
-  window.show();
-  return QGuiApplication::exec();
-}
-
 /// The child's line of figures, split into name → value.
 QHash<QString, double> idleFigures(const QString& program, const QStringList& arguments) {
   QProcess child;
@@ -425,10 +409,10 @@ int main(int argc, char** argv) {
   if (!mode.startsWith("--child")) qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
   QGuiApplication app(argc, argv);
   if (mode == "--child-app") return childApp();
-  if (mode == "--child-minimal") return childMinimal();
+  if (mode == "--child-minimal") return childMinimal(false);
   if (mode == "--child-app-idle" && argc > 2) return childAppIdle(QString::fromLocal8Bit(argv[2]), false);
   if (mode == "--child-app-pan" && argc > 2) return childAppIdle(QString::fromLocal8Bit(argv[2]), true);
-  if (mode == "--child-minimal-idle") return childMinimalIdle();
+  if (mode == "--child-minimal-idle") return childMinimal(true);
   if (mode == "--memory")
     return memoryComparison(QCoreApplication::applicationFilePath(), argc > 2 ? atoi(argv[2]) : 5);
   if (mode == "--startup")
