@@ -87,6 +87,8 @@ int main(int argc, char** argv) {
   parser.addOption({QStringLiteral("center"), QStringLiteral("LAT,LON to look at"), QStringLiteral("LAT,LON")});
   parser.addOption(
       {QStringLiteral("zoom"), QStringLiteral("zoom level, 0 to 22"), QStringLiteral("Z"), QStringLiteral("17")});
+  parser.addOption(
+      {QStringLiteral("point"), QStringLiteral("a measurement vertex; repeat for more"), QStringLiteral("LAT,LON")});
   parser.addOption({QStringLiteral("screenshot"),
                     QStringLiteral("save the window as a PNG once the view's tiles are in (or after 10 s), and quit"),
                     QStringLiteral("FILE")});
@@ -143,6 +145,15 @@ int main(int argc, char** argv) {
   map->setCamera(mercator::toWorld(centre), zoom);
 
   std::vector<Coordinate> vertices;
+  for (const QString& text : parser.values(QStringLiteral("point"))) {
+    const auto c = parsePair(text);
+    if (!c) {
+      std::fprintf(stderr, "kavrano-map-viewer: --point wants LAT,LON in degrees\n");
+      return 2;
+    }
+    vertices.push_back(*c);
+  }
+  rebuild(*map, vertices);
   map->addGestureRecognizer(std::make_shared<TapGestureRecognizer>([&](const TapGestureRecognizer& tap) {
     const Coordinate c = map->convertPointToCoordinate(tap.locationInView());
     std::printf("%.7f,%.7f\n", c.latitude, c.longitude);
