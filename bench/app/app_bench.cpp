@@ -9,8 +9,12 @@
 //
 //   kavrano_app_bench                       the tap figures (Google Benchmark)
 //   kavrano_app_bench --startup [RUNS]      the start-up comparison
+//   kavrano_app_bench --memory [RUNS]       memory at rest with offline imagery, against
+//                                           the minimal window, and the tiles decoded per start
 #include <benchmark/benchmark.h>
+#include <sqlite3.h>
 
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -19,6 +23,7 @@
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -33,6 +38,9 @@
 #include "kavrano/core/sqlite_preference_store.h"
 #include "kavrano/core/uuid.h"
 #include "kavrano/map/point_annotation.h"
+#include "kavrano/qt_map/quick_map_view.h"
+#include "kavrano/qt_map/web_mercator.h"
+#include "resident_memory.h"
 
 namespace {
 
@@ -170,7 +178,13 @@ int childApp() {
   return QGuiApplication::exec();
 }
 
-int childMinimal() {
+// Long enough for the start-up zoom (1 s), the tiles, and the screens compiled
+// beside the UI after the first frame.
+constexpr int kIdleAfterFrameMs = 5000;
+
+/// The anchor, a window with one rectangle: prints "frame" at its first frame,
+/// or, `idle`, "rss KIB" once it has rested as long as the app does.
+int childMinimal(bool idle) {
   QQmlEngine engine;
   QQmlComponent component(&engine);
   component.setData("import QtQuick\nRectangle { color: \"black\" }", QUrl());
@@ -178,13 +192,182 @@ int childMinimal() {
   window.resize(390, 844);
   auto* root = qobject_cast<QQuickItem*>(component.create());
   root->setParentItem(window.contentItem());
-  QObject::connect(&window, &QQuickWindow::frameSwapped, [] {
-    std::printf("frame\n");
-    std::fflush(stdout);
-    QCoreApplication::exit(0);
+  bool first = true;
+  QObject::connect(&window, &QQuickWindow::frameSwapped, [&] {
+    if (!std::exchange(first, false)) return;
+    if (!idle) {
+      std::printf("frame\n");
+      std::fflush(stdout);
+      QCoreApplication::exit(0);
+      return;
+    }
+    QTimer::singleShot(kIdleAfterFrameMs, [] {
+      std::printf("rss %ld\n", residentKiB());
+      std::fflush(stdout);
+      QCoreApplication::exit(0);
+    });
   });
   window.show();
   return QGuiApplication::exec();
+}
+
+// ---------------------------------------------------------------------------
+// Memory at rest: the app on offline imagery after its start-up (follow, the
+// animated zoom to 200 m, the tiles of the final view decoded), against the
+// minimal window after its first frame, each in a process of its own.
+
+constexpr double kPlaceLatitude = 46.51, kPlaceLongitude = 6.63;
+
+/// An MBTiles file with imagery at every zoom from 0 to 19 around the place, as
+/// an offline map of a region has: a start-up that asked for the zooms passed on
+/// the way would find and decode them.
+bool writeEveryZoomImagery(const QString& path) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open(path.toUtf8().constData(), &db) != SQLITE_OK) return false;
+  bool ok =
+      sqlite3_exec(db,
+                   "CREATE TABLE metadata (name text, value text);"
+                   "CREATE TABLE tiles (zoom_level integer, tile_column integer, tile_row integer, tile_data blob);"
+                   "INSERT INTO metadata VALUES ('maxzoom', '19'), ('format', 'jpg');"
+                   "BEGIN;",
+                   nullptr, nullptr, nullptr) == SQLITE_OK;
+  sqlite3_stmt* insert = nullptr;
+  ok = ok && sqlite3_prepare_v2(db, "INSERT INTO tiles VALUES (?, ?, ?, ?)", -1, &insert, nullptr) == SQLITE_OK;
+  const QPointF place = mercator::toWorld({kPlaceLatitude, kPlaceLongitude});
+  QRandomGenerator random(7);
+  for (int z = 0; z <= 19 && ok; ++z) {
+    const int n = 1 << z;
+    const int cx = static_cast<int>(place.x() * n), cy = static_cast<int>(place.y() * n);
+    for (int x = std::max(0, cx - 4); x <= std::min(n - 1, cx + 4) && ok; ++x)
+      for (int y = std::max(0, cy - 5); y <= std::min(n - 1, cy + 5) && ok; ++y) {
+        QImage tile(256, 256, QImage::Format_RGB32);  // speckled, so that it compresses as imagery does
+        for (int row = 0; row < 256; ++row) {
+          auto* line = reinterpret_cast<QRgb*>(tile.scanLine(row));
+          for (int col = 0; col < 256; ++col) line[col] = qRgb(60 + random.bounded(40), 90 + random.bounded(40), 50);
+        }
+        QByteArray jpeg;
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        tile.save(&buffer, "JPG", 80);
+        sqlite3_bind_int(insert, 1, z);
+        sqlite3_bind_int(insert, 2, x);
+        sqlite3_bind_int(insert, 3, n - 1 - y);  // rows counted from the south
+        sqlite3_bind_blob(insert, 4, jpeg.constData(), static_cast<int>(jpeg.size()), SQLITE_TRANSIENT);
+        ok = sqlite3_step(insert) == SQLITE_DONE;
+        sqlite3_reset(insert);
+      }
+  }
+  sqlite3_finalize(insert);
+  ok = ok && sqlite3_exec(db, "COMMIT;", nullptr, nullptr, nullptr) == SQLITE_OK;
+  sqlite3_close(db);
+  return ok;
+}
+
+/// Imagery everywhere, each tile a picture of its own as if just decoded.
+class EverywhereTiles : public TileSource {
+ public:
+  void request(const TileId& t) override {
+    QMetaObject::invokeMethod(
+        this,
+        [this, t] {
+          QImage tile(256, 256, QImage::Format_RGB32);
+          tile.fill(QColor(70 + t.x % 50, 90 + t.y % 50, 60));
+          emit tileReady(t, tile);
+        },
+        Qt::QueuedConnection);
+  }
+  void cancel(const TileId&) override {}
+  [[nodiscard]] QString attribution() const override { return QStringLiteral("Bench imagery"); }
+  [[nodiscard]] int maxZoom() const override { return 19; }
+};
+
+/// Pans the map 400 screens east, a screen a frame.
+void panFourHundredScreens(SceneDelegate& scene) {
+  QuickMapView& map = *scene.mapView();
+  map.setTileSource(MapType::Satellite, std::make_unique<EverywhereTiles>());
+  QPointF centre = map.camera().centre;
+  const double zoom = map.camera().zoom;
+  for (int i = 0; i < 400; ++i) {
+    centre.rx() += map.camera().viewport.width() / map.camera().scale();
+    map.setCamera(centre, zoom);
+    QCoreApplication::processEvents();
+    scene.window()->grabWindow();
+  }
+}
+
+/// Prints "rss KIB" (and what the map decoded) once the app has rested after its
+/// start, or, with `pan`, after panning 400 screens from there.
+int childAppIdle(const QString& tiles, bool pan) {
+  PreferenceStore::installStandard(std::make_shared<MemoryPreferenceStore>());
+  UserSettings::shared().setDidShowIntro(true);
+  UserSettings::shared().setDidRequest(true);
+  SceneDelegate scene;
+  QString error;
+  const QString place = QStringLiteral("%1,%2").arg(kPlaceLatitude).arg(kPlaceLongitude);
+  if (!scene.connect({{}, tiles, QStringLiteral("offline"), place, {}}, error)) return 1;
+  int decoded = 0;
+  bool counting = false;
+  QObject::connect(scene.window(), &QQuickWindow::frameSwapped, [&] {
+    if (counting || !scene.mapView() || !scene.mapView()->isVisible()) return;
+    // Tiles are asked for once the first frame is out: every one is counted.
+    counting = true;
+    QObject::connect(scene.mapView()->tileLayer().source(), &TileSource::tileReady, [&] { ++decoded; });
+    QTimer::singleShot(kIdleAfterFrameMs, [&] {
+      if (pan) panFourHundredScreens(scene);
+      const TileLayer& layer = scene.mapView()->tileLayer();
+      const auto loaded = std::count_if(layer.wanted().begin(), layer.wanted().end(),
+                                        [&](const TileId& t) { return layer.hasImage(t); });
+      std::printf("rss %ld decoded %d wanted %lld loaded %lld zoom %.2f\n", residentKiB(), decoded,
+                  static_cast<long long>(layer.wanted().size()), static_cast<long long>(loaded),
+                  scene.mapView()->camera().zoom);
+      std::fflush(stdout);
+      QCoreApplication::exit(0);
+    });
+  });
+  return QGuiApplication::exec();
+}
+
+/// The child's line of figures, split into name → value.
+QHash<QString, double> idleFigures(const QString& program, const QStringList& arguments) {
+  QProcess child;
+  child.start(program, arguments);
+  child.waitForFinished(60'000);
+  QHash<QString, double> figures;
+  const QStringList words = QString::fromUtf8(child.readAllStandardOutput()).split(' ', Qt::SkipEmptyParts);
+  for (qsizetype i = 0; i + 1 < words.size(); i += 2) figures.insert(words[i], words[i + 1].toDouble());
+  return figures;
+}
+
+int memoryComparison(const QString& program, int runs) {
+  QTemporaryDir dir;
+  const QString tiles = dir.filePath(QStringLiteral("region.mbtiles"));
+  if (!writeEveryZoomImagery(tiles)) return 1;
+  std::vector<double> app, minimal, decoded, panned, bare;
+  for (int i = 0; i < runs; ++i) {  // interleaved, as for the start-up
+    minimal.push_back(idleFigures(program, {QStringLiteral("--child-minimal-idle")}).value(QStringLiteral("rss")));
+    bare.push_back(idleFigures(program, {QStringLiteral("--child-app-idle"), kNoTiles}).value(QStringLiteral("rss")));
+    const auto figures = idleFigures(program, {QStringLiteral("--child-app-idle"), tiles});
+    app.push_back(figures.value(QStringLiteral("rss")));
+    decoded.push_back(figures.value(QStringLiteral("decoded")));
+    panned.push_back(idleFigures(program, {QStringLiteral("--child-app-pan"), tiles}).value(QStringLiteral("rss")));
+    std::printf(
+        "run %d: app %.1f MiB (%g tiles decoded, %g wanted, %g loaded, zoom %.2f), minimal %.1f MiB, app after "
+        "400 screens of panning %.1f MiB, app without imagery %.1f MiB\n",
+        i + 1, app.back() / 1024, decoded.back(), figures.value(QStringLiteral("wanted")),
+        figures.value(QStringLiteral("loaded")), figures.value(QStringLiteral("zoom")), minimal.back() / 1024,
+        panned.back() / 1024, bare.back() / 1024);
+  }
+  auto median = [](std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+  };
+  const double a = median(app), m = median(minimal);
+  std::printf(
+      "resident at rest, median of %d: app with MBTiles %.1f MiB (%g tiles decoded), minimal Qt Quick window %.1f MiB, "
+      "ratio %.2f; after 400 screens of panning %.1f MiB, ratio %.2f; the app without imagery %.1f MiB, ratio %.2f\n",
+      runs, a / 1024, median(decoded), m / 1024, a / m, median(panned) / 1024, median(panned) / m, median(bare) / 1024,
+      median(bare) / m);
+  return 0;
 }
 
 double startToFrameMs(const QString& program, const QString& mode) {
@@ -226,7 +409,12 @@ int main(int argc, char** argv) {
   if (!mode.startsWith("--child")) qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
   QGuiApplication app(argc, argv);
   if (mode == "--child-app") return childApp();
-  if (mode == "--child-minimal") return childMinimal();
+  if (mode == "--child-minimal") return childMinimal(false);
+  if (mode == "--child-app-idle" && argc > 2) return childAppIdle(QString::fromLocal8Bit(argv[2]), false);
+  if (mode == "--child-app-pan" && argc > 2) return childAppIdle(QString::fromLocal8Bit(argv[2]), true);
+  if (mode == "--child-minimal-idle") return childMinimal(true);
+  if (mode == "--memory")
+    return memoryComparison(QCoreApplication::applicationFilePath(), argc > 2 ? atoi(argv[2]) : 5);
   if (mode == "--startup")
     return startupComparison(QCoreApplication::applicationFilePath(), argc > 2 ? atoi(argv[2]) : 9);
   benchmark::Initialize(&argc, argv);

@@ -22,6 +22,7 @@
 #include "kavrano/qt_map/quick_map_view.h"
 #include "kavrano/qt_map/web_mercator.h"
 #include "local_http_server.h"
+#include "resident_memory.h"
 
 namespace {
 
@@ -219,14 +220,6 @@ void BM_StartWithCachedTiles(benchmark::State& state) {
   state.counters["server_requests_after_fill"] = static_cast<double>(server.requests.size() - asked);
 }
 BENCHMARK(BM_StartWithCachedTiles)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
-
-long residentKiB() {
-  QFile status(QStringLiteral("/proc/self/status"));
-  if (!status.open(QIODevice::ReadOnly)) return -1;
-  for (const QByteArray& line : status.readAll().split('\n'))
-    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong();
-  return -1;
-}
 
 /// Resident memory after panning far enough to fill the memory tile cache.
 void BM_MemoryWithFullTileCache(benchmark::State& state) {

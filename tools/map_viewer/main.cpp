@@ -1,8 +1,11 @@
 // Opens the map alone, for looking at it by hand: taps become vertices of a
 // region with a length label on every side, and each tap's coordinate is printed.
 #include <QCommandLineParser>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QQuickWindow>
+#include <QTimer>
+#include <algorithm>
 #include <cstdio>
 
 #include "kavrano/core/measurement_manager.h"
@@ -84,6 +87,11 @@ int main(int argc, char** argv) {
   parser.addOption({QStringLiteral("center"), QStringLiteral("LAT,LON to look at"), QStringLiteral("LAT,LON")});
   parser.addOption(
       {QStringLiteral("zoom"), QStringLiteral("zoom level, 0 to 22"), QStringLiteral("Z"), QStringLiteral("17")});
+  parser.addOption(
+      {QStringLiteral("point"), QStringLiteral("a measurement vertex; repeat for more"), QStringLiteral("LAT,LON")});
+  parser.addOption({QStringLiteral("screenshot"),
+                    QStringLiteral("save the window as a PNG once the view's tiles are in (or after 10 s), and quit"),
+                    QStringLiteral("FILE")});
   parser.process(app);
 
   QQuickWindow window;
@@ -137,6 +145,15 @@ int main(int argc, char** argv) {
   map->setCamera(mercator::toWorld(centre), zoom);
 
   std::vector<Coordinate> vertices;
+  for (const QString& text : parser.values(QStringLiteral("point"))) {
+    const auto c = parsePair(text);
+    if (!c) {
+      std::fprintf(stderr, "kavrano-map-viewer: --point wants LAT,LON in degrees\n");
+      return 2;
+    }
+    vertices.push_back(*c);
+  }
+  rebuild(*map, vertices);
   map->addGestureRecognizer(std::make_shared<TapGestureRecognizer>([&](const TapGestureRecognizer& tap) {
     const Coordinate c = map->convertPointToCoordinate(tap.locationInView());
     std::printf("%.7f,%.7f\n", c.latitude, c.longitude);
@@ -146,5 +163,21 @@ int main(int argc, char** argv) {
   }));
 
   window.show();
+  if (parser.isSet(QStringLiteral("screenshot"))) {
+    const QString file = parser.value(QStringLiteral("screenshot"));
+    auto* poll = new QTimer(&app);
+    QElapsedTimer waited;
+    waited.start();
+    QObject::connect(poll, &QTimer::timeout, &app, [&, file, waited] {
+      const TileLayer& layer = map->tileLayer();
+      const bool loaded =
+          std::all_of(layer.wanted().begin(), layer.wanted().end(), [&](const TileId& t) { return layer.hasImage(t); });
+      if ((!loaded || map->isAnimating()) && waited.elapsed() < 10'000) return;
+      const bool saved = window.grabWindow().save(file);
+      if (!saved) std::fprintf(stderr, "kavrano-map-viewer: cannot write %s\n", qPrintable(file));
+      QCoreApplication::exit(saved ? 0 : 1);
+    });
+    poll->start(100);
+  }
   return QGuiApplication::exec();
 }

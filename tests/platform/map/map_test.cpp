@@ -23,6 +23,7 @@
 
 #include "kavrano/map/point_annotation.h"
 #include "kavrano/qt_map/annotation_images.h"
+#include "kavrano/qt_map/label_picture_cache.h"
 #include "kavrano/qt_map/map_camera.h"
 #include "kavrano/qt_map/map_sources.h"
 #include "kavrano/qt_map/mbtiles_reader.h"
@@ -119,12 +120,12 @@ TEST(MapCamera, NormaliseWrapsTheCentreZoomClampsAndNaNNeverReachesTheTileGrid) 
   camera.zoomAbout(40, {50, 700});
   EXPECT_EQ(camera.zoom, MapCamera::kMaxZoom);
   camera.zoomAbout(-3, {50, 700});
-  EXPECT_EQ(camera.zoom, MapCamera::kMinZoom);
+  EXPECT_EQ(camera.zoom, camera.minimumZoom()) << "the world stays as tall as the view";
   camera.centre = {std::nan(""), 0.2};
   camera.zoom = std::nan("");
   camera.normalise();
   EXPECT_EQ(camera.centre, QPointF(0.5, 0.5));
-  EXPECT_EQ(camera.zoom, MapCamera::kMinZoom);
+  EXPECT_EQ(camera.zoom, camera.minimumZoom());
 }
 
 TEST(MapCamera, RegionsAndTheMinimumCameraDistanceBecomeZooms) {
@@ -481,6 +482,38 @@ TEST(LabelPicture, LongTextShrinksToTheFrameWidthCentred) {
   EXPECT_TRUE(inkOf(renderLabelImage(measurementLabel({}), 1.0)).isEmpty()) << "an empty title draws nothing";
 }
 
+TEST(LabelPicture, TheCacheKeepsItsBytesDroppingTheLeastRecentlyDrawnButNeverOneOfThisFrame) {
+  const qint64 one = renderLabelImage(measurementLabel(QStringLiteral("0 m")), 1.0).sizeInBytes();
+  LabelPictureCache cache(4 * one);
+  QList<qint64> dropped;
+  cache.onDropped = [&](const QImage& image) { dropped << image.cacheKey(); };
+  QHash<QString, qint64> key;  // what each text was last drawn as
+  const auto draw = [&](std::initializer_list<const char*> texts) {
+    cache.nextFrame();
+    for (const char* text : texts) key[text] = cache.picture(measurementLabel(QString::fromUtf8(text)), 1.0).cacheKey();
+  };
+  draw({"1 m", "2 m", "3 m", "4 m"});
+  const QHash<QString, qint64> first = key;
+  draw({"1 m", "5 m"});  // 1 drawn again: 2 is now the least recent
+  EXPECT_EQ(dropped, QList<qint64>{first["2 m"]});
+  EXPECT_EQ(cache.bytes(), 4 * one);
+  draw({"1 m", "3 m"});
+  EXPECT_EQ(key["1 m"], first["1 m"]) << "kept, not drawn again";
+  EXPECT_EQ(key["3 m"], first["3 m"]);
+
+  // A frame with more labels than the budget keeps them all until it is over.
+  draw({"a", "b", "c", "d", "e", "f"});
+  EXPECT_EQ(cache.count(), 6);
+  draw({"a", "g"});
+  EXPECT_LE(cache.bytes(), 4 * one);
+  EXPECT_EQ(key["a"], cache.picture(measurementLabel(QStringLiteral("a")), 1.0).cacheKey());
+  cache.clear();
+  EXPECT_EQ(cache.bytes(), 0);
+  EXPECT_EQ(QSet<qint64>(dropped.begin(), dropped.end()).size(), 5 + 7)
+      << "each picture made is reported dropped once, for its texture";
+  EXPECT_EQ(dropped.size(), 5 + 7);
+}
+
 // How far from `point` the map draws `c`.
 double offBy(QuickMapView* map, Coordinate c, QPointF p) {
   return QLineF(map->convertCoordinateToPoint(c), p).length();
@@ -522,10 +555,15 @@ TEST(MapGestures, ATapReportsTheCoordinateUnderTheFingerADragPansAndPinchAndWhee
   EXPECT_LT(offBy(w.map, grabbed, {160, 100}), 1e-6);  // the ground followed the finger
   EXPECT_FALSE(w.map->isAnimating());
 
-  // A quick drag flicks on after the release; a small back-and-forth is still no tap.
+  // A quick drag flicks on after the release, the ground gliding on the way the
+  // finger went; a small back-and-forth is still no tap.
+  const Coordinate flung = w.map->convertPointToCoordinate({100, 100});
   drag(w.window, {100, 100}, {100, 175}, 5, 10);
   EXPECT_TRUE(w.map->isAnimating());
   EXPECT_TRUE(taps.empty());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.map->isAnimating(); }, 3000));
+  EXPECT_GT(w.map->convertCoordinateToPoint(flung).y(), 175 + 100);
+  EXPECT_NEAR(w.map->convertCoordinateToPoint(flung).x(), 100, 1e-6);
 
   // Pinch and wheel zoom about the fingers and the cursor.
   w.map->setCamera(mercator::toWorld({35.68, 139.76}), 14);
@@ -558,6 +596,77 @@ TEST(MapCameraControl, RegionAnimatesAndTheMinimumDistanceHolds) {
   EXPECT_GE(w.map->camera().visibleHeightMetres(), 2 * 10.0 * std::tan(15 * M_PI / 180) - 1e-6);
   wheel(w.window, {100, 100}, 120 * 40);
   EXPECT_LE(w.map->camera().zoom, w.map->maximumZoom() + 1e-9);
+}
+
+TEST(MapCameraControl, TheWorldCoversTheViewSoEveryTapLandsWhereItsMarkerIsDrawn) {
+  MapWindow w({390, 844});
+  std::vector<QPointF> taps;
+  w.map->addGestureRecognizer(std::make_shared<TapGestureRecognizer>(
+      [&](const TapGestureRecognizer& r) { taps.push_back(r.locationInView()); }));
+  const auto tapEverywhere = [&](const char* how) {
+    for (QPoint p : {QPoint(5, 3), QPoint(195, 422), QPoint(385, 840)}) {
+      taps.clear();
+      QTest::mouseClick(&w.window, Qt::LeftButton, {}, p, 350);  // far enough apart for no double click
+      ASSERT_EQ(taps.size(), 1u) << how;
+      const Coordinate c = w.map->convertPointToCoordinate(taps.front());
+      EXPECT_LT(offBy(w.map, c, p), 1e-6) << how << ": the marker of a tap at " << p.y() << " is drawn at "
+                                          << w.map->convertCoordinateToPoint(c).y() << ", " << c.latitude << "°";
+    }
+  };
+  for (Coordinate centre : {Coordinate{89.9, 10}, Coordinate{-85.05, -170}, Coordinate{20, 0}})
+    for (double zoom : {0.0, 1.0, 2.5}) {
+      w.map->setCamera(mercator::toWorld(centre), zoom);
+      tapEverywhere("set");
+    }
+  wheel(w.window, {195, 5}, -120 * 40);
+  EXPECT_NEAR(w.map->camera().zoom, std::log2(844.0 / 256.0), 1e-9) << "the world exactly as tall as the view";
+  tapEverywhere("zoomed out");
+  drag(w.window, {195, 100}, {195, 700}, 10, 200);  // pulling the north pole down into the view
+  tapEverywhere("dragged");
+
+  // Shown places and the own position are centred all the same, a little closer.
+  const Coordinate north{78.22, 15.65};
+  w.map->setRegion(north, 1e7, 1e7, false);
+  EXPECT_LT(dist(w.map->centerCoordinate(), north), 1e-9);
+  tapEverywhere("region");
+  QString error;
+  w.map->setCamera({0.5, 0.5}, 0);
+  w.map->setPositionSource(makePositionSource(QStringLiteral("78.22,15.65"), nullptr, error));
+  w.map->setShowsUserLocation(true);
+  w.map->setUserTrackingMode(UserTrackingMode::Follow);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.map->userLocation().hasFix(); }));
+  EXPECT_LT(dist(w.map->centerCoordinate(), north), 1e-9);
+  tapEverywhere("following");
+}
+
+TEST(MapCameraControl, FlyingToAPlaceAsksOnlyForTheTilesThere) {
+  MapWindow w({390, 844});
+  w.tiles->everywhere = solid(Qt::darkGreen);
+  const Coordinate target{52.52, 13.405};
+  w.map->setCamera(mercator::toWorld(target), 5.0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.map->tileLayer().hasImage({5, 17, 10}); }));
+  w.tiles->requested.clear();
+  w.tiles->everywhere = solid(Qt::blue);
+  w.map->setRegion(target, 200, 200, true);
+  // On the way in, the place's tiles show in the middle of the view once they are in.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.map->camera().zoom > 6 || !w.map->isAnimating(); }, 2000));
+  w.window.grabWindow();  // a frame on the way asks for them
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.map->camera().zoom > 15 || !w.map->isAnimating(); }, 2000));
+  ASSERT_TRUE(w.map->isAnimating());
+  EXPECT_TRUE(near(w.window.grabWindow().pixelColor(195, 422), QColor(Qt::blue)));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !w.map->isAnimating(); }, 2000));
+  w.window.grabWindow();
+  const int z = w.map->tileLayer().tileZoom(w.map->camera());
+  ASSERT_EQ(z, 18);
+  const auto& requested = w.tiles->requested;
+  EXPECT_EQ(std::count_if(requested.begin(), requested.end(), [&](const TileId& t) { return t.z != z; }), 0)
+      << "of " << requested.size() << " asked for, these were for zooms on the way";
+  EXPECT_EQ(requested.size(), w.map->tileLayer().wanted().size()) << "the destination's view and its ring, each once";
+  EXPECT_TRUE(QSet<TileId>(requested.begin(), requested.end()) == w.map->tileLayer().wanted());
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    const auto& wanted = w.map->tileLayer().wanted();
+    return std::all_of(wanted.begin(), wanted.end(), [&](const TileId& t) { return w.map->tileLayer().hasImage(t); });
+  }));
 }
 
 TEST(MapOwnPosition, SourcesFromTheOptionTextAndFollowRecentresUntilTheUserPans) {

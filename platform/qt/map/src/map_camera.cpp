@@ -32,18 +32,36 @@ QRectF MapCamera::visibleWorld() const {
   return {centre - QPointF(size.width() / 2.0, size.height() / 2.0), size};
 }
 
+double MapCamera::minimumZoom() const {
+  const double fit = std::log2(viewport.height() / mercator::kTileSize);
+  return std::isfinite(fit) ? std::clamp(fit, kMinZoom, kMaxZoom) : kMinZoom;
+}
+
+double MapCamera::zoomToCentre(QPointF world) const {
+  const double room = std::min(world.y(), 1.0 - world.y());  // world units to the nearer edge
+  const double zoom = room > 0 ? std::log2(viewport.height() / (2.0 * room * mercator::kTileSize)) : kMaxZoom;
+  return std::isfinite(zoom) ? std::clamp(zoom, minimumZoom(), kMaxZoom) : minimumZoom();
+}
+
+void MapCamera::centreOn(QPointF world) {
+  zoom = std::max(zoom, zoomToCentre(world));
+  centre = world;
+  normalise();
+}
+
 void MapCamera::normalise() {
   // A NaN here would reach integer tile indices: fall back to the whole world.
   if (!std::isfinite(centre.x()) || !std::isfinite(centre.y())) centre = {0.5, 0.5};
   if (!std::isfinite(zoom)) zoom = kMinZoom;
-  zoom = std::clamp(zoom, kMinZoom, kMaxZoom);
+  zoom = std::clamp(zoom, minimumZoom(), kMaxZoom);
   centre.setX(mercator::wrapX(centre.x()));
-  centre.setY(std::clamp(centre.y(), 0.0, 1.0));
+  const double halfHeight = std::min(viewport.height() / scale() / 2.0, 0.5);
+  centre.setY(std::clamp(centre.y(), halfHeight, 1.0 - halfHeight));
 }
 
 void MapCamera::zoomAbout(double newZoom, QPointF anchor) {
   const QPointF before = toWorld(anchor);
-  zoom = std::clamp(newZoom, kMinZoom, kMaxZoom);
+  zoom = std::clamp(newZoom, minimumZoom(), kMaxZoom);
   const QPointF after = toWorld(anchor);
   centre += before - after;
   normalise();

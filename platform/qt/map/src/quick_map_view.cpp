@@ -1,206 +1,24 @@
 #include "kavrano/qt_map/quick_map_view.h"
 
 #include <QGeoPositionInfoSource>
-#include <QPainter>
-#include <QQuickWindow>
-#include <QSGImageNode>
-#include <QSGRectangleNode>
-#include <QSGRendererInterface>
-#include <QSGTexture>
 #include <cmath>
-#include <numbers>
 #include <unordered_set>
 
-#include "kavrano/qt_map/annotation_images.h"
 #include "kavrano/qt_map/map_accessibility.h"
-#include "kavrano/qt_map/overlay_render_node.h"
 #include "kavrano/qt_map/web_mercator.h"
 
 namespace kavrano {
 
 namespace {
-
-// A press and release closer than these is a tap (what phone toolkits use).
-constexpr double kTapSlop = 10.0;            // points
-constexpr quint64 kTapMaxMs = 300;           // milliseconds
-constexpr double kFlickMinSpeed = 100;       // points per second; slower releases just stop
-constexpr double kFlickDeceleration = 2500;  // points per second²
-constexpr quint64 kVelocityWindowMs = 100;
 constexpr int kRegionAnimationMs = 300;
-// Neutral grey of a tile not yet loaded, close to the average of imagery.
-const QColor kPlaceholder(0xd9, 0xd6, 0xcf);
-
-QColor toQColor(const std::optional<MapColor>& c) {
-  return c ? QColor::fromRgbF(c->red, c->green, c->blue, c->alpha) : QColor();
-}
-
-struct LabelKey {
-  QString text;
-  double width, height, size;
-  bool bold, shrink, shadow;
-  int alignment;
-  MapColor color, shadowColor;
-  QPointF shadowOffset;
-  bool operator==(const LabelKey& o) const {
-    return text == o.text && width == o.width && height == o.height && size == o.size && bold == o.bold &&
-           shrink == o.shrink && shadow == o.shadow && alignment == o.alignment && color == o.color &&
-           shadowColor == o.shadowColor && shadowOffset == o.shadowOffset;
-  }
-};
-
-size_t qHash(const LabelKey& k, size_t seed = 0) { return qHashMulti(seed, k.text, k.width, k.height, k.size); }
-
-LabelKey keyOf(const LabelView& l) {
-  return {l.text,
-          l.frame.width(),
-          l.frame.height(),
-          l.font.pointSize,
-          l.font.bold,
-          l.adjustsFontSizeToFitWidth,
-          l.shadowColor.has_value(),
-          static_cast<int>(l.alignment),
-          l.textColor,
-          l.shadowColor.value_or(MapColor{}),
-          l.shadowOffset};
-}
-
-// Everything the render side keeps between frames; deleted on the render thread
-// with the node tree, which is where textures must die.
-class MapRootNode : public QSGNode {
- public:
-  explicit MapRootNode(QQuickWindow* window) : window(window) {
-    // The groups are members: the tree must not delete them.
-    for (QSGNode* group : {&placeholders, &tiles, &overlays, &annotations, &chrome}) {
-      group->setFlag(QSGNode::OwnedByParent, false);
-      appendChildNode(group);
-    }
-  }
-  ~MapRootNode() override {
-    for (const auto& t : std::as_const(tileTextures)) delete t.texture;
-    qDeleteAll(pictureTextures);
-    delete overlayTexture;
-  }
-
-  QSGTexture* tileTexture(const QImage& image) {
-    auto it = tileTextures.find(image.cacheKey());
-    if (it == tileTextures.end())
-      it = tileTextures.insert(image.cacheKey(), {window->createTextureFromImage(image), frame});
-    it->lastFrame = frame;
-    return it->texture;
-  }
-  void dropUnusedTileTextures() {
-    // A few screens' worth stay for panning back; older ones go.
-    if (tileTextures.size() < 96) return;
-    for (auto it = tileTextures.begin(); it != tileTextures.end();) {
-      if (it->lastFrame != frame) {
-        delete it->texture;
-        it = tileTextures.erase(it);
-      } else {
-        ++it;
-      }
-    }
-  }
-  const QImage& labelImage(const LabelView& label, qreal dpr) {
-    const LabelKey key = keyOf(label);
-    if (auto it = labelImages.constFind(key); it != labelImages.cend()) return *it;
-    // Distinct texts are few in practice; past this something is feeding us noise.
-    if (labelImages.size() > 8192) forgetPictures();
-    return *labelImages.insert(key, renderLabelImage(label, dpr));
-  }
-  const QImage& namedImage(const QString& name, const std::function<QImage()>& make) {
-    if (auto it = namedImages.constFind(name); it != namedImages.cend()) return *it;
-    return *namedImages.insert(name, make());
-  }
-  // Each picture is uploaded once, when first drawn.
-  QSGTexture* textureOf(const QImage& image) {
-    if (QSGTexture* t = pictureTextures.value(image.cacheKey())) return t;
-    QSGTexture* t = window->createTextureFromImage(image);
-    pictureTextures.insert(image.cacheKey(), t);
-    return t;
-  }
-  void forgetPictures() {
-    qDeleteAll(pictureTextures);
-    pictureTextures.clear();
-    labelImages.clear();
-    namedImages.clear();
-  }
-
-  struct TileTexture {
-    QSGTexture* texture;
-    quint64 lastFrame;
-  };
-  QQuickWindow* window;
-  quint64 frame = 0;
-  qreal dpr = 0;
-  QSGNode placeholders, tiles, overlays, annotations, chrome;
-  QHash<qint64, TileTexture> tileTextures;
-  QHash<LabelKey, QImage> labelImages;
-  QHash<QString, QImage> namedImages;
-  QHash<qint64, QSGTexture*> pictureTextures;
-  QSGTexture* overlayTexture = nullptr;
-};
-
-// Walks a group's children in order, reusing them for this frame's pictures and
-// dropping the rest at the end. Children are a linked list: indexing them is linear.
-class NodeFiller {
- public:
-  NodeFiller(QQuickWindow* window, QSGNode& group) : window_(window), group_(group), next_(group.firstChild()) {}
-
-  // Nodes are filled in before they join the tree: the software renderer looks
-  // at a node as soon as it is added.
-  void image(QSGTexture* texture, const QRectF& rect, const QRectF& source = {}) {
-    auto* n = static_cast<QSGImageNode*>(take());
-    const bool fresh = !n;
-    if (fresh) {
-      n = window_->createImageNode();
-      n->setOwnsTexture(false);
-      n->setFiltering(QSGTexture::Linear);
-    }
-    n->setTexture(texture);
-    n->setSourceRect(source.isNull() ? QRectF(QPointF(0, 0), texture->textureSize()) : source);
-    n->setRect(rect);
-    if (fresh) group_.appendChildNode(n);
-  }
-  void rectangle(const QRectF& rect, const QColor& color) {
-    auto* n = static_cast<QSGRectangleNode*>(take());
-    const bool fresh = !n;
-    if (fresh) n = window_->createRectangleNode();
-    n->setRect(rect);
-    n->setColor(color);
-    if (fresh) group_.appendChildNode(n);
-  }
-  ~NodeFiller() {
-    while (next_) {
-      QSGNode* gone = next_;
-      next_ = next_->nextSibling();
-      group_.removeChildNode(gone);
-      delete gone;
-    }
-  }
-
- private:
-  QSGNode* take() {
-    QSGNode* n = next_;
-    if (n) next_ = n->nextSibling();
-    return n;
-  }
-  QQuickWindow* window_;
-  QSGNode& group_;
-  QSGNode* next_;
-};
-
-QRectF snapped(const QRectF& r, qreal dpr) {
-  auto s = [dpr](double v) { return std::round(v * dpr) / dpr; };
-  return QRectF(QPointF(s(r.left()), s(r.top())), QPointF(s(r.right()), s(r.bottom())));
-}
-
 }  // namespace
 
 QuickMapView::QuickMapView(QQuickItem* parent)
     : QQuickItem(parent),
       satellite_(std::make_unique<TileLayer>()),
       standard_(std::make_unique<TileLayer>()),
-      userLocation_(std::make_shared<UserLocationAnnotation>()) {
+      userLocation_(std::make_shared<UserLocationAnnotation>()),
+      gestures_(gestureHandlers()) {
   setFlag(ItemHasContents);
   setClip(true);
   MapAccessibility::installFactory();
@@ -224,10 +42,50 @@ QuickMapView::QuickMapView(QQuickItem* parent)
   flick_.setStartValue(0.0);
   flick_.setEndValue(1.0);
   connect(&flick_, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
-    // OutQuad starts at twice the mean speed: the whole distance is v·T/2.
-    camera_.centre = flickFrom_ - flickVelocity_ * (flickSeconds_ / 2.0 * v.toDouble());
+    // OutQuad starts at twice the mean speed, as the glide's travel assumes.
+    camera_.centre = flickFrom_ - flickTravel_ * v.toDouble();
     changed();
   });
+}
+
+// The ground stays under the finger: moving the hand right moves the centre left.
+MapGestures::Handlers QuickMapView::gestureHandlers() {
+  return {
+      .pressed = [this] { stopAnimations(); },
+      .tapped =
+          [this](QPointF at) {
+            for (const auto& r : std::vector(recognizers_)) r->recognize(at);
+            emit tapped(at);
+          },
+      .dragged =
+          [this](QPointF delta) {
+            endFollowByHand();
+            panBy(delta);
+          },
+      .pinchStarted =
+          [this](QPointF middle) {
+            pinchStartZoom_ = camera_.zoom;
+            pinchWorldAnchor_ = camera_.toWorld(middle);
+            endFollowByHand();
+          },
+      .pinched =
+          [this](double spread, QPointF middle) {
+            // The world point first under the fingers' middle stays under it.
+            camera_.zoom =
+                std::min(std::max(pinchStartZoom_ + std::log2(spread), camera_.minimumZoom()), maximumZoom());
+            camera_.centre =
+                pinchWorldAnchor_ -
+                (middle - QPointF(camera_.viewport.width(), camera_.viewport.height()) / 2.0) / camera_.scale();
+            changed();
+          },
+      .flicked =
+          [this](MapGestures::Flick flick) {
+            flickFrom_ = camera_.centre;
+            flickTravel_ = flick.travel() / camera_.scale();
+            flick_.setDuration(static_cast<int>(flick.seconds * 1000));
+            flick_.start();
+          },
+  };
 }
 
 QuickMapView::~QuickMapView() = default;
@@ -246,7 +104,20 @@ void QuickMapView::redraw() {
 
 // On the GUI thread before each frame: tile requests create objects and talk to
 // the network, which the render thread must not do.
-void QuickMapView::updatePolish() { pieces_ = layerFor(type_)->update(camera_); }
+void QuickMapView::updatePolish() {
+  if (cameraAnimation_.state() != QAbstractAnimation::Running) {
+    pieces_ = layerFor(type_)->update(camera_);
+    return;
+  }
+  // Flying to a place, the zooms passed on the way show for a frame or two:
+  // only the place's tiles are worth loading; the way is drawn from what is loaded.
+  MapCamera destination = camera_;
+  destination.centre = animToCentre_;
+  destination.zoom = animToZoom_;
+  if (minDistance_) destination.zoom = std::min(destination.zoom, destination.zoomForCameraDistance(*minDistance_));
+  destination.normalise();
+  pieces_ = layerFor(type_)->update(camera_, destination);
+}
 
 TileLayer* QuickMapView::layerFor(MapType type) const {
   return type == MapType::Standard ? standard_.get() : satellite_.get();
@@ -336,7 +207,7 @@ void QuickMapView::setUserTrackingMode(UserTrackingMode mode) {
   tracking_ = mode;
   if (mode == UserTrackingMode::Follow && userLocation_->hasFix()) {
     stopAnimations();
-    camera_.centre = mercator::toWorld(userLocation_->coordinate());
+    camera_.centreOn(mercator::toWorld(userLocation_->coordinate()));
     changed();
   }
   emit userTrackingModeChanged();
@@ -357,7 +228,7 @@ void QuickMapView::positionUpdated(const QGeoPositionInfo& info) {
   userLocation_->setFix({c.latitude(), c.longitude()}, std::isfinite(accuracy) ? std::max(accuracy, 0.0) : 0.0);
   if (tracking_ == UserTrackingMode::Follow) {
     cameraAnimation_.stop();
-    camera_.centre = mercator::toWorld(userLocation_->coordinate());
+    camera_.centreOn(mercator::toWorld(userLocation_->coordinate()));
     changed();
   } else {
     redraw();
@@ -390,9 +261,12 @@ void QuickMapView::setRegion(Coordinate centre, double metresNorthSouth, double 
   if (!std::isfinite(centre.latitude) || !std::isfinite(centre.longitude) || !std::isfinite(metresNorthSouth) ||
       !std::isfinite(metresEastWest))
     return;
-  const double zoom = std::min(
-      camera_.zoomForRegion(centre, std::max(metresNorthSouth, 0.0), std::max(metresEastWest, 0.0)), maximumZoom());
   const QPointF target = mercator::toWorld(centre);
+  // A region near a pole is shown closer than asked, so that it is still centred.
+  const double zoom =
+      std::max(std::min(camera_.zoomForRegion(centre, std::max(metresNorthSouth, 0.0), std::max(metresEastWest, 0.0)),
+                        maximumZoom()),
+               camera_.zoomToCentre(target));
   if (animated) {
     animateTo(target, zoom);
   } else {
@@ -462,207 +336,10 @@ void QuickMapView::removeOverlays(const std::vector<std::shared_ptr<Overlay>>& g
   redraw();
 }
 
-std::vector<OverlayDrawItem> QuickMapView::overlayItems() {
-  std::vector<OverlayDrawItem> items;
-  for (ShownOverlay& o : overlays_) {
-    const auto* path = dynamic_cast<const OverlayPathRenderer*>(o.renderer.get());
-    if (!path) continue;  // no renderer or the plain one: nothing to draw
-    OverlayDrawItem base;
-    base.closed = o.shape->closed();
-    base.fill = base.closed ? toQColor(path->fillColor) : QColor();
-    base.stroke = toQColor(path->strokeColor);
-    base.width = path->lineWidth;
-    if (!base.fill.isValid() && (!base.stroke.isValid() || base.width <= 0)) continue;
-    for (QPolygonF& poly : o.shape->project(camera_, base.width + 2.0)) {
-      OverlayDrawItem item = base;
-      item.points = std::move(poly);
-      items.push_back(std::move(item));
-    }
-  }
-  if (showsUser_ && !userLocationView_ && userLocation_->hasFix() && userLocation_->horizontalAccuracy() > 0) {
-    const double radius = userLocation_->horizontalAccuracy() /
-                          mercator::metresPerWorldUnit(userLocation_->coordinate().latitude) * camera_.scale();
-    const QPointF centre = camera_.toView(mercator::toWorld(userLocation_->coordinate()));
-    const QRectF view(QPointF(0, 0), camera_.viewport);
-    if (radius > 8.0 && view.adjusted(-radius, -radius, radius, radius).contains(centre) &&
-        radius < 4.0 * (view.width() + view.height())) {
-      OverlayDrawItem circle;
-      circle.closed = true;
-      circle.fill = QColor(0, 122, 255, 40);
-      circle.stroke = QColor(0, 122, 255, 120);
-      circle.width = 1.0;
-      const int steps = std::clamp(static_cast<int>(radius / 2.0), 24, 256);
-      for (int i = 0; i < steps; ++i) {
-        const double a = 2.0 * std::numbers::pi * i / steps;
-        circle.points << centre + QPointF(std::cos(a), std::sin(a)) * radius;
-      }
-      items.push_back(std::move(circle));
-    }
-  }
-  return items;
-}
-
-QSGNode* QuickMapView::updatePaintNode(QSGNode* old, UpdatePaintNodeData*) {
-  auto* root = static_cast<MapRootNode*>(old);
-  if (!root) root = new MapRootNode(window());
-  ++root->frame;
-  const qreal dpr = window()->effectiveDevicePixelRatio();
-  if (root->dpr != dpr) {  // label pictures are drawn for one pixel density
-    root->forgetPictures();
-    root->dpr = dpr;
-  }
-  const QRectF bounds(QPointF(0, 0), camera_.viewport);
-  const double s = camera_.scale();
-  const QPointF origin = camera_.centre - QPointF(bounds.width(), bounds.height()) / (2.0 * s);
-
-  // Imagery.
-  {
-    NodeFiller holes(window(), root->placeholders), tiles(window(), root->tiles);
-    for (const TileLayer::Piece& piece : pieces_) {
-      const QRectF rect = snapped(QRectF((piece.world.topLeft() - origin) * s, piece.world.size() * s), dpr);
-      if (piece.image.isNull())
-        holes.rectangle(rect, kPlaceholder);
-      else
-        tiles.image(root->tileTexture(piece.image), rect, piece.sourceRect);
-    }
-  }
-  root->dropUnusedTileTextures();
-
-  // Overlays, then annotation views: only pictures that touch the view cost anything.
-  // The software renderer pays per node, so there one node paints them all.
-  std::vector<OverlayDrawItem> items = overlayItems();
-  const bool software = window()->rendererInterface()->graphicsApi() == QSGRendererInterface::Software;
-  std::vector<OverlayRenderNode::Picture> pictures;
-  std::optional<NodeFiller> pictureNodes;
-  if (!software) pictureNodes.emplace(window(), root->annotations);
-  auto place = [&](const QImage& image, const QRectF& rect) {
-    if (image.isNull() || !rect.intersects(bounds)) return;
-    if (software)
-      pictures.push_back({image, snapped(rect, dpr)});
-    else
-      pictureNodes->image(root->textureOf(image), snapped(rect, dpr));
-  };
-  auto drawView = [&](const AnnotationView& view, QPointF at) {
-    if (view.image) {
-      const QImage& image = root->namedImage(*view.image, [&] { return QImage(*view.image); });
-      const QSizeF size = image.deviceIndependentSize();
-      place(image, QRectF(at - QPointF(size.width(), size.height()) / 2.0, size));
-    }
-    for (const auto& label : view.subviews()) {
-      if (!label || label->frame.isEmpty()) continue;
-      const QRectF rect = label->frame.translated(at);
-      if (rect.intersects(bounds)) place(root->labelImage(*label, dpr), rect);
-    }
-  };
-  for (const Shown& shown : shown_) {
-    const QPointF at = camera_.toView(shown.world);
-    if (shown.view) {
-      drawView(*shown.view, at);
-    } else {
-      const QRectF pin(at.x() - 14, at.y() - 40, 28, 40);
-      if (pin.intersects(bounds))
-        place(root->namedImage(QStringLiteral(":marker"), [dpr] { return renderStandardMarker(dpr); }), pin);
-    }
-  }
-  if (showsUser_ && userLocation_->hasFix()) {
-    const QPointF at = camera_.toView(mercator::toWorld(userLocation_->coordinate()));
-    if (userLocationView_)
-      drawView(*userLocationView_, at);
-    else
-      place(root->namedImage(QStringLiteral(":user"), [dpr] { return renderUserDot(dpr); }),
-            QRectF(at.x() - 13, at.y() - 13, 26, 26));
-  }
-  pictureNodes.reset();
-
-  if (software) {
-    auto* node = root->overlays.firstChild() ? static_cast<OverlayRenderNode*>(root->overlays.firstChild()) : nullptr;
-    if (!node) {
-      node = new OverlayRenderNode(window());
-      root->overlays.appendChildNode(node);
-    }
-    node->setContent(std::move(items), std::move(pictures), bounds);
-  } else {
-    // Hardware back ends: the overlays painted into an image the size of the view.
-    QImage image(std::max(1, static_cast<int>(bounds.width() * dpr)),
-                 std::max(1, static_cast<int>(bounds.height() * dpr)), QImage::Format_ARGB32_Premultiplied);
-    image.setDevicePixelRatio(dpr);
-    image.fill(Qt::transparent);
-    if (!items.empty()) {
-      QPainter p(&image);
-      paintOverlayItems(p, items);
-    }
-    QSGTexture* previous = root->overlayTexture;
-    root->overlayTexture = window()->createTextureFromImage(image);
-    NodeFiller(window(), root->overlays).image(root->overlayTexture, bounds);
-    delete previous;
-  }
-
-  // The imagery's credit, bottom right.
-  const TileSource* source = layerFor(type_)->source();
-  const QString credit = source ? source->attribution() : QString();
-  if (!credit.isEmpty()) {
-    const QImage& image =
-        root->namedImage(QStringLiteral("credit:") + credit, [&] { return renderAttribution(credit, dpr); });
-    QSGTexture* t = root->textureOf(image);
-    const QSizeF size = image.deviceIndependentSize();
-    NodeFiller(window(), root->chrome)
-        .image(t, snapped(QRectF(QPointF(bounds.right() - size.width() - 4, bounds.bottom() - size.height() - 4), size),
-                          dpr));
-  } else {
-    NodeFiller(window(), root->chrome);
-  }
-  return root;
-}
-
 void QuickMapView::geometryChange(const QRectF& newGeometry, const QRectF& oldGeometry) {
   QQuickItem::geometryChange(newGeometry, oldGeometry);
   camera_.viewport = newGeometry.size();
   changed();
-}
-
-void QuickMapView::press(QPointF at, quint64 time) {
-  stopAnimations();
-  gesture_ = Gesture{};
-  gesture_.active = true;
-  gesture_.pressAt = gesture_.last = at;
-  gesture_.pressTime = time;
-  gesture_.samples.emplace_back(time, at);
-}
-
-void QuickMapView::move(QPointF at, quint64 time) {
-  if (!gesture_.active) return;
-  if (!gesture_.moved && QLineF(at, gesture_.pressAt).length() > kTapSlop) gesture_.moved = true;
-  if (gesture_.moved) {
-    endFollowByHand();
-    panBy(at - gesture_.last);
-    gesture_.last = at;
-  }
-  gesture_.samples.emplace_back(time, at);
-  while (gesture_.samples.size() > 2 && time - gesture_.samples.front().first > kVelocityWindowMs)
-    gesture_.samples.pop_front();
-}
-
-void QuickMapView::release(QPointF at, quint64 time) {
-  if (!gesture_.active) return;
-  gesture_.active = false;
-  if (!gesture_.moved && !gesture_.pinched && time - gesture_.pressTime <= kTapMaxMs &&
-      QLineF(at, gesture_.pressAt).length() <= kTapSlop) {
-    for (const auto& r : std::vector(recognizers_)) r->recognize(at);
-    emit tapped(at);
-    return;
-  }
-  if (!gesture_.moved || gesture_.pinched || gesture_.samples.size() < 2) return;
-  const auto& [t0, p0] = gesture_.samples.front();
-  const auto& [t1, p1] = gesture_.samples.back();
-  if (t1 <= t0 || time - t1 > kVelocityWindowMs) return;  // the finger rested before lifting
-  const QPointF velocity = (p1 - p0) * (1000.0 / static_cast<double>(t1 - t0));
-  const double speed = std::hypot(velocity.x(), velocity.y());
-  if (speed < kFlickMinSpeed) return;
-  flickSeconds_ = std::min(speed / kFlickDeceleration, 2.0);
-  flickVelocity_ = velocity / camera_.scale();
-  flickFrom_ = camera_.centre;
-  flick_.setDuration(static_cast<int>(flickSeconds_ * 1000));
-  flick_.start();
 }
 
 void QuickMapView::panBy(QPointF viewDelta) {
@@ -671,62 +348,31 @@ void QuickMapView::panBy(QPointF viewDelta) {
 }
 
 void QuickMapView::mousePressEvent(QMouseEvent* event) {
-  press(event->position(), event->timestamp());
+  gestures_.press(event->position(), event->timestamp());
   event->accept();
 }
 
-void QuickMapView::mouseMoveEvent(QMouseEvent* event) { move(event->position(), event->timestamp()); }
+void QuickMapView::mouseMoveEvent(QMouseEvent* event) { gestures_.move(event->position(), event->timestamp()); }
 
-void QuickMapView::mouseReleaseEvent(QMouseEvent* event) { release(event->position(), event->timestamp()); }
+void QuickMapView::mouseReleaseEvent(QMouseEvent* event) { gestures_.release(event->position(), event->timestamp()); }
 
-void QuickMapView::mouseUngrabEvent() { gesture_.active = false; }
+void QuickMapView::mouseUngrabEvent() { gestures_.cancel(); }
 
-void QuickMapView::touchUngrabEvent() { gesture_.active = false; }
+void QuickMapView::touchUngrabEvent() { gestures_.cancel(); }
 
 void QuickMapView::touchEvent(QTouchEvent* event) {
   event->accept();
-  if (event->type() == QEvent::TouchCancel) {
-    gesture_ = Gesture{};
+  if (event->type() == QEvent::TouchCancel || event->points().isEmpty()) {
+    gestures_.cancel();
     return;
   }
-  const quint64 time = event->timestamp();
-  QList<QEventPoint> down;
+  std::vector<QPointF> down;
   for (const QEventPoint& p : event->points())
-    if (p.state() != QEventPoint::Released) down << p;
-  if (event->type() == QEvent::TouchBegin && !event->points().isEmpty())
-    press(event->points().first().position(), time);
-  if (!gesture_.active) return;
-
-  if (down.size() >= 2) {
-    const QPointF a = down[0].position(), b = down[1].position();
-    const QPointF mid = (a + b) / 2.0;
-    const double distance = std::max(QLineF(a, b).length(), 1.0);
-    if (gesture_.pinchStartDistance == 0) {
-      gesture_.pinched = gesture_.moved = true;
-      gesture_.pinchStartDistance = distance;
-      gesture_.pinchStartZoom = camera_.zoom;
-      gesture_.pinchWorldAnchor = camera_.toWorld(mid);
-      endFollowByHand();
-    } else {
-      // The world point first under the fingers' middle stays under it.
-      camera_.zoom = std::clamp(gesture_.pinchStartZoom + std::log2(distance / gesture_.pinchStartDistance),
-                                MapCamera::kMinZoom, maximumZoom());
-      camera_.centre = gesture_.pinchWorldAnchor -
-                       (mid - QPointF(camera_.viewport.width(), camera_.viewport.height()) / 2.0) / camera_.scale();
-      changed();
-    }
-    gesture_.last = mid;
-    gesture_.samples.clear();
-  } else if (down.size() == 1) {
-    if (gesture_.pinchStartDistance != 0) {  // one finger lifted: carry on panning with the other
-      gesture_.pinchStartDistance = 0;
-      gesture_.last = down[0].position();
-      gesture_.samples.clear();
-    } else if (event->type() != QEvent::TouchBegin) {
-      move(down[0].position(), time);
-    }
-  }
-  if (down.isEmpty()) release(event->points().first().position(), time);
+    if (p.state() != QEventPoint::Released) down.push_back(p.position());
+  const auto phase = event->type() == QEvent::TouchBegin ? MapGestures::TouchPhase::Begin
+                     : event->type() == QEvent::TouchEnd ? MapGestures::TouchPhase::End
+                                                         : MapGestures::TouchPhase::Update;
+  gestures_.touch(phase, down, event->points().first().position(), event->timestamp());
 }
 
 void QuickMapView::wheelEvent(QWheelEvent* event) {

@@ -9,9 +9,14 @@ namespace {
 // How many levels up a missing tile looks for something to scale up: beyond
 // eight a pixel becomes a 256-point blur that helps nobody.
 constexpr int kAncestorLevels = 8;
+
+int wrap(int x, int n) { return ((x % n) + n) % n; }
 }  // namespace
 
-TileLayer::TileLayer(QObject* parent) : QObject(parent) { setMemoryCacheBytes(64LL * 1024 * 1024); }
+// 32 MiB: 128 decoded tiles, a phone screen and its ring of tiles (35 at most on
+// a 390 × 844 view) three times over, for panning or zooming back; beyond that
+// the disk cache or the MBTiles file gives them again in milliseconds.
+TileLayer::TileLayer(QObject* parent) : QObject(parent) { setMemoryCacheBytes(32LL * 1024 * 1024); }
 
 void TileLayer::setSource(std::unique_ptr<TileSource> source) {
   if (source_) {
@@ -55,38 +60,51 @@ void TileLayer::arrived(const TileId& tile, const QImage& image) {
   emit changed();
 }
 
-std::vector<TileLayer::Piece> TileLayer::update(const MapCamera& camera) {
-  std::vector<Piece> pieces;
-  if (!source_) return pieces;
-  const int z = tileZoom(camera);
-  const int n = 1 << z;
+TileLayer::Grid TileLayer::gridOf(const MapCamera& camera) const {
+  Grid grid;
+  grid.z = tileZoom(camera);
+  const int n = 1 << grid.z;
   const QRectF view = camera.visibleWorld();
-  const int x0 = static_cast<int>(std::floor(view.left() * n));
-  const int x1 = std::max(x0, static_cast<int>(std::ceil(view.right() * n)) - 1);
-  const int y0 = std::max(0, static_cast<int>(std::floor(view.top() * n)));
-  const int y1 = std::min(n - 1, static_cast<int>(std::ceil(view.bottom() * n)) - 1);
-  auto wrap = [n](int x) { return ((x % n) + n) % n; };
-
+  grid.x0 = static_cast<int>(std::floor(view.left() * n));
+  grid.x1 = std::max(grid.x0, static_cast<int>(std::ceil(view.right() * n)) - 1);
+  grid.y0 = std::max(0, static_cast<int>(std::floor(view.top() * n)));
+  grid.y1 = std::min(n - 1, static_cast<int>(std::ceil(view.bottom() * n)) - 1);
   // Visible tiles nearest the centre first: they are the ones the user waits for.
-  struct Slot {
-    TileId id;
-    int column;
-    double distance;
-  };
-  std::vector<Slot> visible;
   const QPointF c = camera.centre * n;
-  for (int y = y0; y <= y1; ++y)
-    for (int x = x0; x <= x1 && x - x0 < n; ++x)
-      visible.push_back({{z, wrap(x), y}, x, std::hypot(x + 0.5 - c.x(), y + 0.5 - c.y())});
-  std::sort(visible.begin(), visible.end(), [](const Slot& a, const Slot& b) { return a.distance < b.distance; });
+  for (int y = grid.y0; y <= grid.y1; ++y)
+    for (int x = grid.x0; x <= grid.x1 && x - grid.x0 < n; ++x)
+      grid.visible.push_back({{grid.z, wrap(x, n), y}, x, std::hypot(x + 0.5 - c.x(), y + 0.5 - c.y())});
+  std::sort(grid.visible.begin(), grid.visible.end(),
+            [](const Slot& a, const Slot& b) { return a.distance < b.distance; });
+  return grid;
+}
 
+std::vector<TileLayer::Piece> TileLayer::update(const MapCamera& camera) { return update(camera, camera); }
+
+std::vector<TileLayer::Piece> TileLayer::update(const MapCamera& shown, const MapCamera& wanting) {
+  if (!source_) return {};
+  const Grid wantedGrid = gridOf(wanting);
+  want(wantedGrid);
+  if (&shown == &wanting) return piecesFor(wantedGrid);
+  std::vector<Piece> pieces = piecesFor(gridOf(shown));
+  // The destination's tiles already in go over the way's, so that the place
+  // grows out of the view as the camera closes in.
+  for (Piece& piece : piecesFor(wantedGrid))
+    if (!piece.image.isNull() && piece.tile.z == wantedGrid.z) pieces.push_back(std::move(piece));
+  return pieces;
+}
+
+void TileLayer::want(const Grid& grid) {
+  const int z = grid.z;
+  const int n = 1 << z;
   QSet<TileId> wanted;
   std::vector<TileId> order;
-  order.reserve(visible.size() + 2 * static_cast<std::size_t>(x1 - x0 + y1 - y0) + 8);
-  for (const Slot& s : visible) order.push_back(s.id);
-  for (int y = y0 - 1; y <= y1 + 1; ++y)
-    for (int x = x0 - 1; x <= x1 + 1; ++x)
-      if (y >= 0 && y < n && (y < y0 || y > y1 || x < x0 || x > x1)) order.push_back({z, wrap(x), y});
+  order.reserve(grid.visible.size() + 2 * static_cast<std::size_t>(grid.x1 - grid.x0 + grid.y1 - grid.y0) + 8);
+  for (const Slot& s : grid.visible) order.push_back(s.id);
+  for (int y = grid.y0 - 1; y <= grid.y1 + 1; ++y)
+    for (int x = grid.x0 - 1; x <= grid.x1 + 1; ++x)
+      if (y >= 0 && y < n && (y < grid.y0 || y > grid.y1 || x < grid.x0 || x > grid.x1))
+        order.push_back({z, wrap(x, n), y});
   for (const TileId& t : order) wanted.insert(t);
 
   for (const TileId& t : std::as_const(wanted_)) {
@@ -102,9 +120,13 @@ std::vector<TileLayer::Piece> TileLayer::update(const MapCamera& camera) {
     requested_.insert(t);
     source_->request(t);
   }
+}
 
-  const double size = 1.0 / n;
-  for (const Slot& s : visible) {
+std::vector<TileLayer::Piece> TileLayer::piecesFor(const Grid& grid) const {
+  std::vector<Piece> pieces;
+  pieces.reserve(grid.visible.size());
+  const double size = 1.0 / (1 << grid.z);
+  for (const Slot& s : grid.visible) {
     Piece piece;
     piece.world = QRectF(s.column * size, s.id.y * size, size, size);
     TileId look = s.id;

@@ -36,9 +36,21 @@ struct MapCamera {
   /// The visible world rectangle (x not wrapped).
   [[nodiscard]] QRectF visibleWorld() const;
 
-  /// Keeps the centre inside the world vertically and wraps it horizontally.
+  /// The least zoom at which the world is as tall as the view: below it a
+  /// blank band would show beyond ±85.05°, where no tap can land on the map.
+  [[nodiscard]] double minimumZoom() const;
+  /// The least zoom at which `world` can sit at the view's centre with the world
+  /// still covering the view: further out, the centre would be pushed away
+  /// from the poles.
+  [[nodiscard]] double zoomToCentre(QPointF world) const;
+  /// Puts `world` at the centre, zooming in as far as that needs.
+  void centreOn(QPointF world);
+  /// Keeps the world covering the view vertically (zoom at least
+  /// `minimumZoom`, the view's top and bottom inside the world) and wraps the
+  /// centre horizontally.
   void normalise();
-  /// Changes zoom keeping the world point under `anchor` (a view point) fixed.
+  /// Changes zoom keeping the world point under `anchor` (a view point) fixed,
+  /// as far as the world's edges allow.
   void zoomAbout(double newZoom, QPointF anchor);
 
   /// Metres seen over the view's height at the centre's latitude.

@@ -3,7 +3,6 @@
 #include <QPointer>
 #include <QQuickItem>
 #include <QVariantAnimation>
-#include <deque>
 #include <map>
 #include <memory>
 #include <vector>
@@ -11,6 +10,8 @@
 #include "kavrano/map/map_view.h"
 #include "kavrano/map/user_location_annotation.h"
 #include "kavrano/qt_map/map_camera.h"
+#include "kavrano/qt_map/map_gestures.h"
+#include "kavrano/qt_map/overlay_render_node.h"
 #include "kavrano/qt_map/overlay_shape.h"
 #include "kavrano/qt_map/tile_layer.h"
 
@@ -18,6 +19,8 @@ class QGeoPositionInfoSource;
 class QGeoPositionInfo;
 
 namespace kavrano {
+
+class MapRootNode;
 
 /// The satellite map: raster tiles in Web Mercator, overlays and annotation views
 /// drawn as scene-graph nodes, pan/flick, pinch and wheel zoom, taps, and the own
@@ -30,6 +33,10 @@ namespace kavrano {
 ///
 /// Annotation coordinates are read when an annotation is added; to move one,
 /// remove and add it again (the screens rebuild everything on every change).
+///
+/// MapGestures tells the hand's gestures apart; this item turns them into camera
+/// moves. What the render side keeps between frames lives in MapRootNode, and
+/// the frame is built in quick_map_view_paint.cpp.
 class QuickMapView : public QQuickItem, public MapView {
   Q_OBJECT
  public:
@@ -106,19 +113,6 @@ class QuickMapView : public QQuickItem, public MapView {
     std::shared_ptr<OverlayRenderer> renderer;
     std::unique_ptr<OverlayShape> shape;
   };
-  struct Gesture {
-    bool active = false;
-    bool moved = false;    // went beyond the tap slop: a drag, never a tap
-    bool pinched = false;  // a second finger came: never a tap
-    QPointF pressAt;
-    quint64 pressTime = 0;
-    QPointF last;
-    double pinchStartDistance = 0;
-    double pinchStartZoom = 0;
-    QPointF pinchWorldAnchor;
-    std::deque<std::pair<quint64, QPointF>> samples;  // for the flick's speed
-  };
-
   TileLayer* layerFor(MapType type) const;
   void redraw();
   void changed();
@@ -127,12 +121,16 @@ class QuickMapView : public QQuickItem, public MapView {
   void animateTo(QPointF worldCentre, double zoom);
   void panBy(QPointF viewDelta);
   void endFollowByHand();
-  void press(QPointF at, quint64 time);
-  void move(QPointF at, quint64 time);
-  void release(QPointF at, quint64 time);
+  MapGestures::Handlers gestureHandlers();
   void positionUpdated(const QGeoPositionInfo& info);
   std::shared_ptr<AnnotationView> askForView(const std::shared_ptr<Annotation>& annotation);
+  // The frame, in drawing order.
+  void paintImagery(MapRootNode& root);
+  std::vector<OverlayRenderNode::Picture> annotationPictures(MapRootNode& root);
+  void paintOverlaysAndAnnotations(MapRootNode& root, std::vector<OverlayRenderNode::Picture> pictures);
+  void paintCredit(MapRootNode& root);
   std::vector<OverlayDrawItem> overlayItems();
+  [[nodiscard]] std::optional<OverlayDrawItem> accuracyCircle() const;
 
   MapCamera camera_;
   MapType type_ = MapType::Satellite;
@@ -150,15 +148,16 @@ class QuickMapView : public QQuickItem, public MapView {
   std::shared_ptr<UserLocationAnnotation> userLocation_;
   std::shared_ptr<AnnotationView> userLocationView_;
   QPointer<QGeoPositionInfoSource> position_;
-  Gesture gesture_;
+  MapGestures gestures_;
+  double pinchStartZoom_ = 0;
+  QPointF pinchWorldAnchor_;
   QVariantAnimation cameraAnimation_;
   QPointF animFromCentre_, animToCentre_;
   double animFromZoom_ = 0, animToZoom_ = 0;
   QString accessibleName_ = QStringLiteral("Map");
   QString accessibleDescription_ = QStringLiteral("Satellite map. Tap to place a point; drag to move; pinch to zoom.");
   QVariantAnimation flick_;
-  QPointF flickFrom_, flickVelocity_;  // world units per second
-  double flickSeconds_ = 0;
+  QPointF flickFrom_, flickTravel_;  // world units
 };
 
 }  // namespace kavrano

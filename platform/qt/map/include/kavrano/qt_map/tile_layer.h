@@ -40,6 +40,10 @@ class TileLayer : public QObject {
   void release();
   /// Requests and cancels for this camera; returns the visible pieces.
   [[nodiscard]] std::vector<Piece> update(const MapCamera& camera);
+  /// The same for a camera on its way to `wanting`: only the tiles there are
+  /// requested (and kept wanted); `shown` is drawn from what is loaded, with the
+  /// destination's loaded tiles over it.
+  [[nodiscard]] std::vector<Piece> update(const MapCamera& shown, const MapCamera& wanting);
   /// The zoom level whose tiles are drawn for a camera.
   [[nodiscard]] int tileZoom(const MapCamera& camera) const;
   [[nodiscard]] const QSet<TileId>& wanted() const { return wanted_; }
@@ -50,6 +54,20 @@ class TileLayer : public QObject {
   void changed();
 
  private:
+  struct Slot {
+    TileId id;
+    int column;  // x before wrapping round the world
+    double distance;
+  };
+  /// The tile grid a camera sees, at its tile zoom.
+  struct Grid {
+    int z = 0;
+    int x0 = 0, x1 = 0, y0 = 0, y1 = 0;  // the visible columns (not wrapped) and rows
+    std::vector<Slot> visible;           // nearest the centre first
+  };
+  [[nodiscard]] Grid gridOf(const MapCamera& camera) const;
+  void want(const Grid& grid);
+  [[nodiscard]] std::vector<Piece> piecesFor(const Grid& grid) const;
   void arrived(const TileId& tile, const QImage& image);
 
   std::unique_ptr<TileSource> source_;
