@@ -23,7 +23,7 @@ struct FilledStore {
     dir = std::filesystem::temp_directory_path() / "kavrano-store-bench";
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
-    store = kavrano::SqlitePreferenceStore::open(dir / kavrano::SqlitePreferenceStore::kFileName);
+    store = kavrano::SqlitePreferenceStore::open(dir / kavrano::SqlitePreferenceStore::kFileName).value();
     std::vector<PersistedMeasurement> list;
     for (int i = 0; i < count; ++i) list.push_back(tenPointRecord(i));
     const auto json = kavrano::encodeMeasurements(list);

@@ -142,6 +142,12 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
   return true;
 }
 
+void SceneDelegate::showNotice(const QString& message) {
+  auto alert = std::make_shared<AlertController>(QStringLiteral("Nothing will be saved"), message);
+  alert->addAction({QStringLiteral("OK"), AlertActionStyle::Default, {}});
+  rootPresenter_->presentAlert(alert, false);
+}
+
 void SceneDelegate::showIntro(QQuickItem* layer) {
   IntroViewController* intro = intro_.get();
   introView_ = makeScreenView(*engine_, {intro, {}, {}}, layer);

@@ -7,19 +7,25 @@
 namespace kavrano {
 namespace {
 
-std::string_view asText(const Bytes& bytes) { return {reinterpret_cast<const char*>(bytes.data()), bytes.size()}; }
-
-// A key no earlier set-aside uses: the UTC second, then a counter if needed.
-std::string freshSetAsideKey(const PreferenceStore& store) {
+std::string utcSecond() {
   const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
   std::tm utc{};
   gmtime_r(&now, &utc);
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &utc);
-  std::string key = std::string(PersistanceManager::kSetAsidePrefix) + stamp;
-  for (int n = 2; store.storedValue(key); ++n)
-    key = std::string(PersistanceManager::kSetAsidePrefix) + stamp + "-" + std::to_string(n);
-  return key;
+  return stamp;
+}
+
+// A key no earlier set-aside uses: the UTC second, then a counter if needed.
+Result<std::string> freshSetAsideKey(PreferenceTransaction& transaction) {
+  const std::string stem = PersistanceManager::kSetAsidePrefix + utcSecond();
+  std::string key = stem;
+  for (int n = 2;; ++n) {
+    const auto taken = transaction.contains(key);
+    if (!taken) return taken.failure();
+    if (!taken.value()) return key;
+    key = stem + "-" + std::to_string(n);
+  }
 }
 
 }  // namespace
@@ -28,40 +34,62 @@ PersistanceManager::PersistanceManager() : PersistanceManager(PreferenceStore::s
 PersistanceManager::PersistanceManager(PreferenceStore& store) : userDefaults(store) {}
 
 std::vector<PersistedMeasurement> PersistanceManager::loadMeasurements() const {
-  const auto data = userDefaults.dataForKey(storageKey);
-  if (!data) return {};
-  auto list = decodeMeasurements(asText(*data));
-  return list ? std::move(*list) : std::vector<PersistedMeasurement>{};
+  std::vector<PersistedMeasurement> list;
+  // Decoded where the store holds the bytes: the list may run to tens of megabytes.
+  userDefaults.readStoredData(storageKey, kMaxMeasurementListBytes, [&](std::optional<std::string_view> json) {
+    if (!json) return;
+    if (auto decoded = decodeMeasurements(*json)) list = std::move(*decoded);
+  });
+  return list;
 }
 
-std::vector<PersistedMeasurement> PersistanceManager::loadForRewrite() {
-  const auto stored = userDefaults.storedValue(storageKey);
-  if (!stored) return {};
-  if (const auto* bytes = std::get_if<Bytes>(&*stored)) {
-    if (auto list = decodeMeasurements(asText(*bytes))) return std::move(*list);
-  }
-  // Whatever is there cannot be read as a list; keep it where it can be recovered
-  // before the rewrite replaces it.
-  userDefaults.setValue(*stored, freshSetAsideKey(userDefaults));
-  return {};
+Result<void> PersistanceManager::appendMeasurement(const PersistedMeasurement& record) {
+  return change([&](std::vector<PersistedMeasurement>& list) { list.push_back(record); });
 }
 
-void PersistanceManager::appendMeasurement(const PersistedMeasurement& record) {
-  auto list = loadForRewrite();
-  list.push_back(record);
-  store(list);
+Result<void> PersistanceManager::deleteMeasurement(const PersistedMeasurement& record) {
+  return change([&](std::vector<PersistedMeasurement>& list) {
+    std::erase_if(list, [&](const PersistedMeasurement& m) { return m.id == record.id; });
+  });
 }
 
-void PersistanceManager::deleteMeasurement(const PersistedMeasurement& record) {
-  auto list = loadForRewrite();
-  std::erase_if(list, [&](const PersistedMeasurement& m) { return m.id == record.id; });
-  store(list);
-}
-
-void PersistanceManager::store(const std::vector<PersistedMeasurement>& list) {
-  const auto json = encodeMeasurements(list);
-  if (!json) return;  // the previous value stays
-  userDefaults.setData(Bytes(json->begin(), json->end()), storageKey);
+Result<void> PersistanceManager::change(const std::function<void(std::vector<PersistedMeasurement>&)>& edit) {
+  return userDefaults.transaction([&](PreferenceTransaction& transaction) -> Result<void> {
+    std::vector<PersistedMeasurement> list;
+    bool readable = false;
+    {
+      const auto stored = transaction.data(storageKey, kMaxMeasurementListBytes);
+      if (!stored) return stored.failure();
+      if (stored.value()) {
+        if (auto decoded = decodeMeasurements(*stored.value())) {
+          list = std::move(*decoded);
+          readable = true;
+        }
+      }
+    }
+    if (!readable) {
+      const auto present = transaction.contains(storageKey);
+      if (!present) return present.failure();
+      if (present.value()) {
+        // Whatever is there cannot be read as a list: keep it where it can be
+        // recovered, or replace nothing.
+        const auto key = freshSetAsideKey(transaction);
+        if (!key) return key.failure();
+        if (auto copied = transaction.copy(storageKey, key.value()); !copied) {
+          return Failure{"The unreadable saved list could not be set aside: " + copied.failure().reason,
+                         copied.failure().kind};
+        }
+      }
+    }
+    edit(list);
+    if (!encodeMeasurements(list, encoded_)) {
+      return Failure{"A point or the date is not a finite number, or a title is not valid text"};
+    }
+    if (encoded_.size() > kMaxMeasurementListBytes) {
+      return Failure{"The saved measurements have reached their size limit", Failure::Kind::tooLarge};
+    }
+    return transaction.setData(storageKey, encoded_);
+  });
 }
 
 }  // namespace kavrano

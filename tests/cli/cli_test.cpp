@@ -199,7 +199,8 @@ TEST_F(CliTest, SavedMeasurementsRoundTrip) {
   EXPECT_EQ(stored[0]["center"]["latitude"], -23.552);
   EXPECT_EQ(stored[0]["annotations"][2]["longitude"], -46.634);
   EXPECT_EQ(stored[1]["title"], oddTitle);
-  EXPECT_EQ(stored[1]["center"], json::parse(R"({"latitude":20.0,"longitude":30.0})"));  // no --center: the mean
+  EXPECT_EQ(stored[1]["center"],
+            json::parse(R"({"latitude":20.0,"longitude":30.0})"));  // no --center: the bounding box's middle
 
   EXPECT_EQ(ok("delete " + id(1)), "");
   const std::string remaining = id(0) + "\t<date>\t3\tGarden\n" + id(2) + "\t<date>\t1\t\n";
@@ -269,8 +270,11 @@ TEST_F(CliTest, HelpStartUpAndEvents) {
   EXPECT_TRUE(fs::exists(elsewhere / "preferences.sqlite3"));
   EXPECT_EQ(spawn("--data-dir " + quoted(elsewhere) + " units").out, "length: m\narea: ha\n");
 
+  // A data directory that is a file can be read (nothing is there) but not written.
   std::ofstream(root_ / "plain-file") << "x";
-  expectFailure(spawn("--data-dir " + quoted(root_ / "plain-file") + " units"), 1, "plain-file", "data dir is a file");
+  EXPECT_EQ(spawn("--data-dir " + quoted(root_ / "plain-file") + " units").out, "length: m\narea: m²\n");
+  expectFailure(spawn("--data-dir " + quoted(root_ / "plain-file") + " units area ha"), 1, "plain-file",
+                "data dir is a file");
 
   // The events command shows what the event store kept.
   kavrano::LocalEventStore events(data_);

@@ -7,12 +7,14 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,7 +27,9 @@
 #include <stdexcept>
 #include <thread>
 
+#include "kavrano/core/persistance_manager.h"
 #include "kavrano/core/user_settings.h"
+#include "kavrano/core/uuid.h"
 
 namespace kavrano {
 namespace {
@@ -53,34 +57,59 @@ std::optional<std::int64_t> blobIndex(const Bytes& blob) {
   return makeBlob(index) == blob ? std::optional(index) : std::nullopt;
 }
 
+PersistedMeasurement measurementTitled(const std::string& title) {
+  return {makeUuidString(), 730987200.25, {{-23.551, -46.633}, {-23.552, -46.632}}, title, {-23.552, -46.633}};
+}
+
 // The other process, as `probe MODE FILE ...`:
 //   write-loop FILE PREFIX [COUNT]  "ready" once open, then integer i under PREFIX+"k<i>" for i = 0, 1, ...,
 //                                   on every kBlobEvery-th also the blob of i under PREFIX+"blob", and
 //                                   "ack <i>" once both returned; endless without COUNT
 //   count FILE                      the relevant-action counter twice: "<first> <second> <stored>"
+//   save-loop FILE PREFIX COUNT     saved measurements, "saved <id>" and "deleted <id>" once each returned
+//   save-limited FILE BYTES         one save while no file may grow past BYTES: "saved" or the reason
 // Exit 2: the database did not open; 3: a write failed.
 int probeMain(int argc, char** argv) {
-  std::string error;
-  const auto store = SqlitePreferenceStore::open(argv[1], &error);
-  if (!store) return std::fprintf(stderr, "%s\n", error.c_str()), 2;
-  if (std::string_view(argv[0]) == "write-loop") {
-    // Line-buffered, so each ack leaves as soon as its write has returned and none waits in a buffer.
-    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  const std::string_view mode = argv[0];
+  if (mode == "save-limited") {
+    // A full disk, as far as this process can tell: writes beyond the size limit fail.
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{std::strtoull(argv[2], nullptr, 10), RLIM_INFINITY};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 4;
+  }
+  auto opened = SqlitePreferenceStore::open(argv[1]);
+  if (!opened) return std::fprintf(stderr, "%s\n", opened.failure().reason.c_str()), 2;
+  const auto& store = opened.value();
+  // Line-buffered, so each ack leaves as soon as its write has returned and none waits in a buffer.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  if (mode == "write-loop") {
     std::puts("ready");
     for (std::int64_t i = 0; argc < 4 || i < std::atoll(argv[3]); ++i) {
-      store->setInteger(i, argv[2] + ("k" + std::to_string(i)));
-      if (store->lastWriteSucceeded() && i % kBlobEvery == 0)
-        store->setData(makeBlob(i), argv[2] + std::string("blob"));
-      if (!store->lastWriteSucceeded()) return 3;
+      if (!store->setInteger(i, argv[2] + ("k" + std::to_string(i)))) return 3;
+      if (i % kBlobEvery == 0 && !store->setData(makeBlob(i), argv[2] + std::string("blob"))) return 3;
       std::printf("ack %lld\n", static_cast<long long>(i));
     }
-  } else if (std::string_view(argv[0]) == "count") {
+  } else if (mode == "count") {
     const bool first = countRelevantAction(*store, kRelevantActionCountKey);
     const bool second = countRelevantAction(*store, kRelevantActionCountKey);
     std::printf("%s %s %lld\n", first ? "true" : "false", second ? "true" : "false",
                 static_cast<long long>(store->integerForKey(kRelevantActionCountKey)));
+  } else if (mode == "save-loop") {
+    // Saves COUNT records titled PREFIX<i> and deletes every third one it saved again.
+    PersistanceManager manager(*store);
+    for (int i = 0; i < std::atoi(argv[3]); ++i) {
+      const auto record = measurementTitled(argv[2] + std::to_string(i));
+      if (auto saved = manager.appendMeasurement(record); !saved) return std::puts(saved.failure().reason.c_str()), 3;
+      std::printf("saved %s\n", record.id.c_str());
+      if (i % 3 != 2) continue;
+      if (auto deleted = manager.deleteMeasurement(record); !deleted) return 3;
+      std::printf("deleted %s\n", record.id.c_str());
+    }
+  } else if (mode == "save-limited") {
+    const auto saved = PersistanceManager(*store).appendMeasurement(measurementTitled("over the limit"));
+    std::printf("%s\n", saved ? "saved" : saved.failure().reason.c_str());
   }
-  return store->lastWriteSucceeded() ? 0 : 3;
+  return 0;
 }
 
 struct Child {
@@ -189,10 +218,9 @@ class SqlitePreferenceStoreTest : public ::testing::Test {
   void TearDown() override { fs::remove_all(dir_); }
 
   std::unique_ptr<SqlitePreferenceStore> openStore(fs::path file = {}) {
-    std::string error;
-    auto store = SqlitePreferenceStore::open(file.empty() ? file_ : file, &error);
-    if (!store) throw std::runtime_error("cannot open the store: " + error);
-    return store;
+    auto store = SqlitePreferenceStore::open(file.empty() ? file_ : file);
+    if (!store) throw std::runtime_error("cannot open the store: " + store.failure().reason);
+    return std::move(store).value();
   }
 
   // Open must fail, say why and where, and leave the folder exactly as it was.
@@ -206,9 +234,11 @@ class SqlitePreferenceStoreTest : public ::testing::Test {
       return files;
     };
     const auto before = listing();
-    std::string error;
-    EXPECT_EQ(SqlitePreferenceStore::open(file_, &error), nullptr) << what;
-    EXPECT_NE(error.find(file_.string()), std::string::npos) << what << ": " << error;
+    const auto opened = SqlitePreferenceStore::open(file_);
+    ASSERT_FALSE(opened) << what;
+    EXPECT_EQ(opened.failure().kind, Failure::Kind::unreadableFile) << what << ": " << opened.failure().reason;
+    EXPECT_NE(opened.failure().reason.find(file_.string()), std::string::npos)
+        << what << ": " << opened.failure().reason;
     EXPECT_TRUE(listing() == before) << what << ": the folder changed";
   }
 
@@ -235,13 +265,9 @@ TEST_F(SqlitePreferenceStoreTest, ValuesOverwritesAndRemovalsPersistWithKindAndB
   auto store = openStore();
   store->setInteger(5, "UNIT");
   store->setBool(true, "GONE");
-  for (const auto& [key, value] : expected) {
-    store->setValue(value, key);
-    EXPECT_TRUE(store->lastWriteSucceeded()) << key;
-  }
-  store->removeObject("GONE");
-  store->removeObject("NEVER_THERE");
-  EXPECT_TRUE(store->lastWriteSucceeded());
+  for (const auto& [key, value] : expected) EXPECT_TRUE(store->setValue(value, key)) << key;
+  EXPECT_TRUE(store->removeObject("GONE"));
+  EXPECT_TRUE(store->removeObject("NEVER_THERE"));
   // Variant equality also compares the kind: true must not come back as 1,
   // nor empty data as empty text or as nothing.
   EXPECT_EQ(store->storedEntries(), expected);
@@ -302,13 +328,22 @@ TEST_F(SqlitePreferenceStoreTest, StoresOnOneFileSeeEachOthersWritesAndABlockedW
   first->setInteger(1, "COUNT");
   const Raw other = rawConnection(file_);
   ASSERT_EQ(exec(other, "BEGIN IMMEDIATE"), "");
-  first->setInteger(2, "COUNT");
-  EXPECT_FALSE(first->lastWriteSucceeded());
+  // The saved list's read-modify-write waits out the same lock, in the same five seconds.
+  PersistanceManager listOfSecond(*second);
+  std::thread save([&] {
+    const auto saved = listOfSecond.appendMeasurement(measurementTitled("blocked"));
+    ASSERT_FALSE(saved);
+    EXPECT_EQ(saved.failure().kind, Failure::Kind::busy) << saved.failure().reason;
+  });
+  const auto blocked = first->setInteger(2, "COUNT");
+  save.join();
+  ASSERT_FALSE(blocked);
+  EXPECT_EQ(blocked.failure().reason, "Another program kept the saved data locked for too long");
   EXPECT_EQ(first->storedValue("COUNT"), PreferenceValue(std::int64_t{1}));
   ASSERT_EQ(exec(other, "ROLLBACK"), "");
-  first->setInteger(3, "COUNT");
-  EXPECT_TRUE(first->lastWriteSucceeded());
+  EXPECT_TRUE(first->setInteger(3, "COUNT"));
   EXPECT_EQ(first->storedValue("COUNT"), PreferenceValue(std::int64_t{3}));
+  EXPECT_TRUE(listOfSecond.loadMeasurements().empty());
 }
 
 TEST_F(SqlitePreferenceStoreTest, ThreadsSharingOneStoreLoseNothing) {
@@ -379,7 +414,7 @@ TEST_F(StoreProcessesTest, WriterKilledAtRandomMomentsLosesNoAcknowledgedWrite) 
   };
 
   for (std::size_t r = 0; r < static_cast<std::size_t>(kills); ++r) {
-    if (rng() % 8 == 0) bystander = bystander ? nullptr : SqlitePreferenceStore::open(file_);
+    if (rng() % 8 == 0) bystander = bystander ? nullptr : openStore();
     const int delay = delayMicros(rng);
     // Most kills count from the open database, so they land among writes however long
     // opening takes as the file grows; the rest from the start, to hit opening and recovery.
@@ -391,7 +426,6 @@ TEST_F(StoreProcessesTest, WriterKilledAtRandomMomentsLosesNoAcknowledgedWrite) 
     const std::string opening = fromStart ? "" : readUntil(child.output, "ready\n");
     std::this_thread::sleep_for(std::chrono::microseconds(delay));
     ::kill(child.pid, SIGKILL);
-    const auto killedAt = std::chrono::steady_clock::now();
     // Whatever the writer printed before it died is still in the pipe.
     const auto [code, rest] = finish(child);
     const std::string output = opening + rest;
@@ -401,22 +435,20 @@ TEST_F(StoreProcessesTest, WriterKilledAtRandomMomentsLosesNoAcknowledgedWrite) 
     if (code != 128 + SIGKILL) continue;
     killedWhileWriting += rounds.back().lastAck >= 0;
     killedFromStart += fromStart;
-    std::string error;
-    const auto store = SqlitePreferenceStore::open(file_, &error);
-    report(r, delay, store ? "" : "reopen failed: " + error);
-    if (!store) continue;
+    auto reopened = SqlitePreferenceStore::open(file_);
+    report(r, delay, reopened ? "" : "reopen failed: " + reopened.failure().reason);
+    if (!reopened) continue;
+    const auto& store = reopened.value();
     report(r, delay, store->integrityCheck() == "ok" ? "" : "integrity: " + store->integrityCheck());
     report(r, delay, check(*store, rounds.back(), true, verified));
     unacknowledgedLanded += store->storedValue(prefix + "k" + std::to_string(rounds.back().lastAck + 1)).has_value();
     if (bystander) {
-      // Every write of the dead writer is older than this by now, so none may stay unseen.
-      std::this_thread::sleep_until(killedAt + SqlitePreferenceStore::kOtherProcessDelay);
+      // Every write of the dead writer returned before this read, so none may stay unseen.
       if (auto why = check(*bystander, rounds.back(), true, ignored); !why.empty())
         report(r, delay, "open connection: " + why);
     }
     // Each round's blob goes once checked, so the file stays small however many rounds run.
-    store->removeObject(prefix + "blob");
-    if (!store->lastWriteSucceeded()) report(r, delay, "removing the blob failed");
+    if (!store->removeObject(prefix + "blob")) report(r, delay, "removing the blob failed");
   }
 
   // Later crashes and checkpoints must not have lost any key from earlier rounds.

@@ -30,12 +30,22 @@ struct PersistedMeasurement {
   PersistedAnnotationCenter center;
 };
 
+/// The most a stored list may hold. A list of 50,000 measurements of ten points is
+/// about 40 MB of text and 500,000 vertices; anything larger is refused by the reader
+/// before it allocates for it, and by the store before it writes it.
+inline constexpr std::size_t kMaxMeasurementListBytes = std::size_t{64} << 20;
+inline constexpr std::size_t kMaxMeasurementListVertices = std::size_t{2} << 20;
+
 /// The JSON array of records, UTF-8. None when a number is not finite or a text is
 /// not valid UTF-8: JSON has no form for either, and the whole list fails.
 [[nodiscard]] std::optional<std::string> encodeMeasurements(const std::vector<PersistedMeasurement>& list);
+/// The same into `out`, whose allocation is reused; false where the above gives none.
+[[nodiscard]] bool encodeMeasurements(const std::vector<PersistedMeasurement>& list, std::string& out);
 
 /// All or nothing: any malformed text, wrong type or missing member fails the whole
-/// list. Members of other names are ignored; any JSON number form is read.
+/// list, and so does a list beyond kMaxMeasurementListBytes or
+/// kMaxMeasurementListVertices. Members of other names are ignored; any JSON number
+/// form is read, whatever the C locale.
 [[nodiscard]] std::optional<std::vector<PersistedMeasurement>> decodeMeasurements(std::string_view json);
 
 }  // namespace kavrano
