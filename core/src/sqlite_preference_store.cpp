@@ -119,9 +119,20 @@ void bindValue(sqlite3_stmt* statement, int typeIndex, int valueIndex, const Pre
 }
 
 // What went wrong on `db`, in words a user can act on.
+// The operating system's error of the last failed call on the log or the database
+// file: SQLite's own record of it is the process's errno, often overwritten by then.
+int systemErrno(sqlite3* db) {
+  int errnum = 0;
+  sqlite3_file* log = nullptr;
+  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_JOURNAL_POINTER, &log) == SQLITE_OK && log && log->pMethods)
+    log->pMethods->xFileControl(log, SQLITE_FCNTL_LAST_ERRNO, &errnum);
+  if (errnum == 0) sqlite3_file_control(db, "main", SQLITE_FCNTL_LAST_ERRNO, &errnum);
+  return errnum != 0 ? errnum : sqlite3_system_errno(db);
+}
+
 Failure failureOf(sqlite3* db) {
   const int code = sqlite3_extended_errcode(db);
-  const int errnum = sqlite3_system_errno(db);
+  const int errnum = systemErrno(db);
   const std::string detail = sqlite3_errmsg(db);
   if (errnum == ENOSPC || (code & 0xff) == SQLITE_FULL) return {"The disk is full", Failure::Kind::diskFull};
   if (errnum == EDQUOT) return {"The disk quota is used up", Failure::Kind::diskFull};
@@ -256,6 +267,7 @@ std::optional<Failure> prepare(sqlite3* db, bool readOnly) {
       "; PRAGMA journal_size_limit = " + std::to_string(SqlitePreferenceStore::kLogSizeLimit);
   if (!exec(db, limits.c_str())) return failureOf(db);
   if (auto problem = migrate(db)) return problem;
+  sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
   Statement probe(db, "SELECT key, type, value FROM preferences LIMIT 0");
   if (!probe.prepared())
     return Failure{std::string("The data file has an unexpected layout: ") + sqlite3_errmsg(db),
@@ -300,6 +312,11 @@ Result<std::unique_ptr<SqlitePreferenceStore>> SqlitePreferenceStore::open(const
       sqlite3_close_v2(db);
       return fail({"The data file is read-only", Failure::Kind::readOnly});
     }
+    // Until the file is known to be ours, closing must not fold a log found beside it
+    // into it; a log we made ourselves is empty and goes on close as usual.
+    std::error_code ec;
+    if (std::filesystem::exists(file.string() + "-wal", ec))
+      sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     const auto problem = prepare(db, readOnly);
     if (!problem) return std::unique_ptr<SqlitePreferenceStore>(new SqlitePreferenceStore(db, readOnly));
     const int code = sqlite3_extended_errcode(db) & 0xff;

@@ -24,9 +24,12 @@
 #include <limits>
 #include <map>
 #include <random>
+#include <set>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
+#include "kavrano/core/data_directory.h"
 #include "kavrano/core/persistance_manager.h"
 #include "kavrano/core/user_settings.h"
 #include "kavrano/core/uuid.h"
@@ -187,6 +190,19 @@ std::string check(const SqlitePreferenceStore& store, const Round& round, bool b
     return "blob of write " + std::to_string(*index) + " after acknowledgement " + std::to_string(last);
   return {};
 }
+
+class Statement {
+ public:
+  Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr); }
+  ~Statement() { sqlite3_finalize(statement_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+  int step() { return statement_ ? sqlite3_step(statement_) : SQLITE_ERROR; }
+  sqlite3_stmt* get() const { return statement_; }
+
+ private:
+  sqlite3_stmt* statement_ = nullptr;
+};
 
 // A connection of its own, for what the store must survive but never does itself.
 using Raw = std::unique_ptr<sqlite3, int (*)(sqlite3*)>;
@@ -387,6 +403,143 @@ TEST_F(StoreProcessesTest, ConcurrentWritersWaitForEachOtherInsteadOfFailing) {
     for (int w = 0; w < kWriters; ++w)
       EXPECT_EQ(check(*store, {"w" + std::to_string(w) + ".", kWrites - 1}, true, verified), "") << file << " " << w;
   }
+}
+
+// Each process saves records and deletes every third again, all at once on one file:
+// every save acknowledged is there unless its delete was acknowledged too.
+TEST_F(StoreProcessesTest, SavesAndDeletesFromSeveralProcessesAllLand) {
+  constexpr int kProcesses = 4, kSaves = 60;
+  std::vector<Child> savers;
+  for (int p = 0; p < kProcesses; ++p)
+    savers.push_back(spawnProbe({"save-loop", file_, "p" + std::to_string(p) + ".", std::to_string(kSaves)}));
+  std::set<std::string> expected;
+  std::size_t operations = 0;
+  for (const auto& saver : savers) {
+    const auto [code, output] = finish(saver);
+    EXPECT_EQ(code, 0) << output;
+    std::istringstream lines(output);
+    for (std::string verb, id; lines >> verb >> id; ++operations) {
+      if (verb == "saved") expected.insert(id);
+      if (verb == "deleted") expected.erase(id);
+    }
+  }
+  EXPECT_EQ(operations, std::size_t{kProcesses * (kSaves + kSaves / 3)});
+  const auto store = openStore();
+  std::set<std::string> stored;
+  for (const auto& record : PersistanceManager(*store).loadMeasurements()) stored.insert(record.id);
+  EXPECT_EQ(stored, expected);
+  EXPECT_EQ(store->integrityCheck(), "ok");
+}
+
+// A list the reader cannot take, stored in any way this program would not store it,
+// is copied aside as it is before a save replaces it.
+TEST_F(SqlitePreferenceStoreTest, AnUnreadableListOfAnyKindIsSetAsideAsItIsBeforeASaveReplacesIt) {
+  const auto store = openStore();
+  const Raw editor = rawConnection(file_);
+  const auto row = [&](const std::string& key) {
+    Statement query(editor.get(),
+                    ("SELECT type, typeof(value), quote(value) FROM preferences WHERE key LIKE '" + key + "'").c_str());
+    std::string text;
+    while (query.step() == SQLITE_ROW)
+      for (int c = 0; c < 3; ++c)
+        text += reinterpret_cast<const char*>(sqlite3_column_text(query.get(), c)) + std::string(" ");
+    return text;
+  };
+  for (const char* stored :
+       {"4, '[]'", "4, x'5B7B7D5D'", "42, x'5B5D'", "'x', x'5B5D'", "3, '[]'", "4, NULL", "1, 1", "4, 0.5"}) {
+    ASSERT_EQ(exec(editor, "DELETE FROM preferences"), "");
+    ASSERT_EQ(exec(editor, std::string("INSERT INTO preferences VALUES ('PERSISTED_MEASUREMENTS', ") + stored + ")"),
+              "");
+    const std::string before = row("PERSISTED_MEASUREMENTS");
+    PersistanceManager manager(*store);
+    EXPECT_TRUE(manager.loadMeasurements().empty()) << stored;
+    EXPECT_TRUE(manager.appendMeasurement(measurementTitled("new"))) << stored;
+    EXPECT_EQ(row("PERSISTED_MEASUREMENTS.unreadable.%"), before) << stored;
+    ASSERT_EQ(manager.loadMeasurements().size(), 1u) << stored;
+    EXPECT_EQ(manager.loadMeasurements()[0].title, "new") << stored;
+  }
+}
+
+// A full disk, as a process with a file size limit sees it: the save says so and
+// the bytes stored before, readable or not, stay as they were.
+TEST_F(StoreProcessesTest, ASaveThatRunsOutOfSpaceFailsAndKeepsTheOldBytes) {
+  std::string unreadable(600 * 1024, '\0');
+  std::mt19937 rng(11);
+  for (auto& c : unreadable) c = static_cast<char>(rng());
+  const auto readable = *encodeMeasurements({measurementTitled("kept")});
+  // 256 KiB leaves no room to copy the 600 kB aside; 40,000 bytes, room for the log's
+  // index but not for one of its 64 KiB pages.
+  for (const auto& [old, limit] : {std::pair{unreadable, "262144"}, std::pair{readable, "40000"}}) {
+    {
+      const auto store = openStore();
+      ASSERT_TRUE(store->setData(Bytes(old.begin(), old.end()), "PERSISTED_MEASUREMENTS"));
+    }  // closed: the log is folded in and removed, so the limited writer starts with none
+    const auto [code, output] = finish(spawnProbe({"save-limited", file_, limit}));
+    EXPECT_EQ(code, 0) << output;
+    EXPECT_TRUE(output == "The disk is full\n" ||
+                output == "The file has reached the size limit set for this program\n")
+        << output;
+    const auto store = openStore();
+    EXPECT_EQ(store->storedValue("PERSISTED_MEASUREMENTS"), PreferenceValue(Bytes(old.begin(), old.end())));
+    EXPECT_EQ(store->storedEntries().size(), 1u) << "no copy may be left half-made";
+    EXPECT_EQ(store->integrityCheck(), "ok");
+  }
+}
+
+// Every write of a 64 KiB-page database adds at least a page to the log; without a
+// checkpoint and a size limit 1,000 of them left 65 MB beside a small file.
+TEST_F(SqlitePreferenceStoreTest, TheLogStaysWithinAFewTimesTheLargestValueOverAThousandWrites) {
+  const auto store = openStore();
+  constexpr std::size_t kLargest = 600 * 1024;
+  std::uintmax_t largestLog = 0;
+  for (std::int64_t i = 0; i < 1000; ++i) {
+    const auto written = i % 100 == 0 ? store->setData(Bytes(kLargest, static_cast<std::uint8_t>(i)), "BIG")
+                                      : store->setInteger(i, "SMALL" + std::to_string(i % 7));
+    ASSERT_TRUE(written) << i;
+    std::error_code ec;
+    largestLog = std::max(largestLog, fs::file_size(file_.string() + "-wal", ec));
+  }
+  EXPECT_LE(largestLog, 4 * kLargest);
+}
+
+// Damaged, foreign or newer files are not ours to change: they are moved aside whole,
+// with their logs, and a new store takes their place.
+TEST_F(SqlitePreferenceStoreTest, AFileThatIsNotOursIsMovedAsideByteForByteAndANewStoreOpens) {
+  std::mt19937 rng(5);
+  std::string noise(8192, '\0');
+  for (auto& c : noise) c = static_cast<char>(rng());
+  const auto foreign = [&](const std::string& sql) {
+    fs::remove(file_);
+    EXPECT_EQ(exec(rawConnection(file_), sql), "");
+    std::ifstream in(file_, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  for (const auto& [what, bytes] : std::vector<std::pair<std::string, std::string>>{
+           {"random bytes", noise},
+           {"text", "not a database\n"},
+           {"magic then noise", std::string("SQLite format 3", 16) + noise},
+           {"another program's database", foreign("CREATE TABLE photos (id INTEGER PRIMARY KEY)")},
+           {"a newer version's", foreign("CREATE TABLE preferences (key, type, value); PRAGMA user_version = 9")}}) {
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    std::ofstream(file_, std::ios::binary) << bytes;
+    std::ofstream(file_.string() + "-wal", std::ios::binary) << "its log";
+    const auto opened = openPreferenceStore(dir_, StoreFallback::refuseWrites);
+    ASSERT_TRUE(opened.setAside) << what;
+    EXPECT_EQ(opened.setAside->filename().string().rfind("preferences.sqlite3.unreadable.", 0), 0u) << what;
+    std::ifstream aside(*opened.setAside, std::ios::binary), log(opened.setAside->string() + "-wal");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(aside), {}), bytes) << what;
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(log), {}), "its log") << what;
+    EXPECT_TRUE(opened.store->setInteger(1, "WRITTEN")) << what;
+    EXPECT_TRUE(opened.notice.empty()) << what;
+  }
+  // An empty file holds nothing to lose: it simply becomes the store.
+  fs::remove_all(dir_);
+  fs::create_directories(dir_);
+  std::ofstream(file_, std::ios::binary).flush();
+  const auto empty = openPreferenceStore(dir_, StoreFallback::refuseWrites);
+  EXPECT_FALSE(empty.setAside);
+  EXPECT_TRUE(empty.store->setInteger(1, "WRITTEN"));
 }
 
 // Kill count and seed come from the environment so the soak run can scale this up:
