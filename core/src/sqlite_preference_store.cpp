@@ -321,7 +321,7 @@ Result<std::unique_ptr<SqlitePreferenceStore>> SqlitePreferenceStore::open(const
     if (!problem) return std::unique_ptr<SqlitePreferenceStore>(new SqlitePreferenceStore(db, readOnly));
     const int code = sqlite3_extended_errcode(db) & 0xff;
     sqlite3_close_v2(db);
-    if (readOnly && !immutable && code == SQLITE_CANTOPEN) {
+    if (readOnly && !immutable && (code == SQLITE_CANTOPEN || code == SQLITE_READONLY)) {
       immutable = true;
       continue;
     }
