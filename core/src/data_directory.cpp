@@ -3,27 +3,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <ctime>
 #include <system_error>
 
 #include "kavrano/core/memory_preference_store.h"
+#include "kavrano/core/reference_date.h"
 #include "kavrano/core/sqlite_preference_store.h"
 
 namespace kavrano {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string utcStamp() {
-  const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-  std::tm utc{};
-  gmtime_r(&now, &utc);
-  char stamp[32];
-  std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &utc);
-  return stamp;
-}
 
 // Moves `file` and the log files beside it to a free "<file>.unreadable.<UTC time>",
 // so a new database never picks up the old one's log. Only if `file` is still the
@@ -33,7 +23,7 @@ std::optional<fs::path> moveAside(const fs::path& file, const struct stat& found
   if (::lstat(file.c_str(), &now) != 0 || now.st_dev != found.st_dev || now.st_ino != found.st_ino) {
     return std::nullopt;
   }
-  const std::string stem = file.string() + ".unreadable." + utcStamp();
+  const std::string stem = file.string() + ".unreadable." + compactUtcNow();
   fs::path target = stem;
   std::error_code ec;
   for (int n = 2; fs::exists(fs::symlink_status(target, ec)); ++n) target = stem + "-" + std::to_string(n);

@@ -1,24 +1,15 @@
 #include "kavrano/core/persistance_manager.h"
 
 #include <algorithm>
-#include <chrono>
-#include <ctime>
+
+#include "kavrano/core/reference_date.h"
 
 namespace kavrano {
 namespace {
 
-std::string utcSecond() {
-  const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-  std::tm utc{};
-  gmtime_r(&now, &utc);
-  char stamp[32];
-  std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &utc);
-  return stamp;
-}
-
 // A key no earlier set-aside uses: the UTC second, then a counter if needed.
 Result<std::string> freshSetAsideKey(PreferenceTransaction& transaction) {
-  const std::string stem = PersistanceManager::kSetAsidePrefix + utcSecond();
+  const std::string stem = PersistanceManager::kSetAsidePrefix + compactUtcNow();
   std::string key = stem;
   for (int n = 2;; ++n) {
     const auto taken = transaction.contains(key);
