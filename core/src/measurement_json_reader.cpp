@@ -20,18 +20,21 @@ constexpr int kMaxDepth = 512;
 
 class Reader {
  public:
-  explicit Reader(std::string_view text) : p_(text.data()), end_(text.data() + text.size()) {}
+  explicit Reader(std::string_view text) : start_(text.data()), p_(text.data()), end_(text.data() + text.size()) {}
 
-  bool readList(std::vector<PersistedMeasurement>& out) {
+  // Calls `each(begin, end, record)` for every record with its place in the text;
+  // `record` is filled afresh for each and may be taken or left for the next.
+  template <class Each>
+  bool readList(PersistedMeasurement& record, Each&& each) {
     skipSpace();
     if (!take('[')) return false;
     skipSpace();
     if (!take(']')) {
       do {
         skipSpace();
-        PersistedMeasurement record;
+        const char* begin = p_;
         if (!readRecord(record)) return false;
-        out.push_back(std::move(record));
+        each(static_cast<std::size_t>(begin - start_), static_cast<std::size_t>(p_ - start_), record);
         skipSpace();
       } while (take(','));
       if (!take(']')) return false;
@@ -335,6 +338,7 @@ class Reader {
     return false;
   }
 
+  const char* start_;
   const char* p_;
   const char* end_;
   std::size_t vertices_ = 0;
@@ -345,8 +349,23 @@ class Reader {
 std::optional<std::vector<PersistedMeasurement>> decodeMeasurements(std::string_view json) {
   if (json.size() > kMaxMeasurementListBytes) return std::nullopt;
   std::vector<PersistedMeasurement> list;
-  if (!Reader(json).readList(list)) return std::nullopt;
+  PersistedMeasurement record;
+  const bool read = Reader(json).readList(record, [&](std::size_t, std::size_t, PersistedMeasurement& r) {
+    list.push_back(std::move(r));
+    r = {};
+  });
+  if (!read) return std::nullopt;
   return list;
+}
+
+bool scanMeasurements(std::string_view json, const RecordVisitor& visit) {
+  if (json.size() > kMaxMeasurementListBytes) return false;
+  // One record reused for all: its strings and vector keep their memory, so a
+  // pass over tens of thousands of records allocates next to nothing.
+  PersistedMeasurement record;
+  return Reader(json).readList(record, [&](std::size_t begin, std::size_t end, const PersistedMeasurement& r) {
+    visit(RecordText{begin, end}, r);
+  });
 }
 
 }  // namespace kavrano

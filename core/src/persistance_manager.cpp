@@ -19,6 +19,30 @@ Result<std::string> freshSetAsideKey(PreferenceTransaction& transaction) {
   }
 }
 
+Failure notEncodable() { return {"A point or the date is not a finite number, or the title is not valid text"}; }
+
+// The stored list's text when it reads, each record shown to `visit`; none when
+// nothing is stored or, after whatever is there has been copied aside, when it does
+// not read. The text is valid until the next call on `transaction`.
+Result<std::optional<std::string_view>> readableList(PreferenceTransaction& transaction, const std::string& key,
+                                                     const RecordVisitor& visit) {
+  const auto stored = transaction.data(key, kMaxMeasurementListBytes);
+  if (!stored) return stored.failure();
+  if (stored.value() && scanMeasurements(*stored.value(), visit)) return stored.value();
+  const auto present = transaction.contains(key);
+  if (!present) return present.failure();
+  if (present.value()) {
+    // It cannot be read as a list: keep it where it can be recovered, or replace nothing.
+    const auto aside = freshSetAsideKey(transaction);
+    if (!aside) return aside.failure();
+    if (auto copied = transaction.copy(key, aside.value()); !copied) {
+      return Failure{"The unreadable saved list could not be set aside: " + copied.failure().reason,
+                     copied.failure().kind};
+    }
+  }
+  return std::optional<std::string_view>{};
+}
+
 }  // namespace
 
 PersistanceManager::PersistanceManager() : PersistanceManager(PreferenceStore::standard()) {}
@@ -35,52 +59,52 @@ std::vector<PersistedMeasurement> PersistanceManager::loadMeasurements() const {
 }
 
 Result<void> PersistanceManager::appendMeasurement(const PersistedMeasurement& record) {
-  return change([&](std::vector<PersistedMeasurement>& list) { list.push_back(record); });
+  return userDefaults.transaction([&](PreferenceTransaction& transaction) -> Result<void> {
+    std::size_t count = 0;
+    const auto stored =
+        readableList(transaction, storageKey, [&](RecordText, const PersistedMeasurement&) { ++count; });
+    if (!stored) return stored.failure();
+    encoded_.clear();
+    if (const auto& list = stored.value()) {
+      // Only whitespace can follow the closing bracket of a list that reads.
+      encoded_.reserve(list->size() + 1024);
+      encoded_.append(list->substr(0, list->rfind(']')));
+      if (count > 0) encoded_ += ',';
+    } else {
+      encoded_ += '[';
+    }
+    if (!encodeMeasurement(record, encoded_)) return notEncodable();
+    encoded_ += ']';
+    return store(transaction);
+  });
 }
 
 Result<void> PersistanceManager::deleteMeasurement(const PersistedMeasurement& record) {
-  return change([&](std::vector<PersistedMeasurement>& list) {
-    std::erase_if(list, [&](const PersistedMeasurement& m) { return m.id == record.id; });
+  return userDefaults.transaction([&](PreferenceTransaction& transaction) -> Result<void> {
+    std::vector<RecordText> kept;
+    const auto stored = readableList(transaction, storageKey, [&](RecordText at, const PersistedMeasurement& m) {
+      if (m.id != record.id) kept.push_back(at);
+    });
+    if (!stored) return stored.failure();
+    encoded_.clear();
+    encoded_ += '[';
+    if (const auto& list = stored.value()) {
+      encoded_.reserve(list->size() + 2);
+      for (std::size_t i = 0; i < kept.size(); ++i) {
+        if (i > 0) encoded_ += ',';
+        encoded_.append(list->substr(kept[i].begin, kept[i].end - kept[i].begin));
+      }
+    }
+    encoded_ += ']';
+    return store(transaction);
   });
 }
 
-Result<void> PersistanceManager::change(const std::function<void(std::vector<PersistedMeasurement>&)>& edit) {
-  return userDefaults.transaction([&](PreferenceTransaction& transaction) -> Result<void> {
-    std::vector<PersistedMeasurement> list;
-    bool readable = false;
-    {
-      const auto stored = transaction.data(storageKey, kMaxMeasurementListBytes);
-      if (!stored) return stored.failure();
-      if (stored.value()) {
-        if (auto decoded = decodeMeasurements(*stored.value())) {
-          list = std::move(*decoded);
-          readable = true;
-        }
-      }
-    }
-    if (!readable) {
-      const auto present = transaction.contains(storageKey);
-      if (!present) return present.failure();
-      if (present.value()) {
-        // Whatever is there cannot be read as a list: keep it where it can be
-        // recovered, or replace nothing.
-        const auto key = freshSetAsideKey(transaction);
-        if (!key) return key.failure();
-        if (auto copied = transaction.copy(storageKey, key.value()); !copied) {
-          return Failure{"The unreadable saved list could not be set aside: " + copied.failure().reason,
-                         copied.failure().kind};
-        }
-      }
-    }
-    edit(list);
-    if (!encodeMeasurements(list, encoded_)) {
-      return Failure{"A point or the date is not a finite number, or a title is not valid text"};
-    }
-    if (encoded_.size() > kMaxMeasurementListBytes) {
-      return Failure{"The saved measurements have reached their size limit", Failure::Kind::tooLarge};
-    }
-    return transaction.setData(storageKey, encoded_);
-  });
+Result<void> PersistanceManager::store(PreferenceTransaction& transaction) {
+  if (encoded_.size() > kMaxMeasurementListBytes) {
+    return Failure{"The saved measurements have reached their size limit", Failure::Kind::tooLarge};
+  }
+  return transaction.setData(storageKey, encoded_);
 }
 
 }  // namespace kavrano

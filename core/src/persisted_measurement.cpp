@@ -90,6 +90,8 @@ bool encodeMeasurements(const std::vector<PersistedMeasurement>& list, std::stri
   return true;
 }
 
+bool encodeMeasurement(const PersistedMeasurement& record, std::string& out) { return appendRecord(out, record); }
+
 std::optional<std::string> encodeMeasurements(const std::vector<PersistedMeasurement>& list) {
   std::string out;
   if (!encodeMeasurements(list, out)) return std::nullopt;

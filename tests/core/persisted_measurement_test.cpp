@@ -296,6 +296,26 @@ TEST_F(PersistanceManagerTest, KeepsTheOrderOfSavingAndDeletesById) {
   EXPECT_TRUE(ids().empty());
 }
 
+// A change encodes only the new record and copies the others' text: spacing,
+// number forms and members of other names must come through as a valid list.
+TEST_F(PersistanceManagerTest, ChangesKeepTheOtherRecordsAsTheyWereWritten) {
+  const std::string other = R"({"id":"X","extra":[1,{"a":"]"}],"date":1E2,"annotations":[ ],"title":"]",)"
+                            R"("center":{"longitude":-0.0,"latitude":5}})";
+  for (const std::string& stored : {std::string("[ ]"), " [\n" + other + " ,\n" + other + "\n] \n"}) {
+    store.setData(bytes(stored), kKey);
+    const auto expected = decodeMeasurements(stored).value().size();
+    EXPECT_TRUE(manager.appendMeasurement(record("A"))) << stored;
+    EXPECT_TRUE(manager.appendMeasurement(record("B"))) << stored;
+    ASSERT_EQ(ids().size(), expected + 2) << stored;
+    EXPECT_EQ(ids().back(), "B") << stored;
+    EXPECT_TRUE(manager.deleteMeasurement(record("A"))) << stored;
+    EXPECT_TRUE(manager.deleteMeasurement(record("X"))) << stored;
+    EXPECT_EQ(ids(), (Ids{"B"})) << stored;
+    EXPECT_TRUE(setAside().empty()) << stored;
+    EXPECT_TRUE(nlohmann::json::accept(std::string(store.dataForKey(kKey)->begin(), store.dataForKey(kKey)->end())));
+  }
+}
+
 TEST_F(PersistanceManagerTest, UnreadableDataIsSetAsideBeforeItIsReplaced) {
   const Bytes unreadable = bytes("[{\"id\":\"A\",\"date\":1,\"annotations\":[],\"title\":\"lost?\"}]");
   store.setData(unreadable, kKey);

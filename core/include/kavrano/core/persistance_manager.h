@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,7 +12,8 @@ namespace kavrano {
 /// The saved measurements: one JSON list under one preference key. No cache; every
 /// call reads the store, so any number of managers, in any number of processes, see
 /// the same list. A change reads and rewrites the list as one transaction of the
-/// store, so two changing it at once both land.
+/// store, so two changing it at once both land. The records a change keeps stay as
+/// their stored text: the list is checked whole, but only the new record is encoded.
 ///
 /// A stored value that cannot be read (whatever its kind) loads as the empty list;
 /// before a change replaces it, it is copied under
@@ -40,9 +40,10 @@ class PersistanceManager {
   Result<void> deleteMeasurement(const PersistedMeasurement& record);
 
  private:
-  Result<void> change(const std::function<void(std::vector<PersistedMeasurement>&)>& edit);
+  Result<void> store(PreferenceTransaction& transaction);
 
-  // The encoded list of the last change, kept so the next one reuses its memory.
+  // The text of the last change, kept so the next one reuses its memory: the list
+  // runs to tens of megabytes, where each fresh buffer costs page faults.
   std::string encoded_;
 };
 

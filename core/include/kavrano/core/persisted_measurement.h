@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,5 +48,19 @@ inline constexpr std::size_t kMaxMeasurementListVertices = std::size_t{2} << 20;
 /// kMaxMeasurementListVertices. Members of other names are ignored; any JSON number
 /// form is read, whatever the C locale.
 [[nodiscard]] std::optional<std::vector<PersistedMeasurement>> decodeMeasurements(std::string_view json);
+
+/// Where one record stands in a list's text: [begin, end).
+struct RecordText {
+  std::size_t begin = 0;
+  std::size_t end = 0;
+};
+using RecordVisitor = std::function<void(RecordText, const PersistedMeasurement&)>;
+/// Reads `json` exactly as decodeMeasurements does, without keeping the records:
+/// `visit` sees each, valid during the call only. False where decoding fails (the
+/// records visited until then say nothing).
+[[nodiscard]] bool scanMeasurements(std::string_view json, const RecordVisitor& visit);
+/// Appends one record's text, as it stands in a list, to `out`; false (with `out`
+/// partly written) where encodeMeasurements fails.
+[[nodiscard]] bool encodeMeasurement(const PersistedMeasurement& record, std::string& out);
 
 }  // namespace kavrano
