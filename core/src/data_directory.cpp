@@ -55,9 +55,13 @@ OpenedStore openPreferenceStore(const fs::path& directory, StoreFallback fallbac
   std::error_code ec;
   fs::create_directories(directory, ec);
   if (!fs::is_directory(directory, ec)) {
-    return fallbackStore(fallback, {"The data folder " + directory.string() + " cannot be used (" +
-                                        (ec ? ec.message() : std::string("not a folder")) + ")",
-                                    Failure::Kind::readOnly});
+    // Nowhere to keep anything, and nothing to lose: reads are empty, writes say why.
+    return {
+        std::make_shared<MemoryPreferenceStore>(Failure{"The data folder " + directory.string() + " cannot be used (" +
+                                                            (ec ? ec.message() : std::string("not a folder")) + ")",
+                                                        Failure::Kind::readOnly}),
+        {},
+        {}};
   }
   const fs::path file = directory / SqlitePreferenceStore::kFileName;
   using Access = SqlitePreferenceStore::Access;

@@ -312,7 +312,8 @@ TEST_F(PersistanceManagerTest, ChangesKeepTheOtherRecordsAsTheyWereWritten) {
     EXPECT_TRUE(manager.deleteMeasurement(record("X"))) << stored;
     EXPECT_EQ(ids(), (Ids{"B"})) << stored;
     EXPECT_TRUE(setAside().empty()) << stored;
-    EXPECT_TRUE(nlohmann::json::accept(std::string(store.dataForKey(kKey)->begin(), store.dataForKey(kKey)->end())));
+    const auto written = store.dataForKey(kKey).value();
+    EXPECT_TRUE(nlohmann::json::accept(std::string(written.begin(), written.end()))) << stored;
   }
 }
 

@@ -71,9 +71,18 @@ PersistedMeasurement measurementTitled(const std::string& title) {
 //   count FILE                      the relevant-action counter twice: "<first> <second> <stored>"
 //   save-loop FILE PREFIX COUNT     saved measurements, "saved <id>" and "deleted <id>" once each returned
 //   save-limited FILE BYTES         one save while no file may grow past BYTES: "saved" or the reason
+//   open-unprivileged DIR           the app's open, as a user who may not write DIR: "writes|<notice>"
 // Exit 2: the database did not open; 3: a write failed.
 int probeMain(int argc, char** argv) {
   const std::string_view mode = argv[0];
+  if (mode == "open-unprivileged") {
+    // Root may write anywhere; the folder must be read-only for this process.
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) return 4;
+    const auto opened = openPreferenceStore(argv[1], StoreFallback::keepInMemory);
+    const bool kept = opened.store->setInteger(1, "TRY") && opened.store->integerForKey("TRY") == 1;
+    std::printf("%s|%s\n", kept ? "writes" : "no writes", opened.notice.c_str());
+    return 0;
+  }
   if (mode == "save-limited") {
     // A full disk, as far as this process can tell: writes beyond the size limit fail.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -540,6 +549,24 @@ TEST_F(SqlitePreferenceStoreTest, AFileThatIsNotOursIsMovedAsideByteForByteAndAN
   const auto empty = openPreferenceStore(dir_, StoreFallback::refuseWrites);
   EXPECT_FALSE(empty.setAside);
   EXPECT_TRUE(empty.store->setInteger(1, "WRITTEN"));
+}
+
+// A damaged file in a folder nobody may change: the app runs on a store in memory and
+// says, once, that nothing will be kept; the file stays as it was.
+TEST_F(StoreProcessesTest, ADamagedFileThatCannotBeMovedLeavesARunInMemoryThatSaysSo) {
+  std::ofstream(file_) << "not a database";
+  using fs::perms;
+  fs::permissions(dir_, perms::owner_read | perms::owner_exec | perms::others_read | perms::others_exec);
+  const auto [code, output] = finish(spawnProbe({"open-unprivileged", dir_}));
+  fs::permissions(dir_, perms::owner_all);
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(output.substr(0, output.find('|')), "writes");
+  EXPECT_NE(output.find("cannot be moved aside. Nothing you save or change in this session will be kept.\n"),
+            std::string::npos)
+      << output;
+  std::ifstream in(file_);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "not a database");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
 
 // Kill count and seed come from the environment so the soak run can scale this up:

@@ -29,10 +29,11 @@ struct OpenedStore {
 };
 
 /// Opens the preference store in `directory`, creating both if needed. It always
-/// gives a store: a read-only folder or file is opened for reading; a file that is
+/// gives a store: a read-only folder or file is opened for reading; a folder that
+/// cannot be made or used gives an empty store that refuses writes; a file that is
 /// not a readable database of ours is renamed to
 /// "preferences.sqlite3.unreadable.<UTC time>" (never deleted) and a new one made;
-/// when neither works, `fallback` decides.
+/// when that cannot be done, `fallback` decides.
 [[nodiscard]] OpenedStore openPreferenceStore(const std::filesystem::path& directory, StoreFallback fallback);
 
 }  // namespace kavrano
