@@ -28,6 +28,10 @@ bool AppDelegate::didFinishLaunching(const AppOptions& options, QString& /*error
                 SqlitePreferenceStore::kFileName, opened.setAside->c_str());
     std::fflush(stdout);
   }
+  if (!opened.notice.empty()) {
+    std::printf("kavrano: %s\n", opened.notice.c_str());
+    std::fflush(stdout);
+  }
   storeNotice_ = QString::fromStdString(opened.notice);
   std::shared_ptr<PreferenceStore> store = std::move(opened.store);
   PreferenceStore::installStandard(std::move(store));

@@ -145,7 +145,9 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
 void SceneDelegate::showNotice(const QString& message) {
   auto alert = std::make_shared<AlertController>(QStringLiteral("Nothing will be saved"), message);
   alert->addAction({QStringLiteral("OK"), AlertActionStyle::Default, {}});
-  rootPresenter_->presentAlert(alert, false);
+  // Not the intro's presenter: that one hides what it covers, and the intro presents
+  // the main screen through it while the notice may still be up.
+  measurePresenter_->presentAlert(alert, false);
 }
 
 void SceneDelegate::showIntro(QQuickItem* layer) {
