@@ -25,6 +25,7 @@ PersistedAnnotationCenter boundingBoxCenter(const std::vector<Coordinate>& point
   auto [south, north] = std::minmax_element(points.begin(), points.end(),
                                             [](const auto& a, const auto& b) { return a.latitude < b.latitude; });
   std::vector<double> longitudes;
+  longitudes.reserve(points.size());
   for (const auto& point : points) longitudes.push_back(point.longitude);
   std::sort(longitudes.begin(), longitudes.end());
   // The gap across ±180° first: from the easternmost round to the westernmost.
