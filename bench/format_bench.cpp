@@ -39,7 +39,7 @@ std::unique_ptr<kavrano::SqlitePreferenceStore> benchStore() {
   const auto dir = std::filesystem::temp_directory_path() / "kavrano-format-bench";
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
-  return kavrano::SqlitePreferenceStore::open(dir / kavrano::SqlitePreferenceStore::kFileName);
+  return kavrano::SqlitePreferenceStore::open(dir / kavrano::SqlitePreferenceStore::kFileName).value();
 }
 
 void BM_LengthText_SqliteStore(benchmark::State& state) {

@@ -117,11 +117,10 @@ std::string usageText() {
   return text;
 }
 
-void requireLastWriteStored(const Context& context) {
-  if (!context.store.lastWriteSucceeded()) {
-    throw CommandFailure("the preferences in " + quotedArgument(context.dataDirectory.string()) +
-                         " could not be written");
-  }
+void requireStored(const Result<void>& written, const Context& context) {
+  if (written) return;
+  throw CommandFailure("not saved in " + quotedArgument(context.dataDirectory.string()) + ": " +
+                       written.failure().reason);
 }
 
 int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
@@ -137,7 +136,7 @@ int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out,
     return 0;
   }
   try {
-    const Session session = startUp(invocation.globals);
+    const Session session = startUp(invocation.globals, err);
     invocation.command->run(Context{session.dataDirectory, *session.store, out, err});
     if (!out.flush()) throw CommandFailure("cannot write to standard output");
     return 0;

@@ -5,14 +5,15 @@
 #include <ostream>
 
 #include "arguments.h"
-#include "kavrano/core/sqlite_preference_store.h"
+#include "kavrano/core/preference_store.h"
+#include "kavrano/core/result.h"
 
 namespace kavrano::cli {
 
 /// What a command runs against, set up by start-up.
 struct Context {
   std::filesystem::path dataDirectory;
-  SqlitePreferenceStore& store;  // also the installed standard store
+  PreferenceStore& store;  // also the installed standard store
   std::ostream& out;
   std::ostream& err;
 };
@@ -41,7 +42,7 @@ using CommandParser = std::unique_ptr<Command> (*)(ArgumentReader& reader);
 [[nodiscard]] std::unique_ptr<Command> parseEvents(ArgumentReader& reader);
 [[nodiscard]] std::unique_ptr<Command> parseDefaults(ArgumentReader& reader);
 
-/// The store swallows write errors by contract; a command line tool must not.
-void requireLastWriteStored(const Context& context);
+/// Throws CommandFailure with the store's reason when `written` failed.
+void requireStored(const Result<void>& written, const Context& context);
 
 }  // namespace kavrano::cli

@@ -66,11 +66,10 @@ class WriteCommand final : public Command {
 
   void run(const Context& context) const override {
     if (const auto* value = std::get_if<PreferenceValue>(&source_)) {
-      context.store.setValue(*value, key_);
+      requireStored(context.store.setValue(*value, key_), context);
     } else {
-      context.store.setData(readFile(std::get<std::filesystem::path>(source_)), key_);
+      requireStored(context.store.setData(readFile(std::get<std::filesystem::path>(source_)), key_), context);
     }
-    requireLastWriteStored(context);
   }
 
  private:
@@ -92,8 +91,7 @@ class DeleteKeyCommand final : public Command {
 
   void run(const Context& context) const override {
     (void)requireStored(context, key_);
-    context.store.removeObject(key_);
-    requireLastWriteStored(context);
+    requireStored(context.store.removeObject(key_), context);
   }
 
  private:

@@ -146,12 +146,7 @@ class SetUnitCommand final : public Command {
   void run(const Context& context) const override {
     auto& converter = UnitConverter::shared();
     const bool isLength = kind_ == UnitKind::length;
-    if (isLength) {
-      converter.setLengthUnit(symbol_);
-    } else {
-      converter.setAreaUnit(symbol_);
-    }
-    requireLastWriteStored(context);
+    requireStored(isLength ? converter.setLengthUnit(symbol_) : converter.setAreaUnit(symbol_), context);
     const auto& key = isLength ? converter.lengthStorageKey : converter.areaStorageKey;
     const auto stored = context.store.stringForKey(key).value_or("");
     context.out << (isLength ? "length: " : "area: ") << stored << '\n';

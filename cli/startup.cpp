@@ -1,46 +1,31 @@
 #include "startup.h"
 
 #include <memory>
-#include <string>
-#include <system_error>
+#include <ostream>
 #include <utility>
 
 #include "kavrano/core/data_directory.h"
 #include "kavrano/core/number_text.h"
+#include "kavrano/core/sqlite_preference_store.h"
 #include "kavrano/core/unit_converter.h"
 #include "kavrano/core/user_settings.h"
 
 namespace kavrano::cli {
-namespace {
 
-std::filesystem::path createDataDirectory(const GlobalOptions& options) {
-  auto directory = options.dataDirectory.value_or(defaultDataDirectory());
-  std::error_code error;
-  std::filesystem::create_directories(directory, error);
-  if (error || !std::filesystem::is_directory(directory)) {
-    const auto reason = error ? error.message() : std::string("not a directory");
-    throw CommandFailure("cannot create the data directory " + quotedArgument(directory.string()) + ": " + reason);
+Session startUp(const GlobalOptions& options, std::ostream& err) {
+  const auto directory = options.dataDirectory.value_or(defaultDataDirectory());
+  auto opened = openPreferenceStore(directory, StoreFallback::refuseWrites);
+  if (opened.setAside) {
+    err << "kavrano-cli: " << SqlitePreferenceStore::kFileName << " could not be read; it was moved to "
+        << quotedArgument(opened.setAside->string()) << " and a new one was made\n";
   }
-  return directory;
-}
-
-}  // namespace
-
-Session startUp(const GlobalOptions& options) {
-  const auto directory = createDataDirectory(options);
-  const auto file = directory / SqlitePreferenceStore::kFileName;
-  std::string error;
-  auto store = SqlitePreferenceStore::open(file, &error);
-  if (!store) {
-    throw CommandFailure("cannot open the preferences: " + (error.empty() ? quotedArgument(file.string()) : error));
-  }
-  SqlitePreferenceStore* const opened = store.get();
-  PreferenceStore::installStandard(std::move(store));
+  PreferenceStore* const store = opened.store.get();
+  PreferenceStore::installStandard(std::move(opened.store));
   if (options.locale) setUserNumberLocaleOverride(*options.locale);
   // Constructing the shared instances registers this run's defaults.
   (void)UnitConverter::shared();
   (void)UserSettings::shared();
-  return {directory, opened};
+  return {directory, store};
 }
 
 }  // namespace kavrano::cli

@@ -18,15 +18,28 @@ bool containsId(const std::vector<PersistedMeasurement>& list, const std::string
   return std::any_of(list.begin(), list.end(), [&](const auto& record) { return record.id == id; });
 }
 
-PersistedAnnotationCenter meanOf(const std::vector<Coordinate>& points) {
-  PersistedAnnotationCenter center;
-  for (const auto& point : points) {
-    center.latitude += point.latitude;
-    center.longitude += point.longitude;
+// The middle of the points' bounding box. Its east-west extent is the shorter way
+// round: the circle of longitudes minus the widest gap between two of them, so
+// points on both sides of ±180° get a centre near 180°, not on the far side.
+PersistedAnnotationCenter boundingBoxCenter(const std::vector<Coordinate>& points) {
+  auto [south, north] = std::minmax_element(points.begin(), points.end(),
+                                            [](const auto& a, const auto& b) { return a.latitude < b.latitude; });
+  std::vector<double> longitudes;
+  longitudes.reserve(points.size());
+  for (const auto& point : points) longitudes.push_back(point.longitude);
+  std::sort(longitudes.begin(), longitudes.end());
+  // The gap across ±180° first: from the easternmost round to the westernmost.
+  double widestGap = longitudes.front() + 360.0 - longitudes.back();
+  double west = longitudes.front();
+  for (std::size_t i = 1; i < longitudes.size(); ++i) {
+    if (longitudes[i] - longitudes[i - 1] > widestGap) {
+      widestGap = longitudes[i] - longitudes[i - 1];
+      west = longitudes[i];
+    }
   }
-  center.latitude /= static_cast<double>(points.size());
-  center.longitude /= static_cast<double>(points.size());
-  return center;
+  double middle = west + (360.0 - widestGap) / 2.0;
+  if (middle > 180.0) middle -= 360.0;
+  return {(south->latitude + north->latitude) / 2.0, middle};
 }
 
 class SaveCommand final : public Command {
@@ -40,13 +53,9 @@ class SaveCommand final : public Command {
     record.date = secondsSinceReferenceDateNow();
     record.annotations = annotationsOf(points_);
     record.title = title_;
-    record.center = center_ ? PersistedAnnotationCenter{center_->latitude, center_->longitude} : meanOf(points_);
-
-    PersistanceManager manager;
-    manager.appendMeasurement(record);
-    requireLastWriteStored(context);
-    // The store drops a record it cannot encode without a word; the user must hear of it.
-    if (!containsId(manager.loadMeasurements(), record.id)) throw CommandFailure("the measurement could not be stored");
+    record.center =
+        center_ ? PersistedAnnotationCenter{center_->latitude, center_->longitude} : boundingBoxCenter(points_);
+    requireStored(PersistanceManager().appendMeasurement(record), context);
     context.out << record.id << '\n';
   }
 
@@ -77,8 +86,7 @@ class DeleteCommand final : public Command {
     }
     PersistedMeasurement record;
     record.id = id_;
-    manager.deleteMeasurement(record);
-    requireLastWriteStored(context);
+    requireStored(manager.deleteMeasurement(record), context);
   }
 
  private:

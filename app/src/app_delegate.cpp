@@ -1,5 +1,7 @@
 #include "kavrano/app/app_delegate.h"
 
+#include <cstdio>
+
 #include "kavrano/core/analytics.h"
 #include "kavrano/core/data_directory.h"
 #include "kavrano/core/local_event_store.h"
@@ -16,23 +18,22 @@ AppDelegate::~AppDelegate() {
   AnalyticsService::configure(nullptr);
 }
 
-bool AppDelegate::didFinishLaunching(const AppOptions& options, QString& error) {
+bool AppDelegate::didFinishLaunching(const AppOptions& options, QString& /*error*/) {
   dataDirectory_ = options.dataDirectory.isEmpty() ? defaultDataDirectory()
                                                    : std::filesystem::path(options.dataDirectory.toStdString());
-  std::error_code ec;
-  std::filesystem::create_directories(dataDirectory_, ec);
-  if (ec) {
-    error = QStringLiteral("Cannot use the data directory %1: %2")
-                .arg(QString::fromStdString(dataDirectory_.string()), QString::fromStdString(ec.message()));
-    return false;
+  // Always a store: read-only, fresh beside a file set aside, or in memory with a notice.
+  OpenedStore opened = openPreferenceStore(dataDirectory_, StoreFallback::keepInMemory);
+  if (opened.setAside) {
+    std::printf("kavrano: %s could not be read; it was moved to %s and a new one was made\n",
+                SqlitePreferenceStore::kFileName, opened.setAside->c_str());
+    std::fflush(stdout);
   }
-  std::string storeError;
-  std::shared_ptr<PreferenceStore> store =
-      SqlitePreferenceStore::open(dataDirectory_ / SqlitePreferenceStore::kFileName, &storeError);
-  if (!store) {
-    error = QString::fromStdString(storeError);
-    return false;
+  if (!opened.notice.empty()) {
+    std::printf("kavrano: %s\n", opened.notice.c_str());
+    std::fflush(stdout);
   }
+  storeNotice_ = QString::fromStdString(opened.notice);
+  std::shared_ptr<PreferenceStore> store = std::move(opened.store);
   PreferenceStore::installStandard(std::move(store));
   if (!options.locale.isEmpty()) setUserNumberLocaleOverride(options.locale.toStdString());
 

@@ -37,6 +37,7 @@ int runApp(int& argc, char** argv) {
     std::fprintf(stderr, "kavrano: %s\n", qPrintable(error));
     return 2;
   }
+  if (!delegate.storeNotice().isEmpty()) scene.showNotice(delegate.storeNotice());
   return QGuiApplication::exec();
 }
 

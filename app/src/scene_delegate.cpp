@@ -156,6 +156,14 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
   return true;
 }
 
+void SceneDelegate::showNotice(const QString& message) {
+  auto alert = std::make_shared<AlertController>(QStringLiteral("Nothing will be saved"), message);
+  alert->addAction({QStringLiteral("OK"), AlertActionStyle::Default, {}});
+  // Not the intro's presenter: that one hides what it covers, and the intro presents
+  // the main screen through it while the notice may still be up.
+  measurePresenter_->presentAlert(alert, false);
+}
+
 void SceneDelegate::showIntro(QQuickItem* layer) {
   IntroViewController* intro = intro_.get();
   introView_ = makeScreenView(*engine_, {intro, {}, {}}, layer);

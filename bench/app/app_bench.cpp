@@ -62,10 +62,10 @@ void waitForFrame(QQuickWindow* window) {
 struct Scene {
   Scene() {
     // A real store file, as the list reads it on a phone.
-    std::shared_ptr<SqlitePreferenceStore> store = SqlitePreferenceStore::open(
-        std::filesystem::path(dataDir.path().toStdString()) / SqlitePreferenceStore::kFileName);
-    if (!store) std::exit(1);
-    PreferenceStore::installStandard(store);
+    auto opened = SqlitePreferenceStore::open(std::filesystem::path(dataDir.path().toStdString()) /
+                                              SqlitePreferenceStore::kFileName);
+    if (!opened) std::exit(1);
+    PreferenceStore::installStandard(std::move(opened).value());
     // The form would cover the map at the first area; this is not its figure.
     UserSettings::shared().setDidRequest(true);
     UserSettings::shared().setDidShowIntro(true);

@@ -6,7 +6,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <string>
 
 #include "kavrano/core/persisted_measurement.h"
@@ -21,18 +20,21 @@ constexpr int kMaxDepth = 512;
 
 class Reader {
  public:
-  explicit Reader(std::string_view text) : p_(text.data()), end_(text.data() + text.size()) {}
+  explicit Reader(std::string_view text) : start_(text.data()), p_(text.data()), end_(text.data() + text.size()) {}
 
-  bool readList(std::vector<PersistedMeasurement>& out) {
+  // Calls `each(begin, end, record)` for every record with its place in the text;
+  // `record` is filled afresh for each and may be taken or left for the next.
+  template <class Each>
+  bool readList(PersistedMeasurement& record, Each&& each) {
     skipSpace();
     if (!take('[')) return false;
     skipSpace();
     if (!take(']')) {
       do {
         skipSpace();
-        PersistedMeasurement record;
+        const char* begin = p_;
         if (!readRecord(record)) return false;
-        out.push_back(std::move(record));
+        each(static_cast<std::size_t>(begin - start_), static_cast<std::size_t>(p_ - start_), record);
         skipSpace();
       } while (take(','));
       if (!take(']')) return false;
@@ -66,6 +68,7 @@ class Reader {
       skipSpace();
       PersistedAnnotation a;
       if (!readPoint(a.latitude, a.longitude)) return false;
+      if (++vertices_ > kMaxMeasurementListVertices) return false;
       out.push_back(a);
       skipSpace();
     } while (take(','));
@@ -152,11 +155,41 @@ class Reader {
     }
     const auto [stop, ec] = std::from_chars(start, p_, value);
     if (ec == std::errc::result_out_of_range) {
-      // Underflow reads as zero or a subnormal, as JSON readers do; overflow has no double.
-      value = std::strtod(std::string(start, p_).c_str(), nullptr);
-      return std::isfinite(value);
+      // Underflow reads as a signed zero, as JSON readers do; overflow has no double.
+      if (!belowOne(std::string_view(start, static_cast<std::size_t>(p_ - start)))) return false;
+      value = *start == '-' ? -0.0 : 0.0;
+      return true;
     }
     return ec == std::errc{} && stop == p_;
+  }
+
+  // Whether a number text (already checked) has a magnitude below 1, from its
+  // decimal exponent alone: no conversion that could depend on the C locale.
+  static bool belowOne(std::string_view text) {
+    if (text.front() == '-') text.remove_prefix(1);
+    const auto e = text.find_first_of("eE");
+    const std::string_view mantissa = text.substr(0, e);
+    long long exponent = 0;
+    if (e != std::string_view::npos) {
+      std::string_view digits = text.substr(e + 1);
+      const bool negative = digits.front() == '-';
+      if (digits.front() == '+' || digits.front() == '-') digits.remove_prefix(1);
+      const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), exponent);
+      if (ec == std::errc::result_out_of_range) return negative;  // beyond any digit count
+      if (negative) exponent = -exponent;
+    }
+    const auto point = mantissa.find('.');
+    const std::string_view whole = mantissa.substr(0, point);
+    long long magnitude;  // the power of ten of the leading digit
+    if (whole != "0") {
+      magnitude = static_cast<long long>(whole.size()) - 1;
+    } else {
+      const std::string_view fraction = point == std::string_view::npos ? "" : mantissa.substr(point + 1);
+      const auto first = fraction.find_first_not_of('0');
+      if (first == std::string_view::npos) return true;  // zero
+      magnitude = -static_cast<long long>(first) - 1;
+    }
+    return magnitude + exponent < 0;
   }
 
   bool readKey(std::string_view& key, std::string& scratch) {
@@ -305,16 +338,34 @@ class Reader {
     return false;
   }
 
+  const char* start_;
   const char* p_;
   const char* end_;
+  std::size_t vertices_ = 0;
 };
 
 }  // namespace
 
 std::optional<std::vector<PersistedMeasurement>> decodeMeasurements(std::string_view json) {
+  if (json.size() > kMaxMeasurementListBytes) return std::nullopt;
   std::vector<PersistedMeasurement> list;
-  if (!Reader(json).readList(list)) return std::nullopt;
+  PersistedMeasurement record;
+  const bool read = Reader(json).readList(record, [&](std::size_t, std::size_t, PersistedMeasurement& r) {
+    list.push_back(std::move(r));
+    r = {};
+  });
+  if (!read) return std::nullopt;
   return list;
+}
+
+bool scanMeasurements(std::string_view json, const RecordVisitor& visit) {
+  if (json.size() > kMaxMeasurementListBytes) return false;
+  // One record reused for all: its strings and vector keep their memory, so a
+  // pass over tens of thousands of records allocates next to nothing.
+  PersistedMeasurement record;
+  return Reader(json).readList(record, [&](std::size_t begin, std::size_t end, const PersistedMeasurement& r) {
+    visit(RecordText{begin, end}, r);
+  });
 }
 
 }  // namespace kavrano

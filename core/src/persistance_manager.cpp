@@ -1,25 +1,46 @@
 #include "kavrano/core/persistance_manager.h"
 
 #include <algorithm>
-#include <chrono>
-#include <ctime>
+
+#include "kavrano/core/reference_date.h"
 
 namespace kavrano {
 namespace {
 
-std::string_view asText(const Bytes& bytes) { return {reinterpret_cast<const char*>(bytes.data()), bytes.size()}; }
-
 // A key no earlier set-aside uses: the UTC second, then a counter if needed.
-std::string freshSetAsideKey(const PreferenceStore& store) {
-  const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-  std::tm utc{};
-  gmtime_r(&now, &utc);
-  char stamp[32];
-  std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &utc);
-  std::string key = std::string(PersistanceManager::kSetAsidePrefix) + stamp;
-  for (int n = 2; store.storedValue(key); ++n)
-    key = std::string(PersistanceManager::kSetAsidePrefix) + stamp + "-" + std::to_string(n);
-  return key;
+Result<std::string> freshSetAsideKey(PreferenceTransaction& transaction) {
+  const std::string stem = PersistanceManager::kSetAsidePrefix + compactUtcNow();
+  std::string key = stem;
+  for (int n = 2;; ++n) {
+    const auto taken = transaction.contains(key);
+    if (!taken) return taken.failure();
+    if (!taken.value()) return key;
+    key = stem + "-" + std::to_string(n);
+  }
+}
+
+Failure notEncodable() { return {"A point or the date is not a finite number, or the title is not valid text"}; }
+
+// The stored list's text when it reads, each record shown to `visit`; none when
+// nothing is stored or, after whatever is there has been copied aside, when it does
+// not read. The text is valid until the next call on `transaction`.
+Result<std::optional<std::string_view>> readableList(PreferenceTransaction& transaction, const std::string& key,
+                                                     const RecordVisitor& visit) {
+  const auto stored = transaction.data(key, kMaxMeasurementListBytes);
+  if (!stored) return stored.failure();
+  if (stored.value() && scanMeasurements(*stored.value(), visit)) return stored.value();
+  const auto present = transaction.contains(key);
+  if (!present) return present.failure();
+  if (present.value()) {
+    // It cannot be read as a list: keep it where it can be recovered, or replace nothing.
+    const auto aside = freshSetAsideKey(transaction);
+    if (!aside) return aside.failure();
+    if (auto copied = transaction.copy(key, aside.value()); !copied) {
+      return Failure{"The unreadable saved list could not be set aside: " + copied.failure().reason,
+                     copied.failure().kind};
+    }
+  }
+  return std::optional<std::string_view>{};
 }
 
 }  // namespace
@@ -28,40 +49,62 @@ PersistanceManager::PersistanceManager() : PersistanceManager(PreferenceStore::s
 PersistanceManager::PersistanceManager(PreferenceStore& store) : userDefaults(store) {}
 
 std::vector<PersistedMeasurement> PersistanceManager::loadMeasurements() const {
-  const auto data = userDefaults.dataForKey(storageKey);
-  if (!data) return {};
-  auto list = decodeMeasurements(asText(*data));
-  return list ? std::move(*list) : std::vector<PersistedMeasurement>{};
+  std::vector<PersistedMeasurement> list;
+  // Decoded where the store holds the bytes: the list may run to tens of megabytes.
+  userDefaults.readStoredData(storageKey, kMaxMeasurementListBytes, [&](std::optional<std::string_view> json) {
+    if (!json) return;
+    if (auto decoded = decodeMeasurements(*json)) list = std::move(*decoded);
+  });
+  return list;
 }
 
-std::vector<PersistedMeasurement> PersistanceManager::loadForRewrite() {
-  const auto stored = userDefaults.storedValue(storageKey);
-  if (!stored) return {};
-  if (const auto* bytes = std::get_if<Bytes>(&*stored)) {
-    if (auto list = decodeMeasurements(asText(*bytes))) return std::move(*list);
+Result<void> PersistanceManager::appendMeasurement(const PersistedMeasurement& record) {
+  return userDefaults.transaction([&](PreferenceTransaction& transaction) -> Result<void> {
+    std::size_t count = 0;
+    const auto stored =
+        readableList(transaction, storageKey, [&](RecordText, const PersistedMeasurement&) { ++count; });
+    if (!stored) return stored.failure();
+    encoded_.clear();
+    if (const auto& list = stored.value()) {
+      // Only whitespace can follow the closing bracket of a list that reads.
+      encoded_.reserve(list->size() + 1024);
+      encoded_.append(list->substr(0, list->rfind(']')));
+      if (count > 0) encoded_ += ',';
+    } else {
+      encoded_ += '[';
+    }
+    if (!encodeMeasurement(record, encoded_)) return notEncodable();
+    encoded_ += ']';
+    return store(transaction);
+  });
+}
+
+Result<void> PersistanceManager::deleteMeasurement(const PersistedMeasurement& record) {
+  return userDefaults.transaction([&](PreferenceTransaction& transaction) -> Result<void> {
+    std::vector<RecordText> kept;
+    const auto stored = readableList(transaction, storageKey, [&](RecordText at, const PersistedMeasurement& m) {
+      if (m.id != record.id) kept.push_back(at);
+    });
+    if (!stored) return stored.failure();
+    encoded_.clear();
+    encoded_ += '[';
+    if (const auto& list = stored.value()) {
+      encoded_.reserve(list->size() + 2);
+      for (std::size_t i = 0; i < kept.size(); ++i) {
+        if (i > 0) encoded_ += ',';
+        encoded_.append(list->substr(kept[i].begin, kept[i].end - kept[i].begin));
+      }
+    }
+    encoded_ += ']';
+    return store(transaction);
+  });
+}
+
+Result<void> PersistanceManager::store(PreferenceTransaction& transaction) {
+  if (encoded_.size() > kMaxMeasurementListBytes) {
+    return Failure{"The saved measurements have reached their size limit", Failure::Kind::tooLarge};
   }
-  // Whatever is there cannot be read as a list; keep it where it can be recovered
-  // before the rewrite replaces it.
-  userDefaults.setValue(*stored, freshSetAsideKey(userDefaults));
-  return {};
-}
-
-void PersistanceManager::appendMeasurement(const PersistedMeasurement& record) {
-  auto list = loadForRewrite();
-  list.push_back(record);
-  store(list);
-}
-
-void PersistanceManager::deleteMeasurement(const PersistedMeasurement& record) {
-  auto list = loadForRewrite();
-  std::erase_if(list, [&](const PersistedMeasurement& m) { return m.id == record.id; });
-  store(list);
-}
-
-void PersistanceManager::store(const std::vector<PersistedMeasurement>& list) {
-  const auto json = encodeMeasurements(list);
-  if (!json) return;  // the previous value stays
-  userDefaults.setData(Bytes(json->begin(), json->end()), storageKey);
+  return transaction.setData(storageKey, encoded_);
 }
 
 }  // namespace kavrano

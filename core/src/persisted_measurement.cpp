@@ -75,18 +75,26 @@ bool appendRecord(std::string& out, const PersistedMeasurement& m) {
 
 }  // namespace
 
-std::optional<std::string> encodeMeasurements(const std::vector<PersistedMeasurement>& list) {
+bool encodeMeasurements(const std::vector<PersistedMeasurement>& list, std::string& out) {
   // One allocation for the whole text: about 60 bytes a vertex and 160 for the rest.
   std::size_t estimate = 2;
   for (const auto& m : list) estimate += 160 + m.id.size() + m.title.size() + 64 * m.annotations.size();
-  std::string out;
+  out.clear();
   out.reserve(estimate);
   out += '[';
   for (std::size_t i = 0; i < list.size(); ++i) {
     if (i) out += ',';
-    if (!appendRecord(out, list[i])) return std::nullopt;
+    if (!appendRecord(out, list[i])) return false;
   }
   out += ']';
+  return true;
+}
+
+bool encodeMeasurement(const PersistedMeasurement& record, std::string& out) { return appendRecord(out, record); }
+
+std::optional<std::string> encodeMeasurements(const std::vector<PersistedMeasurement>& list) {
+  std::string out;
+  if (!encodeMeasurements(list, out)) return std::nullopt;
   return out;
 }
 

@@ -1,13 +1,10 @@
 #include "kavrano/core/preference_store.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstdlib>
-#include <stdexcept>
+#include <charconv>
+#include <limits>
 
 #include "kavrano/core/data_directory.h"
-#include "kavrano/core/memory_preference_store.h"
-#include "kavrano/core/sqlite_preference_store.h"
 
 namespace kavrano {
 namespace {
@@ -26,23 +23,24 @@ class StandardStore final : public PreferenceStore {
   [[nodiscard]] std::optional<PreferenceValue> storedValue(const std::string& key) const override {
     return backend()->storedValue(key);
   }
+  [[nodiscard]] Result<void> transaction(const std::function<Result<void>(PreferenceTransaction&)>& body) override {
+    return backend()->transaction(body);
+  }
+  void readStoredData(const std::string& key, std::size_t largest,
+                      const std::function<void(std::optional<std::string_view>)>& use) const override {
+    backend()->readStoredData(key, largest, use);
+  }
 
  protected:
-  void write(const std::string& key, const PreferenceValue& value) override { backend()->setValue(value, key); }
-  void erase(const std::string& key) override { backend()->removeObject(key); }
+  Result<void> write(const std::string& key, const PreferenceValue& value) override {
+    return backend()->setValue(value, key);
+  }
+  Result<void> erase(const std::string& key) override { return backend()->removeObject(key); }
 
  private:
   std::shared_ptr<PreferenceStore> backend() const {
     std::lock_guard lock(mutex_);
-    if (!backend_) {
-      std::error_code ignored;
-      const auto dir = defaultDataDirectory();
-      std::filesystem::create_directories(dir, ignored);
-      backend_ = SqlitePreferenceStore::open(dir / SqlitePreferenceStore::kFileName);
-      // The store never fails its callers: without a usable file the run keeps its
-      // values in memory, and the file on disk is left as it was.
-      if (!backend_) backend_ = std::make_shared<MemoryPreferenceStore>();
-    }
+    if (!backend_) backend_ = openPreferenceStore(defaultDataDirectory(), StoreFallback::keepInMemory).store;
     return backend_;
   }
 
@@ -62,14 +60,41 @@ struct Overloaded : F... {
 template <class... F>
 Overloaded(F...) -> Overloaded<F...>;
 
+// ASCII only: the C library's tolower follows the process locale.
 std::string lowercase(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
   return text;
+}
+
+// The leading integer of a text as strtoll reads it in the C locale (blanks, a sign,
+// digits; clamped when out of range; 0 without digits), whatever the process locale.
+std::int64_t leadingInteger(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  const bool negative = i < text.size() && text[i] == '-';
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+  std::uint64_t magnitude = 0;
+  const auto [end, ec] = std::from_chars(text.data() + i, text.data() + text.size(), magnitude);
+  constexpr auto kMax = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+  if (ec == std::errc::invalid_argument) return 0;
+  if (ec == std::errc::result_out_of_range || magnitude > kMax + (negative ? 1 : 0)) {
+    return negative ? std::numeric_limits<std::int64_t>::min() : std::numeric_limits<std::int64_t>::max();
+  }
+  return negative ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
 }
 
 }  // namespace
 
 PreferenceStore& PreferenceStore::standard() { return standardStore(); }
+
+void PreferenceStore::readStoredData(const std::string& key, std::size_t largest,
+                                     const std::function<void(std::optional<std::string_view>)>& use) const {
+  const auto value = storedValue(key);
+  const auto* bytes = value ? std::get_if<Bytes>(&*value) : nullptr;
+  if (!bytes || bytes->size() > largest) return use(std::nullopt);
+  use(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
+}
 
 void PreferenceStore::installStandard(std::shared_ptr<PreferenceStore> backend) {
   standardStore().install(std::move(backend));
@@ -93,7 +118,7 @@ bool PreferenceStore::boolForKey(const std::string& key) const {
   return std::visit(Overloaded{[](bool b) { return b; }, [](std::int64_t i) { return i != 0; },
                                [](const std::string& s) {
                                  const std::string l = lowercase(s);
-                                 return l == "true" || l == "yes" || std::strtoll(s.c_str(), nullptr, 10) != 0;
+                                 return l == "true" || l == "yes" || leadingInteger(s) != 0;
                                },
                                [](const Bytes&) { return false; }},
                     *value);
@@ -102,11 +127,10 @@ bool PreferenceStore::boolForKey(const std::string& key) const {
 std::int64_t PreferenceStore::integerForKey(const std::string& key) const {
   const auto value = objectForKey(key);
   if (!value) return 0;
-  return std::visit(
-      Overloaded{[](bool b) -> std::int64_t { return b ? 1 : 0; }, [](std::int64_t i) { return i; },
-                 [](const std::string& s) -> std::int64_t { return std::strtoll(s.c_str(), nullptr, 10); },
-                 [](const Bytes&) -> std::int64_t { return 0; }},
-      *value);
+  return std::visit(Overloaded{[](bool b) -> std::int64_t { return b ? 1 : 0; }, [](std::int64_t i) { return i; },
+                               [](const std::string& s) -> std::int64_t { return leadingInteger(s); },
+                               [](const Bytes&) -> std::int64_t { return 0; }},
+                    *value);
 }
 
 std::optional<std::string> PreferenceStore::stringForKey(const std::string& key) const {

@@ -24,4 +24,13 @@ std::string iso8601Utc(double secondsSinceReferenceDate) {
   return text;
 }
 
+std::string compactUtcNow() {
+  const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y%m%dT%H%M%SZ", &utc);
+  return stamp;
+}
+
 }  // namespace kavrano

@@ -3,8 +3,9 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <system_error>
 #include <thread>
 #include <type_traits>
@@ -22,6 +23,9 @@ constexpr int kSchemaVersion = 1;
 // Long enough to ride out another process's write and a checkpoint, short enough
 // that a stuck peer turns into a failed write rather than a hang.
 constexpr int kBusyTimeoutMs = 5000;
+
+// Larger values (the saved list) are read afresh every time; see storedValue.
+constexpr std::size_t kLargestRememberedValue = std::size_t{64} * 1024;
 
 class Statement {
  public:
@@ -114,55 +118,104 @@ void bindValue(sqlite3_stmt* statement, int typeIndex, int valueIndex, const Pre
       value);
 }
 
-// Why a file cannot be used; `busy` when another process merely held a lock that
-// SQLite would not wait for (it refuses to wait where waiting could deadlock).
-struct Problem {
-  std::string why;
-  bool busy = false;
-};
+// What went wrong on `db`, in words a user can act on.
+// The operating system's error of the last failed call on the log or the database
+// file: SQLite's own record of it is the process's errno, often overwritten by then.
+int systemErrno(sqlite3* db) {
+  int errnum = 0;
+  sqlite3_file* log = nullptr;
+  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_JOURNAL_POINTER, &log) == SQLITE_OK && log && log->pMethods)
+    log->pMethods->xFileControl(log, SQLITE_FCNTL_LAST_ERRNO, &errnum);
+  if (errnum == 0) sqlite3_file_control(db, "main", SQLITE_FCNTL_LAST_ERRNO, &errnum);
+  return errnum != 0 ? errnum : sqlite3_system_errno(db);
+}
 
-Problem lastProblem(sqlite3* db) {
-  const int code = sqlite3_extended_errcode(db) & 0xff;
-  return {sqlite3_errmsg(db), code == SQLITE_BUSY || code == SQLITE_LOCKED};
+Failure failureOf(sqlite3* db) {
+  const int code = sqlite3_extended_errcode(db);
+  const int errnum = systemErrno(db);
+  const std::string detail = sqlite3_errmsg(db);
+  if (errnum == ENOSPC || (code & 0xff) == SQLITE_FULL) return {"The disk is full", Failure::Kind::diskFull};
+  if (errnum == EDQUOT) return {"The disk quota is used up", Failure::Kind::diskFull};
+  if (errnum == EFBIG) return {"The file has reached the size limit set for this program", Failure::Kind::diskFull};
+  if (errnum == EROFS) return {"The disk is read-only", Failure::Kind::readOnly};
+  switch (code & 0xff) {
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+      return {"The data folder or its file is read-only", Failure::Kind::readOnly};
+    case SQLITE_CANTOPEN:
+      return {"The data file cannot be opened (" + detail + ")", Failure::Kind::readOnly};
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return {"Another program kept the saved data locked for too long", Failure::Kind::busy};
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+      return {"The data file is damaged (" + detail + ")", Failure::Kind::unreadableFile};
+    case SQLITE_IOERR:
+      return {"The disk could not be written (" + detail + ")"};
+    case SQLITE_TOOBIG:
+      return {"The value is too large to store", Failure::Kind::tooLarge};
+    default:
+      return {"The data file could not be used (" + detail + ")"};
+  }
 }
 
 // None when the file is ours to use: empty, or our layout at a version we know.
-std::optional<Problem> ownership(sqlite3* db) {
+std::optional<Failure> ownership(sqlite3* db) {
   // One statement, so both answers come from one snapshot even while another
   // process is creating the table.
   Statement statement(db,
                       "SELECT (SELECT user_version FROM pragma_user_version), (SELECT count(*) FROM sqlite_master)");
-  if (!statement.prepared() || statement.step() != SQLITE_ROW) return lastProblem(db);
+  if (!statement.prepared() || statement.step() != SQLITE_ROW) return failureOf(db);
   const std::int64_t version = sqlite3_column_int64(statement.get(), 0);
   const std::int64_t objects = sqlite3_column_int64(statement.get(), 1);
   if (version > kSchemaVersion) {
-    return Problem{"written by a newer version (schema " + std::to_string(version) + "); left as it is"};
+    return Failure{"The data file was written by a newer version (schema " + std::to_string(version) + ")",
+                   Failure::Kind::unreadableFile};
   }
   // Unversioned and not empty means another program's database.
-  if (version == 0 && objects != 0) return Problem{"an SQLite database of another kind; left as it is"};
+  if (version == 0 && objects != 0) {
+    return Failure{"The data file is an SQLite database of another program", Failure::Kind::unreadableFile};
+  }
   return std::nullopt;
 }
 
 // Brings the file to kSchemaVersion under a write lock, so two processes opening
 // a new file at once create the table once.
-std::optional<Problem> migrate(sqlite3* db) {
-  if (!exec(db, "BEGIN IMMEDIATE")) return lastProblem(db);
-  auto fail = [&](Problem problem) {
+std::optional<Failure> migrate(sqlite3* db) {
+  if (!exec(db, "BEGIN IMMEDIATE")) return failureOf(db);
+  auto fail = [&](Failure problem) {
     exec(db, "ROLLBACK");
     return problem;
   };
   if (auto problem = ownership(db)) return fail(*problem);
   const auto version = singleInteger(db, "PRAGMA user_version");
-  if (!version) return fail(lastProblem(db));
+  if (!version) return fail(failureOf(db));
   if (*version < 1) {
     if (!exec(db, "CREATE TABLE preferences (key TEXT PRIMARY KEY NOT NULL, type INTEGER NOT NULL, value)") ||
         !exec(db, "PRAGMA user_version = 1")) {
-      return fail(lastProblem(db));
+      return fail(failureOf(db));
     }
   }
   // A later layout adds `if (*version < 2) { ...; PRAGMA user_version = 2 }` here.
-  if (!exec(db, "COMMIT")) return fail(lastProblem(db));
+  if (!exec(db, "COMMIT")) return fail(failureOf(db));
   return std::nullopt;
+}
+
+// A path as the path part of a "file:" URI.
+std::string uriEscaped(const std::string& path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  for (const unsigned char c : path) {
+    if (c == '%' || c == '?' || c == '#' || c <= 0x20 || c >= 0x7F) {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 0xF];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
 }
 
 void configure(sqlite3* db) {
@@ -188,55 +241,91 @@ void configure(sqlite3* db) {
 
 // None when `db` is ready for use. Until the file is known to be ours, nothing
 // here writes to it: switching the journal mode would.
-std::optional<Problem> prepare(sqlite3* db) {
+std::optional<Failure> prepare(sqlite3* db, bool readOnly) {
   configure(db);
   if (auto problem = ownership(db)) return problem;
   const auto check = singleText(db, "PRAGMA quick_check");
-  if (!check) return lastProblem(db);
-  if (*check != "ok") return Problem{"damaged (" + *check + "); left as it is"};
+  if (!check) return failureOf(db);
+  if (*check != "ok") return Failure{"The data file is damaged (" + *check + ")", Failure::Kind::unreadableFile};
+  if (!exec(db, "PRAGMA cell_size_check = ON")) return failureOf(db);
+  if (readOnly) return std::nullopt;  // a file without our table yet reads as empty
   // The saved measurements are one value of several megabytes: large pages keep it
   // to a few dozen overflow pages instead of thousands. Only a new file takes it.
-  if (!exec(db, "PRAGMA page_size = 65536")) return lastProblem(db);
+  if (!exec(db, "PRAGMA page_size = 65536")) return failureOf(db);
   const auto mode = singleText(db, "PRAGMA journal_mode = WAL");
-  if (!mode) return lastProblem(db);
-  if (*mode != "wal") return Problem{"cannot use write-ahead logging here (journal mode stays " + *mode + ")"};
-  if (!exec(db, "PRAGMA synchronous = FULL") || !exec(db, "PRAGMA cell_size_check = ON")) return lastProblem(db);
+  if (!mode) return failureOf(db);
+  // A folder where the log cannot be created is one we cannot write in.
+  if (*mode != "wal") return Failure{"The data folder is read-only", Failure::Kind::readOnly};
+  if (!exec(db, "PRAGMA synchronous = FULL")) return failureOf(db);
+  // Without these the log grows by the whole list on every save until a
+  // checkpoint at 1,000 pages (64 MB with our pages) and never shrinks.
+  const auto pageSize = singleInteger(db, "PRAGMA page_size");
+  if (!pageSize || *pageSize <= 0) return failureOf(db);
+  const std::string limits =
+      "PRAGMA wal_autocheckpoint = " +
+      std::to_string(std::max<std::int64_t>(1, SqlitePreferenceStore::kCheckpointBytes / *pageSize)) +
+      "; PRAGMA journal_size_limit = " + std::to_string(SqlitePreferenceStore::kLogSizeLimit);
+  if (!exec(db, limits.c_str())) return failureOf(db);
   if (auto problem = migrate(db)) return problem;
+  sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
   Statement probe(db, "SELECT key, type, value FROM preferences LIMIT 0");
-  if (!probe.prepared()) return Problem{std::string("unexpected layout: ") + sqlite3_errmsg(db)};
+  if (!probe.prepared())
+    return Failure{std::string("The data file has an unexpected layout: ") + sqlite3_errmsg(db),
+                   Failure::Kind::unreadableFile};
   return std::nullopt;
 }
 
 }  // namespace
 
-std::unique_ptr<SqlitePreferenceStore> SqlitePreferenceStore::open(const std::filesystem::path& file,
-                                                                   std::string* error) {
-  auto fail = [&](const std::string& why) -> std::unique_ptr<SqlitePreferenceStore> {
-    if (error) *error = "preference database " + file.string() + ": " + why;
-    return nullptr;
+Result<std::unique_ptr<SqlitePreferenceStore>> SqlitePreferenceStore::open(const std::filesystem::path& file,
+                                                                           Access access) {
+  const bool readOnly = access == Access::readOnly;
+  auto fail = [&](Failure failure) -> Result<std::unique_ptr<SqlitePreferenceStore>> {
+    failure.reason += " (" + file.string() + ")";
+    return failure;
   };
-  if (file.has_parent_path()) {
+  if (!readOnly && file.has_parent_path()) {
     std::error_code ec;
     std::filesystem::create_directories(file.parent_path(), ec);
-    if (ec) return fail("cannot create its folder: " + ec.message());
+    if (ec) return fail({"The data folder cannot be created (" + ec.message() + ")", Failure::Kind::readOnly});
   }
   // Two processes opening a new file at once can collide where SQLite will not wait
-  // (both switching it to write-ahead logging); the loser starts over.
+  // (both switching it to write-ahead logging); the loser starts over. A read-only
+  // folder without the log's index beside the file can only be read as a file that
+  // nobody changes (SQLite's "immutable").
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kBusyTimeoutMs);
+  bool immutable = false;
   for (auto pause = std::chrono::milliseconds(1);; pause = std::min(pause * 2, std::chrono::milliseconds(50))) {
     sqlite3* db = nullptr;
     // Our mutex serialises every use of the connection, so SQLite's own is redundant.
-    const int rc = sqlite3_open_v2(file.string().c_str(), &db,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) |
+                      SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI;
+    const std::string name = immutable ? "file:" + uriEscaped(file.string()) + "?immutable=1" : file.string();
+    const int rc = sqlite3_open_v2(name.c_str(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
-      std::string why = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+      Failure failure = db ? failureOf(db) : Failure{sqlite3_errstr(rc)};
       sqlite3_close_v2(db);
-      return fail(why);
+      return fail(failure);
     }
-    const auto problem = prepare(db);
-    if (!problem) return std::unique_ptr<SqlitePreferenceStore>(new SqlitePreferenceStore(db));
+    // A file SQLite opened read-only by itself (write-protected) is not ours to write.
+    if (!readOnly && sqlite3_db_readonly(db, "main") == 1) {
+      sqlite3_close_v2(db);
+      return fail({"The data file is read-only", Failure::Kind::readOnly});
+    }
+    // Until the file is known to be ours, closing must not fold a log found beside it
+    // into it; a log we made ourselves is empty and goes on close as usual.
+    std::error_code ec;
+    if (std::filesystem::exists(file.string() + "-wal", ec))
+      sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    const auto problem = prepare(db, readOnly);
+    if (!problem) return std::unique_ptr<SqlitePreferenceStore>(new SqlitePreferenceStore(db, readOnly));
+    const int code = sqlite3_extended_errcode(db) & 0xff;
     sqlite3_close_v2(db);
-    if (!problem->busy || std::chrono::steady_clock::now() >= deadline) return fail(problem->why);
+    if (readOnly && !immutable && (code == SQLITE_CANTOPEN || code == SQLITE_READONLY)) {
+      immutable = true;
+      continue;
+    }
+    if (problem->kind != Failure::Kind::busy || std::chrono::steady_clock::now() >= deadline) return fail(*problem);
     std::this_thread::sleep_for(pause);
   }
 }
@@ -246,12 +335,26 @@ std::unique_ptr<SqlitePreferenceStore> SqlitePreferenceStore::open(const std::fi
 struct SqlitePreferenceStore::Statements {
   explicit Statements(sqlite3* db)
       : select(prepare(db, "SELECT type, value FROM preferences WHERE key = ?1")),
+        // The length is known without reading the value, so a value above the bound is
+        // never brought into memory.
+        selectBounded(prepare(db,
+                              "SELECT type, typeof(value), CASE WHEN length(value) <= ?2 THEN value END "
+                              "FROM preferences WHERE key = ?1")),
+        exists(prepare(db, "SELECT 1 FROM preferences WHERE key = ?1")),
         upsert(prepare(db,
                        "INSERT INTO preferences (key, type, value) VALUES (?1, ?2, ?3) "
                        "ON CONFLICT (key) DO UPDATE SET type = excluded.type, value = excluded.value")),
-        erase(prepare(db, "DELETE FROM preferences WHERE key = ?1")) {}
+        erase(prepare(db, "DELETE FROM preferences WHERE key = ?1")),
+        copy(prepare(db,
+                     "INSERT INTO preferences (key, type, value) SELECT ?2, type, value FROM preferences "
+                     "WHERE key = ?1")),
+        sameRows(prepare(db,
+                         "SELECT count(*) FROM preferences a JOIN preferences b ON b.key = ?2 WHERE a.key = ?1 "
+                         "AND a.type IS b.type AND typeof(a.value) = typeof(b.value) AND a.value IS b.value")),
+        dataVersion(prepare(db, "PRAGMA data_version")) {}
   ~Statements() {
-    for (sqlite3_stmt* statement : {select, upsert, erase}) sqlite3_finalize(statement);
+    for (sqlite3_stmt* statement : {select, selectBounded, exists, upsert, erase, copy, sameRows, dataVersion})
+      sqlite3_finalize(statement);
   }
   Statements(const Statements&) = delete;
   Statements& operator=(const Statements&) = delete;
@@ -263,8 +366,13 @@ struct SqlitePreferenceStore::Statements {
   }
 
   sqlite3_stmt* select;
+  sqlite3_stmt* selectBounded;
+  sqlite3_stmt* exists;
   sqlite3_stmt* upsert;
   sqlite3_stmt* erase;
+  sqlite3_stmt* copy;
+  sqlite3_stmt* sameRows;
+  sqlite3_stmt* dataVersion;
 };
 
 namespace {
@@ -286,16 +394,112 @@ class StatementUse {
   sqlite3_stmt* statement_;
 };
 
-void bindKey(sqlite3_stmt* statement, const std::string& key) {
-  sqlite3_bind_text64(statement, 1, key.data(), key.size(), SQLITE_STATIC, SQLITE_UTF8);
+void bindKey(sqlite3_stmt* statement, const std::string& key, int index = 1) {
+  sqlite3_bind_text64(statement, index, key.data(), key.size(), SQLITE_STATIC, SQLITE_UTF8);
 }
 
-constexpr std::size_t kLargestRememberedValue = std::size_t{64} * 1024;
-// Every store object in the process drops its remembered reads after any write.
-std::atomic<std::uint64_t> writesInThisProcess{1};
+Failure missingStatement(sqlite3* db) {
+  Failure failure = failureOf(db);
+  // A read-only file made by nobody yet has no table to write into.
+  if (failure.kind == Failure::Kind::other) failure = {"The data file cannot be written here", Failure::Kind::readOnly};
+  return failure;
+}
+
+// Steps `statement` (bound, with key at ?1 and the bound at ?2) to the byte string
+// it selects; none for a missing row, another kind, or a value above the bound.
+Result<std::optional<std::string_view>> boundedData(sqlite3* db, sqlite3_stmt* statement) {
+  const int rc = sqlite3_step(statement);
+  if (rc == SQLITE_DONE) return std::optional<std::string_view>{};
+  if (rc != SQLITE_ROW) return failureOf(db);
+  const auto* storage = reinterpret_cast<const char*>(sqlite3_column_text(statement, 1));
+  const bool isData = sqlite3_column_type(statement, 0) == SQLITE_INTEGER &&
+                      sqlite3_column_int(statement, 0) == static_cast<int>(ValueType::data) && storage &&
+                      std::string_view(storage) == "blob";
+  // NULL here is a byte string above the bound.
+  if (!isData || sqlite3_column_type(statement, 2) != SQLITE_BLOB) return std::optional<std::string_view>{};
+  const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement, 2));
+  const auto size = static_cast<std::size_t>(sqlite3_column_bytes(statement, 2));
+  return std::optional<std::string_view>(bytes ? std::string_view(bytes, size) : std::string_view());
+}
+
 }  // namespace
 
-SqlitePreferenceStore::SqlitePreferenceStore(sqlite3* db) : db_(db), statements_(std::make_unique<Statements>(db)) {}
+class SqlitePreferenceStore::Transaction final : public PreferenceTransaction {
+ public:
+  Transaction(sqlite3* db, Statements& statements) : db_(db), statements_(statements) {}
+  ~Transaction() override { release(); }
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+
+  Result<bool> contains(const std::string& key) override {
+    release();
+    if (!statements_.exists) return failureOf(db_);
+    StatementUse use(statements_.exists);
+    bindKey(statements_.exists, key);
+    const int rc = sqlite3_step(statements_.exists);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) return failureOf(db_);
+    return rc == SQLITE_ROW;
+  }
+
+  Result<std::optional<std::string_view>> data(const std::string& key, std::size_t largest) override {
+    release();
+    sqlite3_stmt* statement = statements_.selectBounded;
+    if (!statement) return failureOf(db_);
+    held_ = statement;  // the view points into it until the next call
+    bindKey(statement, key);
+    sqlite3_bind_int64(statement, 2, static_cast<sqlite3_int64>(std::min<std::size_t>(largest, INT64_MAX)));
+    return boundedData(db_, statement);
+  }
+
+  Result<void> copy(const std::string& from, const std::string& to) override {
+    release();
+    if (!statements_.copy || !statements_.sameRows) return failureOf(db_);
+    {
+      StatementUse use(statements_.copy);
+      bindKey(statements_.copy, from);
+      bindKey(statements_.copy, to, 2);
+      if (sqlite3_step(statements_.copy) != SQLITE_DONE) return failureOf(db_);
+    }
+    StatementUse use(statements_.sameRows);
+    bindKey(statements_.sameRows, from);
+    bindKey(statements_.sameRows, to, 2);
+    if (sqlite3_step(statements_.sameRows) != SQLITE_ROW) return failureOf(db_);
+    if (sqlite3_column_int64(statements_.sameRows, 0) != 1) return Failure{"The copy does not match the original"};
+    return {};
+  }
+
+  Result<void> setData(const std::string& key, std::string_view bytes) override {
+    release();
+    sqlite3_stmt* statement = statements_.upsert;
+    if (!statement) return missingStatement(db_);
+    StatementUse use(statement);
+    bindKey(statement, key);
+    sqlite3_bind_int(statement, 2, static_cast<int>(ValueType::data));
+    // Bound in place: the text is not copied again on its way into the file.
+    if (bytes.empty()) {
+      sqlite3_bind_zeroblob(statement, 3, 0);
+    } else {
+      sqlite3_bind_blob64(statement, 3, bytes.data(), bytes.size(), SQLITE_STATIC);
+    }
+    if (sqlite3_step(statement) != SQLITE_DONE) return failureOf(db_);
+    return {};
+  }
+
+  void release() {
+    if (!held_) return;
+    sqlite3_reset(held_);
+    sqlite3_clear_bindings(held_);
+    held_ = nullptr;
+  }
+
+ private:
+  sqlite3* db_;
+  Statements& statements_;
+  sqlite3_stmt* held_ = nullptr;
+};
+
+SqlitePreferenceStore::SqlitePreferenceStore(sqlite3* db, bool readOnly)
+    : db_(db), readOnly_(readOnly), statements_(std::make_unique<Statements>(db)) {}
 
 SqlitePreferenceStore::~SqlitePreferenceStore() {
   statements_.reset();
@@ -318,13 +522,16 @@ std::vector<std::pair<std::string, PreferenceValue>> SqlitePreferenceStore::stor
 
 std::optional<PreferenceValue> SqlitePreferenceStore::storedValue(const std::string& key) const {
   std::lock_guard lock(mutex_);
-  // Taken before the query: a write that lands meanwhile makes the next read refill.
-  const std::uint64_t generation = writesInThisProcess.load(std::memory_order_acquire);
-  const auto now = std::chrono::steady_clock::now();
-  if (generation != cacheGeneration_ || now - cacheFilled_ > kOtherProcessDelay) {
+  // Any other connection's commit, in this process or another, changes the version:
+  // only then are the answers kept so far stale.
+  std::int64_t version = -1;
+  if (sqlite3_stmt* probe = statements_->dataVersion) {
+    StatementUse use(probe);
+    if (sqlite3_step(probe) == SQLITE_ROW) version = sqlite3_column_int64(probe, 0);
+  }
+  if (version < 0 || version != cacheVersion_) {
     cache_.clear();
-    cacheGeneration_ = generation;
-    cacheFilled_ = now;
+    cacheVersion_ = version;
   }
   if (auto hit = cache_.find(key); hit != cache_.end()) return hit->second;
   sqlite3_stmt* statement = statements_->select;
@@ -337,8 +544,24 @@ std::optional<PreferenceValue> SqlitePreferenceStore::storedValue(const std::str
   // The saved list runs to megabytes and is read only when a screen opens: keeping a
   // second copy would cost memory and a copy per read for nothing.
   const auto* bytes = value ? std::get_if<Bytes>(&*value) : nullptr;
-  if (!bytes || bytes->size() <= kLargestRememberedValue) cache_.emplace(key, value);
+  if (version >= 0 && (!bytes || bytes->size() <= kLargestRememberedValue)) cache_.emplace(key, value);
   return value;
+}
+
+void SqlitePreferenceStore::readStoredData(const std::string& key, std::size_t largest,
+                                           const std::function<void(std::optional<std::string_view>)>& use) const {
+  std::optional<std::string_view> found;
+  std::lock_guard lock(mutex_);
+  sqlite3_stmt* statement = statements_->selectBounded;
+  if (statement) {
+    StatementUse reset(statement);
+    bindKey(statement, key);
+    sqlite3_bind_int64(statement, 2, static_cast<sqlite3_int64>(std::min<std::size_t>(largest, INT64_MAX)));
+    auto read = boundedData(db_, statement);
+    if (read) found = read.value();
+    return use(found);  // while the statement still holds the bytes
+  }
+  use(found);
 }
 
 std::string SqlitePreferenceStore::integrityCheck() const {
@@ -359,37 +582,46 @@ std::string SqlitePreferenceStore::integrityCheck() const {
   return verdict;
 }
 
-bool SqlitePreferenceStore::lastWriteSucceeded() const {
+Result<void> SqlitePreferenceStore::write(const std::string& key, const PreferenceValue& value) {
   std::lock_guard lock(mutex_);
-  return lastWriteOk_;
-}
-
-void SqlitePreferenceStore::write(const std::string& key, const PreferenceValue& value) {
-  std::lock_guard lock(mutex_);
+  cache_.clear();
   // One autocommit statement: it lands whole or not at all.
   sqlite3_stmt* statement = statements_->upsert;
-  if (!statement) {
-    lastWriteOk_ = false;
-    return;
-  }
+  if (!statement) return missingStatement(db_);
   StatementUse use(statement);
   bindKey(statement, key);
   bindValue(statement, 2, 3, value);
-  lastWriteOk_ = sqlite3_step(statement) == SQLITE_DONE;
-  writesInThisProcess.fetch_add(1, std::memory_order_release);
+  if (sqlite3_step(statement) != SQLITE_DONE) return failureOf(db_);
+  return {};
 }
 
-void SqlitePreferenceStore::erase(const std::string& key) {
+Result<void> SqlitePreferenceStore::erase(const std::string& key) {
   std::lock_guard lock(mutex_);
+  cache_.clear();
   sqlite3_stmt* statement = statements_->erase;
-  if (!statement) {
-    lastWriteOk_ = false;
-    return;
-  }
+  if (!statement) return missingStatement(db_);
   StatementUse use(statement);
   bindKey(statement, key);
-  lastWriteOk_ = sqlite3_step(statement) == SQLITE_DONE;
-  writesInThisProcess.fetch_add(1, std::memory_order_release);
+  if (sqlite3_step(statement) != SQLITE_DONE) return failureOf(db_);
+  return {};
+}
+
+Result<void> SqlitePreferenceStore::transaction(const std::function<Result<void>(PreferenceTransaction&)>& body) {
+  std::lock_guard lock(mutex_);
+  cache_.clear();
+  if (!statements_->upsert) return missingStatement(db_);
+  // IMMEDIATE takes the write lock before the first read, so the value read is the
+  // one replaced: another process's change waits instead of being overwritten.
+  if (!exec(db_, "BEGIN IMMEDIATE")) return failureOf(db_);
+  Result<void> result;
+  {
+    Transaction transaction(db_, *statements_);
+    result = body(transaction);
+  }
+  if (result && !exec(db_, "COMMIT")) result = failureOf(db_);
+  // SQLite ends some failed transactions by itself (a full disk, for one).
+  if (!result && !sqlite3_get_autocommit(db_)) exec(db_, "ROLLBACK");
+  return result;
 }
 
 }  // namespace kavrano

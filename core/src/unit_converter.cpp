@@ -33,12 +33,12 @@ AreaUnit UnitConverter::selectedAreaUnit() const {
   return areaUnitFromSymbol(userDefaults.stringForKey(areaStorageKey).value_or("m\u00B2"));
 }
 
-void UnitConverter::setLengthUnit(std::string_view text) {
-  userDefaults.setString(std::string(symbol(lengthUnitFromSymbol(text))), lengthStorageKey);
+Result<void> UnitConverter::setLengthUnit(std::string_view text) {
+  return userDefaults.setString(std::string(symbol(lengthUnitFromSymbol(text))), lengthStorageKey);
 }
 
-void UnitConverter::setAreaUnit(std::string_view text) {
-  userDefaults.setString(std::string(symbol(areaUnitFromSymbol(text))), areaStorageKey);
+Result<void> UnitConverter::setAreaUnit(std::string_view text) {
+  return userDefaults.setString(std::string(symbol(areaUnitFromSymbol(text))), areaStorageKey);
 }
 
 std::string UnitConverter::lengthText(double meters) const { return lengthText(meters, selectedLengthUnit()); }

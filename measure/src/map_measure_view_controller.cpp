@@ -137,7 +137,17 @@ void MapMeasureViewController::saveTapped() {
 }
 
 void MapMeasureViewController::saveNamed(const QString& title) {
-  viewModel_.saveMeasurement(mapDataSource_->annotations, title, map());
+  const Result<void> saved = viewModel_.saveMeasurement(mapDataSource_->annotations, title, map());
+  if (!saved) {
+    // Never "Success" for what did not reach the disk; the points stay for another try.
+    auto failure = std::make_shared<AlertController>(
+        QStringLiteral("Not saved"),
+        QStringLiteral("The measurement could not be saved. %1. Your points are still on the map.")
+            .arg(QString::fromStdString(saved.failure().reason)));
+    failure->addAction({QStringLiteral("OK"), AlertActionStyle::Default, {}});
+    services_.presenter.presentAlert(failure, true);
+    return;
+  }
   auto success =
       std::make_shared<AlertController>(QStringLiteral("Success"), QStringLiteral("Measurement saved successfuly"));
   success->addAction({QStringLiteral("OK"), AlertActionStyle::Default, {}});

@@ -20,8 +20,8 @@ double MapMeasureViewModel::measuredArea(const std::vector<std::shared_ptr<Annot
   return MeasurementManager().polygonArea(ring);
 }
 
-void MapMeasureViewModel::saveMeasurement(const std::vector<std::shared_ptr<Annotation>>& annotations,
-                                          const QString& title, const MapView& mapView) {
+Result<void> MapMeasureViewModel::saveMeasurement(const std::vector<std::shared_ptr<Annotation>>& annotations,
+                                                  const QString& title, const MapView& mapView) {
   PersistedMeasurement record;
   std::vector<Coordinate> vertices;
   for (const auto& vertex : annotations) vertices.push_back(vertex->coordinate());
@@ -31,7 +31,7 @@ void MapMeasureViewModel::saveMeasurement(const std::vector<std::shared_ptr<Anno
   record.title = title.toStdString();
   record.id = makeUuidString();
   record.date = secondsSinceReferenceDateNow();
-  persistanceManager.appendMeasurement(record);
+  return persistanceManager.appendMeasurement(record);
 }
 
 std::vector<std::shared_ptr<Annotation>> MapMeasureViewModel::annotations(const PersistedMeasurement& record) const {

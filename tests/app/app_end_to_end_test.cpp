@@ -372,6 +372,45 @@ TEST(AppEndToEnd, OpensMeasurementFilesFromTheCommandLine) {
   }));
 }
 
+// A store file the app cannot read (damaged, foreign, newer) used to stop the start
+// with an error. Now it is moved aside whole and the app starts on a new one.
+TEST(AppEndToEnd, ADamagedStoreIsMovedAsideAndTheAppStartsAndSaves) {
+  QTemporaryDir dir;
+  const AppOptions options = fieldsOptions(dir.path());
+  ASSERT_TRUE(writeFieldsImagery(options.tiles, kLatitude, kLongitude, 17));
+  ASSERT_TRUE(QDir().mkpath(options.dataDirectory));
+  QByteArray damaged("SQLite format 3", 16);
+  for (int i = 0; i < 8192; ++i) damaged += static_cast<char>((i * 7919) >> 3);
+  QFile file(options.dataDirectory + "/preferences.sqlite3");
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(damaged) == damaged.size());
+  file.close();
+
+  AppRun run(options);
+  ASSERT_TRUE(run.started) << qPrintable(run.error);
+  const QStringList aside = QDir(options.dataDirectory).entryList({"preferences.sqlite3.unreadable.*"}, QDir::Files);
+  ASSERT_EQ(aside.size(), 1) << qPrintable(aside.join(", "));
+  QFile kept(options.dataDirectory + "/" + aside.front());
+  ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+  EXPECT_EQ(kept.readAll(), damaged) << "set aside byte for byte";
+
+  ASSERT_TRUE(QTest::qWaitFor([&] { return run.scene.intro()->cardVisible(); })) << "a new store: a first start";
+  for (int page = 0; page < 4; ++page) {
+    QTest::qWait(450);
+    run.click(run.find("actionButton"));
+  }
+  ASSERT_TRUE(QTest::qWaitFor([&] { return run.scene.measureController() != nullptr; }));
+  QTest::qWait(1500);  // the start-up follow
+  for (const QPoint tap : {QPoint(110, 380), QPoint(280, 360)}) {
+    QTest::mouseClick(run.window(), Qt::LeftButton, {}, tap);
+    QTest::qWait(350);
+  }
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return run.scene.measureController()->areaText() == QLatin1String("Add more points to get area"); }));
+  ASSERT_NO_FATAL_FAILURE(saveAs(run, "Kept"));
+  ASSERT_EQ(PersistanceManager().loadMeasurements().size(), 1u);
+  EXPECT_EQ(PersistanceManager().loadMeasurements()[0].title, "Kept");
+}
+
 // A QML module missing from the machine fails only when its file is compiled:
 // compile every view the app carries.
 TEST(AppViews, EveryViewCompiles) {

@@ -1,8 +1,10 @@
 // Runs the built kavrano-cli as a user would: a fresh data directory per test,
 // a fixed locale, and only its exit status and output observed.
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -10,12 +12,18 @@
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <regex>
+#include <set>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "gtest/gtest.h"
 #include "kavrano/core/local_event_store.h"
 #include "kavrano/core/measurement_manager.h"
+#include "kavrano/core/persistance_manager.h"
+#include "kavrano/core/sqlite_preference_store.h"
+#include "kavrano/core/uuid.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
@@ -199,13 +207,103 @@ TEST_F(CliTest, SavedMeasurementsRoundTrip) {
   EXPECT_EQ(stored[0]["center"]["latitude"], -23.552);
   EXPECT_EQ(stored[0]["annotations"][2]["longitude"], -46.634);
   EXPECT_EQ(stored[1]["title"], oddTitle);
-  EXPECT_EQ(stored[1]["center"], json::parse(R"({"latitude":20.0,"longitude":30.0})"));  // no --center: the mean
+  EXPECT_EQ(stored[1]["center"],
+            json::parse(R"({"latitude":20.0,"longitude":30.0})"));  // no --center: the bounding box's middle
 
   EXPECT_EQ(ok("delete " + id(1)), "");
   const std::string remaining = id(0) + "\t<date>\t3\tGarden\n" + id(2) + "\t<date>\t1\t\n";
   EXPECT_EQ(listed(), remaining);
   expectFailure(cli("delete " + id(1)), 1, id(1), "delete again");
   EXPECT_EQ(listed(), remaining);
+
+  // Without --center a ring across ±180° is centred on its side of the world.
+  ok("save --title across 10,179.9 -10,-179.9 0,179.95");
+  const auto across = json::parse(ok("export")).back()["center"];
+  EXPECT_NEAR(across["latitude"].get<double>(), 0.0, 1e-12);
+  EXPECT_NEAR(std::abs(across["longitude"].get<double>()), 180.0, 1e-9);
+}
+
+// The app's store object in this process and the command line in three others,
+// saving and deleting at once: every acknowledged save is there unless its delete
+// was acknowledged too.
+TEST_F(CliTest, SavesAndDeletesFromTheCliBesideAnOpenStoreAllLand) {
+  ok("units");  // the store exists before the race starts
+  std::string loops;
+  for (int p = 0; p < 3; ++p) {
+    const auto cliCall = "env -i PATH=/usr/bin:/bin " + quoted(KAVRANO_CLI) + " --data-dir " + quoted(data_) + " ";
+    loops += "(for i in $(seq 15); do id=$(" + cliCall + "save --title c" + std::to_string(p) +
+             " 1,2 3,4) && echo \"saved $id\" && if [ $((i % 3)) = 0 ]; then " + cliCall +
+             "delete $id && echo \"deleted $id\"; fi; done) >" + quoted(root_ / ("cli" + std::to_string(p))) + " & ";
+  }
+  std::thread clis([&] { (void)std::system((loops + "wait").c_str()); });
+  auto opened = kavrano::SqlitePreferenceStore::open(data_ / kavrano::SqlitePreferenceStore::kFileName);
+  ASSERT_TRUE(opened) << opened.failure().reason;
+  kavrano::PersistanceManager app(*opened.value());
+  std::set<std::string> expected;
+  for (int i = 0; i < 30; ++i) {
+    const kavrano::PersistedMeasurement record{kavrano::makeUuidString(), 1.0, {{1, 2}}, "app", {1, 2}};
+    ASSERT_TRUE(app.appendMeasurement(record)) << i;
+    expected.insert(record.id);
+    if (i % 3 != 0) continue;
+    ASSERT_TRUE(app.deleteMeasurement(record)) << i;
+    expected.erase(record.id);
+  }
+  clis.join();
+  std::size_t cliOperations = 0;
+  for (int p = 0; p < 3; ++p) {
+    std::istringstream lines(readFile(root_ / ("cli" + std::to_string(p))));
+    for (std::string verb, id; lines >> verb >> id; ++cliOperations) {
+      if (verb == "saved") expected.insert(id);
+      if (verb == "deleted") expected.erase(id);
+    }
+  }
+  EXPECT_EQ(cliOperations, 3u * 20u);
+  std::set<std::string> stored;
+  for (const auto& record : app.loadMeasurements()) stored.insert(record.id);
+  EXPECT_EQ(stored, expected);
+  EXPECT_EQ(opened.value()->integrityCheck(), "ok");
+}
+
+// Run as a user who may not write the data directory (root may write anywhere).
+std::string unprivileged() { return ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : ""; }
+
+TEST_F(CliTest, AReadOnlyDataDirectoryIsReadAndASaveSaysWhyItFailed) {
+  const auto id = ok("save --title kept 1,2 3,4").substr(0, 36);
+  const std::string exported = ok("export");
+  fs::permissions(root_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+                             fs::perms::others_exec);
+  fs::permissions(data_, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read | fs::perms::group_exec |
+                             fs::perms::others_read | fs::perms::others_exec);
+  const auto readOnly = [&](const std::string& arguments) {
+    return spawn("--data-dir " + quoted(data_) + " --locale en_US " + arguments, unprivileged());
+  };
+  EXPECT_EQ(readOnly("export").out, exported);
+  EXPECT_EQ(readOnly("list").out.substr(0, 36), id);
+  expectFailure(readOnly("save --title lost 5,6"), 1, "read-only", "save into a read-only directory");
+  expectFailure(readOnly("delete " + id), 1, "read-only", "delete in a read-only directory");
+  EXPECT_EQ(readOnly("export").out, exported);
+
+  // A damaged file that cannot be moved aside: nothing to read, and no save pretends.
+  fs::permissions(data_, fs::perms::owner_all);
+  fs::remove(data_ / "preferences.sqlite3");
+  std::ofstream(data_ / "preferences.sqlite3") << "not a database";
+  fs::permissions(data_,
+                  fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read | fs::perms::others_exec);
+  EXPECT_EQ(readOnly("list").out, "");
+  expectFailure(readOnly("save --title lost 5,6"), 1, "cannot be moved aside", "save beside a damaged file");
+  fs::permissions(data_, fs::perms::owner_all);
+  EXPECT_EQ(readFile(data_ / "preferences.sqlite3"), "not a database");
+}
+
+// Once a file is full the disk is full, as far as the writer can tell.
+TEST_F(CliTest, ASaveOnAFullDiskSaysSoAndKeepsTheOldList) {
+  ok("save --title kept 1,2 3,4");
+  const std::string before = ok("export");
+  // 64 blocks of 512 bytes: room for the log's index, none for one of its pages.
+  const auto run = spawn("--data-dir " + quoted(data_) + " save --title lost 5,6",
+                         "sh -c 'ulimit -f 64; trap \"\" XFSZ; exec \"$0\" \"$@\"'");
+  expectFailure(run, 1, "size limit", "save on a full disk");
+  EXPECT_EQ(ok("export"), before);
 }
 
 TEST_F(CliTest, GeoJsonExportOpensAsFeatures) {
@@ -323,8 +421,11 @@ TEST_F(CliTest, HelpStartUpAndEvents) {
   EXPECT_TRUE(fs::exists(elsewhere / "preferences.sqlite3"));
   EXPECT_EQ(spawn("--data-dir " + quoted(elsewhere) + " units").out, "length: m\narea: ha\n");
 
+  // A data directory that is a file can be read (nothing is there) but not written.
   std::ofstream(root_ / "plain-file") << "x";
-  expectFailure(spawn("--data-dir " + quoted(root_ / "plain-file") + " units"), 1, "plain-file", "data dir is a file");
+  EXPECT_EQ(spawn("--data-dir " + quoted(root_ / "plain-file") + " units").out, "length: m\narea: m²\n");
+  expectFailure(spawn("--data-dir " + quoted(root_ / "plain-file") + " units area ha"), 1, "plain-file",
+                "data dir is a file");
 
   // The events command shows what the event store kept.
   kavrano::LocalEventStore events(data_);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
 #include <fstream>
 #include <iterator>
@@ -155,6 +156,56 @@ TEST(MeasurementJson, AgreesWithTheReferenceOnEdgeTextsAndDamagedFixtures) {
   }
 }
 
+// The app runs under the user's locale; a decimal comma there once made the reader's
+// fallback take 1.5e-400 for 1.
+TEST(MeasurementJson, NumbersReadTheSameUnderAGermanLocale) {
+  const std::string previous = std::setlocale(LC_ALL, nullptr);
+  if (!std::setlocale(LC_ALL, "de_DE.UTF-8"))
+    GTEST_SKIP() << "de_DE.UTF-8 is not generated here (scripts/install-deps does it)";
+  const auto point = [](const std::string& latitude, const std::string& longitude) {
+    const auto list =
+        decodeMeasurements(R"([{"id":"a","date":0.5,"annotations":[{"latitude":)" + latitude + R"(,"longitude":)" +
+                           longitude + R"(}],"title":"","center":{"latitude":0,"longitude":0}}])");
+    return list ? std::optional(std::pair(list->at(0).annotations.at(0), list->at(0).date)) : std::nullopt;
+  };
+  const auto underflow = point("1.5e-400", "-2.5e-400");
+  ASSERT_TRUE(underflow);
+  EXPECT_EQ(underflow->first.latitude, 0.0);
+  EXPECT_FALSE(std::signbit(underflow->first.latitude));
+  EXPECT_TRUE(std::signbit(underflow->first.longitude)) << underflow->first.longitude;
+  EXPECT_EQ(underflow->second, 0.5);
+  EXPECT_EQ(point("0." + std::string(400, '0') + "1", "1000e-402")->first.latitude, 0.0);
+  EXPECT_EQ(point("1.25", "-0.5e1")->first.longitude, -5.0);
+  EXPECT_FALSE(point("1e400", "0")) << "no double holds it";
+  EXPECT_FALSE(point("1" + std::string(400, '0'), "0"));
+
+  MemoryPreferenceStore store;
+  store.setString(" +12,5", "TEXT");
+  EXPECT_EQ(store.integerForKey("TEXT"), 12);
+  store.setString("-99999999999999999999", "TEXT");
+  EXPECT_EQ(store.integerForKey("TEXT"), std::numeric_limits<std::int64_t>::min());
+  std::setlocale(LC_ALL, previous.c_str());
+}
+
+// What is read from the store is bounded before the reader allocates for it.
+TEST(MeasurementJson, ListsBeyondTheStatedBoundsAreRefused) {
+  std::string blank = "[" + std::string(kMaxMeasurementListBytes - 2, ' ') + "]";
+  EXPECT_EQ(decodeMeasurements(blank).value().size(), 0u) << "at the bound";
+  blank.insert(1, " ");
+  EXPECT_FALSE(decodeMeasurements(blank)) << "one byte beyond";
+  blank = {};
+  blank.shrink_to_fit();
+
+  const std::string vertex = R"({"latitude":0,"longitude":0})";
+  std::string many = R"([{"id":"a","date":0,"title":"","center":{"latitude":0,"longitude":0},"annotations":[)";
+  many.reserve(many.size() + (vertex.size() + 1) * (kMaxMeasurementListVertices + 1) + 4);
+  for (std::size_t i = 0; i < kMaxMeasurementListVertices; ++i) (i ? many += ',' : many) += vertex;
+  const auto atBound = decodeMeasurements(many + "]}]");
+  ASSERT_TRUE(atBound);
+  EXPECT_EQ(atBound->at(0).annotations.size(), kMaxMeasurementListVertices);
+  EXPECT_FALSE(decodeMeasurements(many + "," + vertex + "]}]")) << "one vertex beyond";
+}
+
 TEST(MeasurementJson, WriterRoundTripsEveryBitInOrderAndRefusesWhatItCannotWrite) {
   std::mt19937_64 random(20260101);
   std::uniform_real_distribution<double> lat(-90, 90), lon(-180, 180), date(-1e9, 1e9);
@@ -243,6 +294,27 @@ TEST_F(PersistanceManagerTest, KeepsTheOrderOfSavingAndDeletesById) {
   manager.deleteMeasurement(record("C"));
   EXPECT_EQ(store.dataForKey(kKey), bytes("[]"));
   EXPECT_TRUE(ids().empty());
+}
+
+// A change encodes only the new record and copies the others' text: spacing,
+// number forms and members of other names must come through as a valid list.
+TEST_F(PersistanceManagerTest, ChangesKeepTheOtherRecordsAsTheyWereWritten) {
+  const std::string other = R"({"id":"X","extra":[1,{"a":"]"}],"date":1E2,"annotations":[ ],"title":"]",)"
+                            R"("center":{"longitude":-0.0,"latitude":5}})";
+  for (const std::string& stored : {std::string("[ ]"), " [\n" + other + " ,\n" + other + "\n] \n"}) {
+    store.setData(bytes(stored), kKey);
+    const auto expected = decodeMeasurements(stored).value().size();
+    EXPECT_TRUE(manager.appendMeasurement(record("A"))) << stored;
+    EXPECT_TRUE(manager.appendMeasurement(record("B"))) << stored;
+    ASSERT_EQ(ids().size(), expected + 2) << stored;
+    EXPECT_EQ(ids().back(), "B") << stored;
+    EXPECT_TRUE(manager.deleteMeasurement(record("A"))) << stored;
+    EXPECT_TRUE(manager.deleteMeasurement(record("X"))) << stored;
+    EXPECT_EQ(ids(), (Ids{"B"})) << stored;
+    EXPECT_TRUE(setAside().empty()) << stored;
+    const auto written = store.dataForKey(kKey).value();
+    EXPECT_TRUE(nlohmann::json::accept(std::string(written.begin(), written.end()))) << stored;
+  }
 }
 
 TEST_F(PersistanceManagerTest, UnreadableDataIsSetAsideBeforeItIsReplaced) {

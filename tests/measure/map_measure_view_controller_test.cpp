@@ -242,6 +242,29 @@ TEST_F(MapMeasureViewControllerTest, SavingStoresTheTypedTitleTheVerticesAndTheC
   EXPECT_EQ(saved[1].annotations[1].longitude, 0.001);
 }
 
+TEST_F(MapMeasureViewControllerTest, ASaveThatDidNotReachTheDiskSaysWhyKeepsThePointsAndLogsNothing) {
+  tapCorner(0);
+  tapCorner(1);
+  PreferenceStore::installStandard(
+      std::make_shared<MemoryPreferenceStore>(Failure{"The disk is full", Failure::Kind::diskFull}));
+  controller->saveTapped();
+  journal.clear();
+  presenter.press("Save");
+  EXPECT_EQ(journal, (QStringList{"alert Not saved 1"}));
+  EXPECT_EQ(shown(*presenter.alerts.back()),
+            "Not saved | The measurement could not be saved. The disk is full. Your points are still on the map. | OK");
+  EXPECT_EQ(vertexCount(), 2u);
+
+  // Once the disk has room again, the same points save.
+  PreferenceStore::installStandard(store);
+  controller->saveTapped();
+  journal.clear();
+  presenter.press("Save");
+  EXPECT_EQ(journal, (QStringList{"alert Success 1", "event persisted_measurement"}));
+  ASSERT_EQ(controller->viewModel().persistanceManager.loadMeasurements().size(), 1u);
+  EXPECT_EQ(controller->viewModel().persistanceManager.loadMeasurements()[0].annotations.size(), 2u);
+}
+
 TEST_F(MapMeasureViewControllerTest, OpeningASavedMeasurementPopsWaitsRedrawsInTheCurrentUnitAndCentres) {
   tapCorner(0);
   tapCorner(1);

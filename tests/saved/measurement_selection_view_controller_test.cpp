@@ -1,10 +1,14 @@
 #include "kavrano/saved/measurement_selection_view_controller.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "fake_ui.h"
 #include "kavrano/core/memory_preference_store.h"
 #include "kavrano/core/persistance_manager.h"
+#include "kavrano/core/sqlite_preference_store.h"
 #include "kavrano/measure/measurement_selection_delegate.h"
 
 namespace kavrano {
@@ -91,6 +95,26 @@ TEST_F(MeasurementSelectionViewControllerTest, DeleteRemovesOnlyThatRecordAndRel
   list->deleteRow(0);
   EXPECT_TRUE(list->emptyStateVisible());
   EXPECT_TRUE(storedIds().empty());
+}
+
+// A store that refuses the write (here a file opened read-only) must not lose the row.
+TEST_F(MeasurementSelectionViewControllerTest, ADeleteThatCannotBeWrittenLeavesTheRow) {
+  const auto file =
+      std::filesystem::temp_directory_path() / ("kavrano-saved-test-" + std::to_string(::getpid()) + ".sqlite3");
+  {
+    auto writable = SqlitePreferenceStore::open(file);
+    ASSERT_TRUE(writable) << writable.failure().reason;
+    ASSERT_TRUE(PersistanceManager(*writable.value()).appendMeasurement({"0", 0.0, {{1.0, 2.0}}, "Kept", {1.0, 2.0}}));
+  }
+  auto readOnly = SqlitePreferenceStore::open(file, SqlitePreferenceStore::Access::readOnly);
+  ASSERT_TRUE(readOnly) << readOnly.failure().reason;
+  PreferenceStore::installStandard(std::move(readOnly).value());
+  auto list = open();
+  list->deleteRow(0);
+  EXPECT_EQ(list->titles(), QStringList({"Kept"}));
+  EXPECT_EQ(storedIds(), std::vector<std::string>{"0"});
+  PreferenceStore::installStandard(store);
+  for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(file.string() + suffix);
 }
 
 }  // namespace

@@ -17,13 +17,17 @@ class AppDelegate {
   AppDelegate();
   ~AppDelegate();
 
-  /// False, with `error` for the user, when the data directory is unusable.
+  /// Starts the services. The store always opens, so this succeeds; `error` is kept
+  /// for start-up steps that can refuse.
   [[nodiscard]] bool didFinishLaunching(const AppOptions& options, QString& error);
   [[nodiscard]] const std::filesystem::path& dataDirectory() const { return dataDirectory_; }
+  /// What the user must hear once: nothing of this run will be kept. Empty normally.
+  [[nodiscard]] const QString& storeNotice() const { return storeNotice_; }
 
  private:
   std::filesystem::path dataDirectory_;
   std::shared_ptr<LocalEventStore> events_;
+  QString storeNotice_;
 };
 
 }  // namespace kavrano

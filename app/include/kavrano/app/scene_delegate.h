@@ -51,6 +51,10 @@ class SceneDelegate final : public QObject {
   /// option names an unusable source.
   [[nodiscard]] bool connect(const AppOptions& options, QString& error);
 
+  /// An alert with one "OK" over whatever shows: for the one thing the user must
+  /// hear at start (nothing of this run will be kept).
+  void showNotice(const QString& message);
+
   [[nodiscard]] QQuickWindow* window() const { return window_.get(); }
   [[nodiscard]] QQmlEngine& engine() const { return *engine_; }
   [[nodiscard]] IntroViewController* intro() const { return intro_.get(); }

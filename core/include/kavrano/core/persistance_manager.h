@@ -5,15 +5,20 @@
 
 #include "kavrano/core/persisted_measurement.h"
 #include "kavrano/core/preference_store.h"
+#include "kavrano/core/result.h"
 
 namespace kavrano {
 
 /// The saved measurements: one JSON list under one preference key. No cache; every
-/// call reads the store, so any number of managers see the same list.
+/// call reads the store, so any number of managers, in any number of processes, see
+/// the same list. A change reads and rewrites the list as one transaction of the
+/// store, so two changing it at once both land. The records a change keeps stay as
+/// their stored text: the list is checked whole, but only the new record is encoded.
 ///
-/// A stored value that cannot be read loads as the empty list; before an append or
-/// delete replaces it, its bytes are copied under "PERSISTED_MEASUREMENTS.unreadable.<UTC time>"
-/// so nothing is silently destroyed.
+/// A stored value that cannot be read (whatever its kind) loads as the empty list;
+/// before a change replaces it, it is copied under
+/// "PERSISTED_MEASUREMENTS.unreadable.<UTC time>" in the same transaction, and when
+/// that copy fails the change fails and the old value stays.
 class PersistanceManager {
  public:
   /// Uses the standard store.
@@ -28,16 +33,18 @@ class PersistanceManager {
 
   /// The stored list in stored order (oldest first); empty when none or unreadable.
   [[nodiscard]] std::vector<PersistedMeasurement> loadMeasurements() const;
-  /// Adds `record` at the end. If the list cannot be encoded, nothing changes.
-  void appendMeasurement(const PersistedMeasurement& record);
-  /// Removes every record with `record.id`; the rest keep their order. The list is
-  /// written back even when nothing matched.
-  void deleteMeasurement(const PersistedMeasurement& record);
+  /// Adds `record` at the end; on failure the stored list is as it was.
+  Result<void> appendMeasurement(const PersistedMeasurement& record);
+  /// Removes every record with `record.id`; the rest keep their order. On failure the
+  /// stored list is as it was.
+  Result<void> deleteMeasurement(const PersistedMeasurement& record);
 
  private:
-  /// The stored list, setting aside a value that does not decode.
-  [[nodiscard]] std::vector<PersistedMeasurement> loadForRewrite();
-  void store(const std::vector<PersistedMeasurement>& list);
+  Result<void> store(PreferenceTransaction& transaction);
+
+  // The text of the last change, kept so the next one reuses its memory: the list
+  // runs to tens of megabytes, where each fresh buffer costs page faults.
+  std::string encoded_;
 };
 
 }  // namespace kavrano

@@ -15,4 +15,8 @@ inline constexpr double kReferenceDateUnixSeconds = 978307200.0;
 /// (fraction dropped). Non-finite input gives "invalid-date".
 [[nodiscard]] std::string iso8601Utc(double secondsSinceReferenceDate);
 
+/// The current UTC second as "20261206T101500Z": the stamp in the names under which
+/// unreadable data is set aside.
+[[nodiscard]] std::string compactUtcNow();
+
 }  // namespace kavrano

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -17,52 +16,56 @@ namespace kavrano {
 /// The product's store: one SQLite database file. Every write is its own
 /// transaction in WAL mode with full synchronisation, so a write that returned is
 /// on disk and a process killed at any instant leaves the file openable with every
-/// completed write in it. A read sees every write made before it in this process,
-/// through any store object, and every write of another process sharing the file
-/// that is older than `kOtherProcessDelay`.
+/// completed write in it. A read sees every write that returned before it, in this
+/// process or another sharing the file. The write-ahead log is checkpointed every
+/// `kCheckpointBytes` and cut back to `kLogSizeLimit` afterwards.
 class SqlitePreferenceStore final : public PreferenceStore {
  public:
   /// Name of the database file inside the data directory.
   static constexpr const char* kFileName = "preferences.sqlite3";
-  /// How long a value read from the file may be reused: the longest another
-  /// process's write stays unseen. Far below anything a person can do in between.
-  static constexpr std::chrono::milliseconds kOtherProcessDelay{50};
+  /// How much the log may gather before it is copied into the database.
+  static constexpr std::int64_t kCheckpointBytes = std::int64_t{1} << 20;
+  /// The size a longer log is cut back to once checkpointed.
+  static constexpr std::int64_t kLogSizeLimit = std::int64_t{4} << 20;
 
-  /// Opens (creating if needed) the database at `file`. Returns null and fills
-  /// `error` when the file cannot be opened as a preference database.
-  [[nodiscard]] static std::unique_ptr<SqlitePreferenceStore> open(const std::filesystem::path& file,
-                                                                   std::string* error = nullptr);
+  enum class Access { readWrite, readOnly };
+
+  /// Opens (creating if needed, for reading and writing) the database at `file`. A
+  /// file that is not a sound database of ours is refused untouched, with the kind
+  /// `unreadableFile`; one that cannot be written here, with `readOnly`.
+  [[nodiscard]] static Result<std::unique_ptr<SqlitePreferenceStore>> open(const std::filesystem::path& file,
+                                                                           Access access = Access::readWrite);
   ~SqlitePreferenceStore() override;
   SqlitePreferenceStore(const SqlitePreferenceStore&) = delete;
   SqlitePreferenceStore& operator=(const SqlitePreferenceStore&) = delete;
 
   [[nodiscard]] std::vector<std::pair<std::string, PreferenceValue>> storedEntries() const override;
   [[nodiscard]] std::optional<PreferenceValue> storedValue(const std::string& key) const override;
+  [[nodiscard]] Result<void> transaction(const std::function<Result<void>(PreferenceTransaction&)>& body) override;
+  void readStoredData(const std::string& key, std::size_t largest,
+                      const std::function<void(std::optional<std::string_view>)>& use) const override;
 
   /// SQLite's own verdict on the file ("ok" when sound).
   [[nodiscard]] std::string integrityCheck() const;
-
-  /// False when the last write did not reach the database (disk full, read-only
-  /// file). Callers are not told per write; this is for diagnostics and tests.
-  [[nodiscard]] bool lastWriteSucceeded() const;
+  [[nodiscard]] bool readOnly() const { return readOnly_; }
 
  protected:
-  void write(const std::string& key, const PreferenceValue& value) override;
-  void erase(const std::string& key) override;
+  Result<void> write(const std::string& key, const PreferenceValue& value) override;
+  Result<void> erase(const std::string& key) override;
 
  private:
   struct Statements;  // prepared once per connection: the hot reads cost a lookup, not a compile
+  class Transaction;
 
-  explicit SqlitePreferenceStore(sqlite3* db);
+  SqlitePreferenceStore(sqlite3* db, bool readOnly);
   mutable std::mutex mutex_;
   sqlite3* db_;
+  bool readOnly_;
   std::unique_ptr<Statements> statements_;
-  // Units are read for every text the screens draw, and each read of the file takes
-  // and drops its locks (a few microseconds): recent reads are answered from memory.
+  // Units are read for every text the screens draw: answers are kept while the
+  // file's data version (which any other connection's commit changes) stays the same.
   mutable std::unordered_map<std::string, std::optional<PreferenceValue>> cache_;
-  mutable std::uint64_t cacheGeneration_ = 0;
-  mutable std::chrono::steady_clock::time_point cacheFilled_{};
-  bool lastWriteOk_ = true;
+  mutable std::int64_t cacheVersion_ = -1;
 };
 
 }  // namespace kavrano

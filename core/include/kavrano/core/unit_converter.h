@@ -27,8 +27,8 @@ class UnitConverter {
   [[nodiscard]] LengthUnit selectedLengthUnit() const;
   [[nodiscard]] AreaUnit selectedAreaUnit() const;
   /// Stores the recognised unit's own symbol ("m" / "m²" for anything unrecognised).
-  void setLengthUnit(std::string_view symbol);
-  void setAreaUnit(std::string_view symbol);
+  Result<void> setLengthUnit(std::string_view symbol);
+  Result<void> setAreaUnit(std::string_view symbol);
 
   /// "1,234.57 m": `meters` in the chosen unit, at most two decimals, the user's locale.
   [[nodiscard]] std::string lengthText(double meters) const;

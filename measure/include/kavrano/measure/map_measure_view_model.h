@@ -35,9 +35,9 @@ class MapMeasureViewModel final : public QObject, public SearchViewDelegate {
   /// Square metres enclosed by the vertices in list order; 0 below three.
   [[nodiscard]] double measuredArea(const std::vector<std::shared_ptr<Annotation>>& annotations) const;
   /// Stores a new record: the vertices, `title` as given, a new id, now, and the
-  /// map camera's centre.
-  void saveMeasurement(const std::vector<std::shared_ptr<Annotation>>& annotations, const QString& title,
-                       const MapView& mapView);
+  /// map camera's centre. Says why when the store could not keep it.
+  Result<void> saveMeasurement(const std::vector<std::shared_ptr<Annotation>>& annotations, const QString& title,
+                               const MapView& mapView);
   /// Untitled vertices at the record's points, in stored order.
   [[nodiscard]] std::vector<std::shared_ptr<Annotation>> annotations(const PersistedMeasurement& record) const;
 
