@@ -112,15 +112,19 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
 
   window_->show();
   // The intro is in the shown window: on later starts it presents the main screen
-  // now, so that the very first frame is the measuring screen.
-  intro_->viewDidAppear(false);
+  // now, so that the very first frame is the measuring screen. On the first
+  // start it waits for the first frame: its card dissolves in, which needs a
+  // window on screen to dissolve from.
+  const bool introShown = UserSettings::shared().didShowIntro();
+  if (introShown) intro_->viewDidAppear(false);
   // Work the first frame does not need waits until it is out (queued: the frame
   // is shown first): the shipped place index is checked on another core, so that
   // the first search finds it open, and the system's position source, which
   // loads plugins, is looked for unless one was named.
   QObject::connect(
       window_.get(), &QQuickWindow::frameSwapped, this,
-      [this, sources, hasPositionSource] {
+      [this, sources, hasPositionSource, introShown] {
+        if (!introShown) intro_->viewDidAppear(false);
         QThreadPool::globalInstance()->start([] { (void)shippedGazetteer(); });
         if (hasPositionSource) return;
         QString none;

@@ -91,7 +91,15 @@ struct AppRun {
     collectControls(window()->contentItem(), controls);
     EXPECT_FALSE(controls.isEmpty()) << qPrintable(shot);
     for (QQuickItem* control : controls) {
-      EXPECT_FALSE(accessibleName(control).isEmpty()) << qPrintable(shot + ": " + control->objectName());
+      const QString name = accessibleName(control), text = control->property("text").toString();
+      EXPECT_FALSE(name.isEmpty()) << qPrintable(shot + ": " + control->objectName());
+      // A button or row is named by what it shows; a field by its label, not its content.
+      const QAccessibleInterface* a = QAccessible::queryAccessibleInterface(control);
+      const QAccessible::Role role = a ? a->role() : QAccessible::NoRole;
+      EXPECT_NE(role, QAccessible::NoRole) << qPrintable(shot + ": " + name);
+      if (!text.isEmpty() && role != QAccessible::EditableText) {
+        EXPECT_EQ(name, text) << qPrintable(shot + ": named by its visible text");
+      }
       EXPECT_GE(std::min(control->width(), control->height()), 44.0) << qPrintable(shot + ": " + control->objectName());
     }
   }

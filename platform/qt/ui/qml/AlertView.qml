@@ -4,11 +4,29 @@ import QtQuick.Controls.Material
 import QtQuick.Layouts
 
 // An alert over the screen: a dimmed backdrop and a card with the title, the
-// message, the text fields and the buttons (cancel first on the left).
-Item {
+// message, the text fields and the buttons (cancel first on the left). It takes
+// the keyboard while shown: typing goes into its first field, Return presses
+// its default action and Escape its cancel action.
+FocusScope {
     id: root
 
     required property QtObject controller   // AlertViewController
+
+    function pressFirst(cancel) {
+        const actions = root.controller.actions
+        for (let i = 0; i < actions.length; ++i) {
+            if ((actions[i].style === "cancel") === cancel && actions[i].enabled) {
+                root.controller.press(i)
+                return
+            }
+        }
+    }
+    Keys.onReturnPressed: root.pressFirst(false)
+    Keys.onEnterPressed: root.pressFirst(false)
+    Keys.onEscapePressed: root.pressFirst(true)
+    // The card's content is a focus scope of its own: the field is given the
+    // keyboard in person.
+    onActiveFocusChanged: if (activeFocus && fields.count > 0) fields.itemAt(0).forceActiveFocus()
 
     Rectangle {
         anchors.fill: parent
@@ -38,6 +56,7 @@ Item {
                 objectName: "alertTitle"
                 Layout.fillWidth: true
                 text: root.controller.title
+                textFormat: Text.PlainText
                 font.pixelSize: 18
                 font.weight: Font.DemiBold
                 horizontalAlignment: Text.AlignHCenter
@@ -48,6 +67,7 @@ Item {
                 objectName: "alertMessage"
                 Layout.fillWidth: true
                 text: root.controller.message
+                textFormat: Text.PlainText
                 visible: text.length > 0
                 font.pixelSize: 14
                 horizontalAlignment: Text.AlignHCenter
@@ -55,6 +75,7 @@ Item {
                 color: "#3a3a3c"
             }
             Repeater {
+                id: fields
                 model: root.controller.textFields
                 TextField {
                     required property var modelData
@@ -66,7 +87,8 @@ Item {
                     placeholderText: modelData.placeholder
                     Accessible.name: modelData.placeholder
                     inputMethodHints: modelData.capitalization === "none" ? Qt.ImhNoAutoUppercase : Qt.ImhNone
-                    focus: index === 0
+                    Keys.onReturnPressed: root.pressFirst(false)
+                    Keys.onEnterPressed: root.pressFirst(false)
                     // Every edit is proposed to the field's delegate as a replaced range.
                     onTextEdited: {
                         let start = 0

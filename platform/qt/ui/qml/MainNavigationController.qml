@@ -21,10 +21,12 @@ Item {
         item.height = Qt.binding(() => stack.height)
         item.x = 0
         item.visible = true
+        item.enabled = true
         stack.items.push(item)
         stack.currentItem = item
         if (!covered)
             return
+        covered.enabled = false   // covered from the start of the slide
         if (animated) {
             slide.run(item, covered, true)
         } else {
@@ -39,7 +41,9 @@ Item {
         const gone = stack.items.pop()
         const uncovered = stack.items[stack.items.length - 1]
         stack.currentItem = uncovered
+        gone.enabled = false   // leaving from the start of the slide
         uncovered.visible = true
+        uncovered.enabled = true
         if (animated) {
             slide.run(uncovered, gone, false)
         } else {
@@ -58,6 +62,14 @@ Item {
         property var items: []   // bottom first
         property Item currentItem: null
         readonly property bool busy: slide.running
+    }
+
+    // While screens slide, a touch belongs to neither: the leaving one takes no
+    // more input and the arriving one is not yet in place.
+    MouseArea {
+        objectName: "slideGuard"
+        anchors.fill: stack
+        enabled: slide.running
     }
 
     // A push slides the new screen in from the right over the old one, which
@@ -133,7 +145,8 @@ Item {
                     anchors { left: parent.left; top: parent.top; bottom: parent.bottom; leftMargin: 4 }
                     width: Math.max(64, backText.implicitWidth + 16)
                     visible: root.controller.depth > 1
-                    Accessible.name: "Back"
+                    readonly property string text: "Back"
+                    Accessible.name: text   // the chevron is decoration
                     onClicked: root.controller.back()
 
                     Rectangle {
@@ -147,7 +160,7 @@ Item {
                         id: backText
                         anchors.fill: parent
                         leftPadding: 4
-                        text: "‹ Back"
+                        text: "‹ " + backButton.text
                         font.pixelSize: 17
                         color: root.tint
                         opacity: backButton.down ? 0.5 : 1
@@ -159,6 +172,7 @@ Item {
                     objectName: "navigationTitle"
                     anchors.centerIn: parent
                     text: stack.currentItem && stack.currentItem.title !== undefined ? stack.currentItem.title : ""
+                    textFormat: Text.PlainText
                     font.pixelSize: 17
                     font.weight: Font.DemiBold
                     color: "#1c1c1e"

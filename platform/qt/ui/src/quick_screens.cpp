@@ -1,5 +1,6 @@
 #include "kavrano/qt_ui/quick_screens.h"
 
+#include "kavrano/qt_ui/plain_button_accessible.h"
 #include "kavrano/qt_ui/tinted_icon.h"
 
 #include <QDirIterator>
@@ -37,6 +38,7 @@ QQuickItem* makeScreenView(QQmlEngine& engine, const Screen& screen, QQuickItem*
 void registerQuickUiTypes() {
   qmlRegisterType<TintedIcon>("Kavrano.Ui", 1, 0, "TintedIcon");
   qmlRegisterType(QUrl(QStringLiteral("qrc:/kavrano/ui/PlainButton.qml")), "Kavrano.Ui", 1, 0, "PlainButton");
+  installPlainButtonAccessibility();
 }
 
 QList<QUrl> viewsIn(const QString& folder) {
@@ -84,6 +86,9 @@ void QuickScreenPresenter::presentScreen(Screen screen, bool animated, std::func
   }
   ViewController* controller = screen.controller;
   QQuickItem* view = makeScreenView(engine_, screen, layer_);
+  // The keyboard goes to what is on top (an alert to its first field), never
+  // to a field of the screen below.
+  view->forceActiveFocus(Qt::PopupFocusReason);
   presented_ = view;
   presentedController_ = controller;
   controller->viewWillAppear(animated);
@@ -139,7 +144,13 @@ void QuickScreenPresenter::dismiss(bool animated, std::function<void()> completi
 // ---------------------------------------------------------------------------
 
 AlertViewController::AlertViewController(std::shared_ptr<AlertController> alert, ScreenPresenter& presenter)
-    : alert_(std::move(alert)), presenter_(presenter) {}
+    : alert_(std::move(alert)), presenter_(presenter) {
+  // A shown field holds text, empty until typed into: an untouched title is the
+  // empty title.
+  for (const auto& field : alert_->textFields) {
+    if (!field->text) field->text = QString();
+  }
+}
 
 QVariantList AlertViewController::actions() const {
   QVariantList list;
