@@ -26,6 +26,7 @@
 #include "kavrano/core/user_settings.h"
 #include "kavrano/qt_images/animated_image_item.h"
 #include "kavrano/tools/fields_imagery.h"
+#include "view_warnings.h"
 
 namespace kavrano {
 namespace {
@@ -340,6 +341,7 @@ TEST(AppViews, EveryViewCompiles) {
 }  // namespace kavrano
 
 int main(int argc, char** argv) {
+  failOnViewWarnings();
   qputenv("QT_QPA_PLATFORM", "offscreen");  // never a display, also when listing tests
   QTemporaryDir cache;
   qputenv("XDG_CACHE_HOME", cache.path().toUtf8());  // not the user's tile cache

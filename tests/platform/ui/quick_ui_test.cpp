@@ -20,6 +20,7 @@
 #include "kavrano/qt_ui/desktop_services.h"
 #include "kavrano/qt_ui/quick_cross_dissolve.h"
 #include "kavrano/qt_ui/quick_screens.h"
+#include "view_warnings.h"
 
 namespace kavrano {
 namespace {
@@ -320,6 +321,7 @@ TEST(AppPictures, ShipSmallAndPlayForAFewSeconds) {
 }  // namespace kavrano
 
 int main(int argc, char** argv) {
+  failOnViewWarnings();
   qputenv("QT_QPA_PLATFORM", "offscreen");  // never a display, also when listing tests
   QGuiApplication app(argc, argv);
   QQuickStyle::setStyle(QStringLiteral("Material"));
