@@ -163,7 +163,7 @@ Item {
         }
         MapButton {
             objectName: "focusOnLocationButton"
-            readonly property bool following: root.controller.focusIcon === "location.fill"
+            readonly property bool following: root.controller.following
             iconSource: "qrc:/kavrano/measure/icons/" + root.controller.focusIcon + ".svg"
             tint: following ? "#0a84ff" : root.ink
             Accessible.name: following ? "Stop following my position" : "Follow my position"

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Controls.Material
 import QtQuick.Layouts
+import Kavrano.Ui
 
 // An alert over the screen: a dimmed backdrop and a card with the title, the
 // message, the text fields and the buttons (cancel first on the left). It takes
@@ -15,7 +16,7 @@ FocusScope {
     function pressFirst(cancel) {
         const actions = root.controller.actions
         for (let i = 0; i < actions.length; ++i) {
-            if ((actions[i].style === "cancel") === cancel && actions[i].enabled) {
+            if ((actions[i].style === AlertViewController.CancelStyle) === cancel && actions[i].enabled) {
                 root.controller.press(i)
                 return
             }
@@ -86,7 +87,8 @@ FocusScope {
                     Layout.minimumHeight: 44   // a touch target, as every control
                     placeholderText: modelData.placeholder
                     Accessible.name: modelData.placeholder
-                    inputMethodHints: modelData.capitalization === "none" ? Qt.ImhNoAutoUppercase : Qt.ImhNone
+                    inputMethodHints: modelData.capitalization === AlertViewController.NoCapitalization
+                                       ? Qt.ImhNoAutoUppercase : Qt.ImhNone
                     Keys.onReturnPressed: root.pressFirst(false)
                     Keys.onEnterPressed: root.pressFirst(false)
                     // Every edit is proposed to the field's delegate as a replaced range.
@@ -115,9 +117,9 @@ FocusScope {
                         let list = []
                         const actions = root.controller.actions
                         for (let i = 0; i < actions.length; ++i)
-                            if (actions[i].style === "cancel") list.push({ index: i, action: actions[i] })
+                            if (actions[i].style === AlertViewController.CancelStyle) list.push({ index: i, action: actions[i] })
                         for (let i = 0; i < actions.length; ++i)
-                            if (actions[i].style !== "cancel") list.push({ index: i, action: actions[i] })
+                            if (actions[i].style !== AlertViewController.CancelStyle) list.push({ index: i, action: actions[i] })
                         return list
                     }
                     Button {
@@ -127,10 +129,10 @@ FocusScope {
                         Layout.preferredHeight: 48
                         text: modelData.action.title
                         enabled: modelData.action.enabled
-                        flat: modelData.action.style === "cancel"
-                        highlighted: modelData.action.style !== "cancel"
-                        font.weight: modelData.action.style === "cancel" ? Font.Normal : Font.DemiBold
-                        Material.accent: modelData.action.style === "destructive" ? Material.Red : Material.Blue
+                        flat: modelData.action.style === AlertViewController.CancelStyle
+                        highlighted: modelData.action.style !== AlertViewController.CancelStyle
+                        font.weight: modelData.action.style === AlertViewController.CancelStyle ? Font.Normal : Font.DemiBold
+                        Material.accent: modelData.action.style === AlertViewController.DestructiveStyle ? Material.Red : Material.Blue
                         Accessible.name: text
                         font.capitalization: Font.MixedCase
                         // Drawn here: the style's raised buttons need a GPU for their shadow.

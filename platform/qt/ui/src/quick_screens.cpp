@@ -38,6 +38,8 @@ QQuickItem* makeScreenView(QQmlEngine& engine, const Screen& screen, QQuickItem*
 void registerQuickUiTypes() {
   qmlRegisterType<TintedIcon>("Kavrano.Ui", 1, 0, "TintedIcon");
   qmlRegisterType(QUrl(QStringLiteral("qrc:/kavrano/ui/PlainButton.qml")), "Kavrano.Ui", 1, 0, "PlainButton");
+  qmlRegisterUncreatableType<AlertViewController>("Kavrano.Ui", 1, 0, "AlertViewController",
+                                                  QStringLiteral("made by the presenter for each alert"));
   installPlainButtonAccessibility();
 }
 
@@ -155,11 +157,11 @@ AlertViewController::AlertViewController(std::shared_ptr<AlertController> alert,
 QVariantList AlertViewController::actions() const {
   QVariantList list;
   for (const auto& action : alert_->actions) {
-    const char* style = action->style == AlertActionStyle::Cancel        ? "cancel"
-                        : action->style == AlertActionStyle::Destructive ? "destructive"
-                                                                         : "default";
+    const Style style = action->style == AlertActionStyle::Cancel        ? CancelStyle
+                        : action->style == AlertActionStyle::Destructive ? DestructiveStyle
+                                                                         : DefaultStyle;
     list.push_back(QVariantMap{{QStringLiteral("title"), action->title},
-                               {QStringLiteral("style"), QString::fromLatin1(style)},
+                               {QStringLiteral("style"), static_cast<int>(style)},
                                {QStringLiteral("enabled"), action->enabled}});
   }
   return list;
@@ -168,12 +170,12 @@ QVariantList AlertViewController::actions() const {
 QVariantList AlertViewController::textFields() const {
   QVariantList list;
   for (const auto& field : alert_->textFields) {
-    const char* caps = field->autocapitalization == TextAutocapitalization::Words           ? "words"
-                       : field->autocapitalization == TextAutocapitalization::Sentences     ? "sentences"
-                       : field->autocapitalization == TextAutocapitalization::AllCharacters ? "all"
-                                                                                            : "none";
+    const Capitalization caps = field->autocapitalization == TextAutocapitalization::Words       ? WordsCapitalized
+                                : field->autocapitalization == TextAutocapitalization::Sentences ? SentencesCapitalized
+                                : field->autocapitalization == TextAutocapitalization::AllCharacters ? AllCapitalized
+                                                                                                     : NoCapitalization;
     list.push_back(QVariantMap{{QStringLiteral("placeholder"), field->placeholder},
-                               {QStringLiteral("capitalization"), QString::fromLatin1(caps)}});
+                               {QStringLiteral("capitalization"), static_cast<int>(caps)}});
   }
   return list;
 }

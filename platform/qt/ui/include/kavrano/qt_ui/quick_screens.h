@@ -81,9 +81,14 @@ class AlertViewController final : public ViewController {
   [[nodiscard]] QUrl viewUrl() const override { return QUrl(QStringLiteral("qrc:/kavrano/ui/AlertView.qml")); }
   [[nodiscard]] QString title() const { return alert_->title; }
   [[nodiscard]] QString message() const { return alert_->message; }
-  /// {title, style: "default"|"cancel"|"destructive", enabled}
+  enum Style { DefaultStyle, CancelStyle, DestructiveStyle };
+  Q_ENUM(Style)
+  enum Capitalization { NoCapitalization, WordsCapitalized, SentencesCapitalized, AllCapitalized };
+  Q_ENUM(Capitalization)
+
+  /// {title, style: Style, enabled}
   [[nodiscard]] QVariantList actions() const;
-  /// {placeholder, capitalization: "none"|"words"|"sentences"|"all"}
+  /// {placeholder, capitalization: Capitalization}
   [[nodiscard]] QVariantList textFields() const;
 
   /// An edit of field `index`; false when the field's delegate refused it.
