@@ -26,6 +26,7 @@
 #include "kavrano/core/user_settings.h"
 #include "kavrano/qt_images/animated_image_item.h"
 #include "kavrano/tools/fields_imagery.h"
+#include "screenshot_compare.h"
 #include "view_warnings.h"
 
 namespace kavrano {
@@ -87,7 +88,16 @@ struct AppRun {
   /// The state as people see it, and every control in it checked.
   void screen(const QString& shot) {
     QTest::qWait(450);  // transitions and dissolves are over
-    EXPECT_TRUE(window()->grabWindow().save(QStringLiteral(KAVRANO_SHOTS_DIR "/%1.png").arg(shot)));
+    const QImage seen = window()->grabWindow();
+    EXPECT_TRUE(seen.save(QStringLiteral(KAVRANO_SHOTS_DIR "/%1.png").arg(shot)));
+    // The intro's moving pictures are at whatever frame they have reached.
+    QRect moving;
+    if (QQuickItem* picture = find("imageView")) {
+      moving = picture->mapRectToScene(QRectF(0, 0, picture->width(), picture->height())).toAlignedRect();
+    }
+    const QString change =
+        testing::compareWithReference(seen, QStringLiteral(KAVRANO_SHOT_REFERENCES "/%1.png").arg(shot), moving);
+    EXPECT_TRUE(change.isEmpty()) << qPrintable(shot + ": " + change + ", see " KAVRANO_SHOTS_DIR);
     QList<QQuickItem*> controls;
     collectControls(window()->contentItem(), controls);
     EXPECT_FALSE(controls.isEmpty()) << qPrintable(shot);
