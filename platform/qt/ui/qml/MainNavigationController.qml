@@ -12,21 +12,20 @@ Item {
 
     readonly property color tint: "#1e88e5"
 
-    // The controller owns the views: the stack shows them and hides the ones
-    // covered or popped; it deletes none.
-    function pushView(item, animated) {
-        const covered = stack.currentItem
+    // The controller owns the stack and its views; it names the views each
+    // change concerns, and this only shows them: it slides them, hides the ones
+    // covered or popped, and takes input from a view from the moment it goes.
+    function pushView(item, covered, animated) {
         item.parent = stack
         item.width = Qt.binding(() => stack.width)
         item.height = Qt.binding(() => stack.height)
         item.x = 0
         item.visible = true
         item.enabled = true
-        stack.items.push(item)
         stack.currentItem = item
         if (!covered)
             return
-        covered.enabled = false   // covered from the start of the slide
+        covered.enabled = false
         if (animated) {
             slide.run(item, covered, true)
         } else {
@@ -34,14 +33,10 @@ Item {
             covered.visible = false
         }
     }
-    function popView(animated) {
-        if (stack.items.length < 2)
-            return
+    function popView(gone, uncovered, animated) {
         slide.settle()
-        const gone = stack.items.pop()
-        const uncovered = stack.items[stack.items.length - 1]
         stack.currentItem = uncovered
-        gone.enabled = false   // leaving from the start of the slide
+        gone.enabled = false
         uncovered.visible = true
         uncovered.enabled = true
         if (animated) {
@@ -59,7 +54,6 @@ Item {
         anchors.topMargin: bar.visible ? bar.height * bar.shown : 0
         clip: true
 
-        property var items: []   // bottom first
         property Item currentItem: null
         readonly property bool busy: slide.running
     }

@@ -238,8 +238,9 @@ void MainNavigationController::attachView(QQuickItem* view) {
 }
 
 void MainNavigationController::show(Entry& entry, bool animated) {
+  QQuickItem* covered = screens_.empty() ? nullptr : screens_.back().view.data();
   QMetaObject::invokeMethod(view_, "pushView", Q_ARG(QVariant, QVariant::fromValue<QObject*>(entry.view.data())),
-                            Q_ARG(QVariant, animated));
+                            Q_ARG(QVariant, QVariant::fromValue<QObject*>(covered)), Q_ARG(QVariant, animated));
 }
 
 ViewController* MainNavigationController::topViewController() const {
@@ -264,7 +265,9 @@ void MainNavigationController::popViewController(bool animated) {
   Entry gone = std::move(screens_.back());
   screens_.pop_back();
   emit depthChanged();
-  QMetaObject::invokeMethod(view_, "popView", Q_ARG(QVariant, animated));
+  QMetaObject::invokeMethod(view_, "popView", Q_ARG(QVariant, QVariant::fromValue<QObject*>(gone.view.data())),
+                            Q_ARG(QVariant, QVariant::fromValue<QObject*>(screens_.back().view.data())),
+                            Q_ARG(QVariant, animated));
   // The StackView leaves items it did not make alone; they go once the pop is over.
   leaving_.push_back(std::move(gone));
   ViewController* top = topViewController();
