@@ -148,19 +148,19 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
 
 void SceneDelegate::showIntro(QQuickItem* layer) {
   IntroViewController* intro = intro_.get();
-  introView_ = makeScreenView(*engine_, {intro, {}, {}}, layer);
+  introView_ = makeScreenView(*engine_, *intro, layer);
   rootPresenter_->setCoveredView(introView_);
   intro->viewDidLoad(makeCrossDissolve(introView_));
   intro->viewWillAppear(false);
 }
 
 Screen SceneDelegate::makeMainScreen(const std::shared_ptr<PendingMapSources>& sources) {
-  auto* measure = new MapMeasureViewController(MapMeasureServices{
+  auto measure = std::make_unique<MapMeasureViewController>(MapMeasureServices{
       places_, *searchPresentation_, scheduler_, haptics_, *locationAuthorization_, *measurePresenter_, urlOpener_,
       screens_, AppFeedbackServices{feedbackForm_, storeReview_, relevantActions_}});
-  measure_ = measure;
+  measure_ = measure.get();
   Screen measureScreen{
-      measure,
+      std::move(measure),
       {{QStringLiteral("searchPresentation"), QVariant::fromValue<QObject*>(searchPresentation_.get())}},
       [this, sources](QObject* view) {
         auto* container = view->findChild<QQuickItem*>(QStringLiteral("mapContainer"));
@@ -178,9 +178,10 @@ Screen SceneDelegate::makeMainScreen(const std::shared_ptr<PendingMapSources>& s
         measure_->viewDidLoad({map, makeCrossDissolve(map), makeCrossDissolve(label)});
       }};
 
-  auto* navigation = new MainNavigationController(*engine_, std::move(measureScreen));
-  navigation_ = navigation;
-  return {navigation, {}, [navigation](QObject* view) { navigation->attachView(qobject_cast<QQuickItem*>(view)); }};
+  auto navigation = std::make_unique<MainNavigationController>(*engine_, std::move(measureScreen));
+  navigation_ = navigation.get();
+  MainNavigationController* stack = navigation.get();
+  return {std::move(navigation), {}, [stack](QObject* view) { stack->attachView(qobject_cast<QQuickItem*>(view)); }};
 }
 
 }  // namespace kavrano

@@ -129,13 +129,16 @@ TEST_F(QuickUi, OnePresentationAtATimeAndAnUnanimatedDismissalIsImmediate) {
 }
 
 TEST_F(QuickUi, TheStackTellsScreensWhenTheyAppearAndShowsTheTopTitle) {
-  auto* stack = new MainNavigationController(engine, {new ProbeScreen(QStringLiteral("root"), log), {}, {}});
-  presenter.presentScreen({stack, {}, [stack](QObject* view) { stack->attachView(qobject_cast<QQuickItem*>(view)); }},
-                          false, {});
+  auto owned = std::make_unique<MainNavigationController>(
+      engine, Screen{std::make_unique<ProbeScreen>(QStringLiteral("root"), log), {}, {}});
+  MainNavigationController* stack = owned.get();
+  presenter.presentScreen(
+      {std::move(owned), {}, [stack](QObject* view) { stack->attachView(qobject_cast<QQuickItem*>(view)); }}, false,
+      {});
   ASSERT_TRUE(QTest::qWaitFor([&] { return log.size() == 2; }, 1000));
   EXPECT_EQ(log, (QStringList{"root will 0", "root did 0"}));
 
-  stack->pushViewController({new ProbeScreen(QStringLiteral("list"), log), {}, {}}, true);
+  stack->pushViewController({std::make_unique<ProbeScreen>(QStringLiteral("list"), log), {}, {}}, true);
   EXPECT_EQ(stack->depth(), 2);
   ASSERT_TRUE(QTest::qWaitFor([&] { return log.size() == 4; }, 2000));
   EXPECT_EQ(log.mid(2), (QStringList{"list will 1", "list did 1"}));

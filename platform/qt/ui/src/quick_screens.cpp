@@ -11,11 +11,13 @@
 
 namespace kavrano {
 
-QQuickItem* makeScreenView(QQmlEngine& engine, const Screen& screen, QQuickItem* parent) {
-  QQmlEngine::setObjectOwnership(screen.controller, QQmlEngine::CppOwnership);
-  QQmlComponent component(&engine, screen.controller->viewUrl());
-  QVariantMap properties = screen.viewProperties;
-  properties.insert(QStringLiteral("controller"), QVariant::fromValue<QObject*>(screen.controller));
+namespace {
+
+QQuickItem* makeView(QQmlEngine& engine, ViewController* controller, QVariantMap properties,
+                     const std::function<void(QObject*)>& loaded, QQuickItem* parent) {
+  QQmlEngine::setObjectOwnership(controller, QQmlEngine::CppOwnership);
+  QQmlComponent component(&engine, controller->viewUrl());
+  properties.insert(QStringLiteral("controller"), QVariant::fromValue<QObject*>(controller));
   // Made at its final size, the view lays out its texts once, not first at 0 × 0.
   if (parent) {
     properties.insert(QStringLiteral("width"), parent->width());
@@ -24,15 +26,25 @@ QQuickItem* makeScreenView(QQmlEngine& engine, const Screen& screen, QQuickItem*
   QObject* object = component.createWithInitialProperties(properties);
   auto* item = qobject_cast<QQuickItem*>(object);
   if (!item) {
-    qFatal("Cannot make the view %s: %s", qPrintable(screen.controller->viewUrl().toString()),
+    qFatal("Cannot make the view %s: %s", qPrintable(controller->viewUrl().toString()),
            qPrintable(component.errorString()));
   }
   QQmlEngine::setObjectOwnership(item, QQmlEngine::CppOwnership);
   item->setParent(parent);
   item->setParentItem(parent);
   fillParent(item);
-  if (screen.viewLoaded) screen.viewLoaded(item);
+  if (loaded) loaded(item);
   return item;
+}
+
+}  // namespace
+
+QQuickItem* makeScreenView(QQmlEngine& engine, const Screen& screen, QQuickItem* parent) {
+  return makeView(engine, screen.controller.get(), screen.viewProperties, screen.viewLoaded, parent);
+}
+
+QQuickItem* makeScreenView(QQmlEngine& engine, ViewController& controller, QQuickItem* parent) {
+  return makeView(engine, &controller, {}, {}, parent);
 }
 
 void registerQuickUiTypes() {
@@ -83,11 +95,11 @@ void QuickScreenPresenter::presentScreen(Screen screen, bool animated, std::func
     // Like the platform: a second presentation over the same screen is refused.
     qWarning("A screen is already presented here; %s is not shown",
              qPrintable(screen.controller->viewUrl().fileName()));
-    delete screen.controller;
     return;
   }
-  ViewController* controller = screen.controller;
   QQuickItem* view = makeScreenView(engine_, screen, layer_);
+  // Owned from here as the presented view's controller, until the dismissal.
+  ViewController* controller = screen.controller.release();
   // The keyboard goes to what is on top (an alert to its first field), never
   // to a field of the screen below.
   view->forceActiveFocus(Qt::PopupFocusReason);
@@ -116,7 +128,8 @@ void QuickScreenPresenter::presentScreen(Screen screen, bool animated, std::func
 
 void QuickScreenPresenter::presentAlert(std::shared_ptr<AlertController> alert, bool animated,
                                         std::function<void()> completion) {
-  presentScreen({new AlertViewController(std::move(alert), *this), {}, {}}, animated, std::move(completion));
+  presentScreen({std::make_unique<AlertViewController>(std::move(alert), *this), {}, {}}, animated,
+                std::move(completion));
 }
 
 void QuickScreenPresenter::dismiss(bool animated, std::function<void()> completion) {
@@ -210,7 +223,7 @@ void FeedbackFormViewController::answerNegative() {
 }
 
 void QuickFeedbackFormPresenter::presentFrom(ScreenPresenter& host, FeedbackFormDependencies dependencies) {
-  host.presentScreen({new FeedbackFormViewController(std::move(dependencies)), {}, {}}, true);
+  host.presentScreen({std::make_unique<FeedbackFormViewController>(std::move(dependencies)), {}, {}}, true);
 }
 
 // ---------------------------------------------------------------------------
@@ -230,8 +243,8 @@ void MainNavigationController::attachView(QQuickItem* view) {
   Screen root = std::move(pendingRoot_);
   pendingRoot_ = {};
   root.controller->setNavigationController(this);
-  Entry entry{std::unique_ptr<ViewController>(root.controller), nullptr};
-  entry.view = makeScreenView(engine_, root, view_);
+  QQuickItem* rootView = makeScreenView(engine_, root, view_);
+  Entry entry{std::move(root.controller), rootView};
   show(entry, false);
   screens_.push_back(std::move(entry));
   emit depthChanged();
@@ -250,8 +263,8 @@ ViewController* MainNavigationController::topViewController() const {
 void MainNavigationController::pushViewController(Screen screen, bool animated) {
   if (!view_) qFatal("MainNavigationController: push before the view exists");
   screen.controller->setNavigationController(this);
-  Entry entry{std::unique_ptr<ViewController>(screen.controller), nullptr};
-  entry.view = makeScreenView(engine_, screen, view_);
+  QQuickItem* view = makeScreenView(engine_, screen, view_);
+  Entry entry{std::move(screen.controller), view};
   entry.controller->viewWillAppear(animated);
   show(entry, animated);
   screens_.push_back(std::move(entry));

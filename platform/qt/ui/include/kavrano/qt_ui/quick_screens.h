@@ -19,6 +19,8 @@ namespace kavrano {
 /// further properties) set, then the screen's `viewLoaded`. A view that cannot be
 /// made is a programming error and stops the program.
 [[nodiscard]] QQuickItem* makeScreenView(QQmlEngine& engine, const Screen& screen, QQuickItem* parent);
+/// The same for a controller owned elsewhere (the window's root screen).
+[[nodiscard]] QQuickItem* makeScreenView(QQmlEngine& engine, ViewController& controller, QQuickItem* parent);
 
 /// Makes the module `Kavrano.Ui` known to QML: `TintedIcon` and `PlainButton`,
 /// what the screens shown at start use instead of the controls module.
