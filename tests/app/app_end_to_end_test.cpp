@@ -150,7 +150,8 @@ void saveAs(AppRun& run, const QByteArray& title, const QString& shot = {}) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return run.find("alertTitle", "Success", presenter.presentedView()); }));
   if (!shot.isEmpty()) run.screen(shot + "-success");
   run.click(run.find("alertButtonOK", {}, presenter.presentedView()));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !presenter.isPresenting(); }));
+  // Gone, not only going: a fading alert takes the taps meant for the screen.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !presenter.isPresenting() && !run.find("alertCard"); }));
 }
 
 /// The first run, in a process of its own, started by the test below.
@@ -306,7 +307,8 @@ TEST(AppEndToEnd, MeasureSaveRestartAndFindTheRecord) {
   run.click(run.find("loadButton"));
   QQuickItem* title = nullptr;
   ASSERT_TRUE(QTest::qWaitFor([&] { return (title = run.find("titleLabel", "Field")); }));
-  QTest::qWait(300);
+  // The list has slid into place: a sliding screen takes no touches.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return title->parentItem()->mapToScene({}).x() == 0.0; }));
   const QPoint start = title->parentItem()->mapToScene(QPointF(300, 30)).toPoint();
   QTest::mousePress(run.window(), Qt::LeftButton, {}, start);
   for (int dx = 20; dx <= 200; dx += 20) QTest::mouseMove(run.window(), start - QPoint(dx, 0), 16);

@@ -308,6 +308,23 @@ TEST(Controls, LeavingScreenTakesNoInput) {
   EXPECT_EQ(s.scene.navigation()->depth(), 1);
 }
 
+TEST(Controls, FadingAlertTakesNoTap) {
+  UserSession s;
+  ASSERT_TRUE(s.started) << qPrintable(s.error);
+  ASSERT_NO_FATAL_FAILURE(saveOnePoint(s));
+  s.tap(QStringLiteral("Save"));
+  QQuickItem* ok = s.await("OK");
+  ASSERT_NE(ok, nullptr);
+  QTest::qWait(400);  // the alert has faded in
+  const QPoint at = UserSession::centre(ok);
+  s.tap(at);
+  s.tap(at);  // while the alert fades out, over the map
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !s.named("OK"); }));
+  QTest::qWait(400);
+  EXPECT_EQ(s.scene.haptics().impactCount(), 1) << "a point was added under the alert";
+  EXPECT_TRUE(s.named("Add another point to measure"));
+}
+
 TEST(Controls, SearchResultsStartRightUnderTheBar) {
   UserSession s;
   ASSERT_TRUE(s.started) << qPrintable(s.error);

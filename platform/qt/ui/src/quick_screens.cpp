@@ -4,6 +4,7 @@
 #include "kavrano/qt_ui/tinted_icon.h"
 
 #include <QDirIterator>
+#include <QMouseEvent>
 #include <QPropertyAnimation>
 #include <QQmlComponent>
 #include <QQmlEngine>
@@ -12,6 +13,24 @@
 namespace kavrano {
 
 namespace {
+
+/// Takes every touch and click over a view on its way out: the view no longer
+/// acts on them, and the screen below must not get them before it is uncovered.
+class InputShield final : public QQuickItem {
+ public:
+  explicit InputShield(QQuickItem* over) : QQuickItem(over->parentItem()) {
+    setObjectName(QStringLiteral("inputShield"));
+    setParent(over->parentItem());  // goes with the layer at the latest
+    setAcceptedMouseButtons(Qt::AllButtons);
+    setAcceptTouchEvents(true);
+    stackAfter(over);
+    fillParent(this);
+  }
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override { event->accept(); }
+  void touchEvent(QTouchEvent* event) override { event->accept(); }
+};
 
 QQuickItem* makeView(QQmlEngine& engine, ViewController* controller, QVariantMap properties,
                      const std::function<void(QObject*)>& loaded, QQuickItem* parent) {
@@ -138,17 +157,24 @@ void QuickScreenPresenter::dismiss(bool animated, std::function<void()> completi
   presented_.clear();
   presentedController_.clear();
   if (covered_) covered_->setVisible(true);
-  auto finish = [view, controller, completion = std::move(completion)] {
+  if (!view || !animated) {
+    if (view) view->setVisible(false);  // gone at once; the completion still waits for the queue
+    QTimer::singleShot(0, this, [view, controller, completion = std::move(completion)] {
+      if (view) view->deleteLater();
+      if (controller) controller->deleteLater();
+      if (completion) completion();
+    });
+    return;
+  }
+  view->setEnabled(false);
+  QPointer<QQuickItem> shield = new InputShield(view);
+  connect(view, &QObject::destroyed, shield, &QObject::deleteLater);  // a fade cut short
+  auto finish = [view, controller, shield, completion = std::move(completion)] {
+    if (shield) shield->deleteLater();
     if (view) view->deleteLater();
     if (controller) controller->deleteLater();
     if (completion) completion();
   };
-  if (!view || !animated) {
-    if (view) view->setVisible(false);  // gone at once; the completion still waits for the queue
-    QTimer::singleShot(0, this, finish);
-    return;
-  }
-  view->setEnabled(false);
   auto* fade = new QPropertyAnimation(view, "opacity", this);
   fade->setEndValue(0.0);
   fade->setDuration(kDissolveMs);
