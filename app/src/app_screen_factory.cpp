@@ -8,16 +8,17 @@
 namespace kavrano {
 
 Screen AppScreenFactory::makeMeasurementSelectionScreen(QObject* delegate) {
-  auto* list = new MeasurementSelectionViewController();
+  auto list = std::make_unique<MeasurementSelectionViewController>();
   list->setDelegate(delegate);
-  return {list, {}, [list](QObject*) { list->viewDidLoad(); }};
+  MeasurementSelectionViewController* shown = list.get();
+  return {std::move(list), {}, [shown](QObject*) { shown->viewDidLoad(); }};
 }
 
 Screen AppScreenFactory::instantiateViewController(const QString& storyboard, const QString& identifier) {
   // A screen of a collection is one whose view the collection holds.
   if (!QFile::exists(QStringLiteral(":/kavrano/%1/%2.qml").arg(storyboard, identifier))) return {};
   if (storyboard == QLatin1String("Main") && identifier == QLatin1String("SettingsViewController")) {
-    return {new SettingsViewController(urlOpener_), {}, {}};
+    return {std::make_unique<SettingsViewController>(urlOpener_), {}, {}};
   }
   return {};
 }

@@ -126,15 +126,19 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
 
   window_->show();
   // The intro is in the shown window: on later starts it presents the main screen
-  // now, so that the very first frame is the measuring screen.
-  intro_->viewDidAppear(false);
+  // now, so that the very first frame is the measuring screen. On the first
+  // start it waits for the first frame: its card dissolves in, which needs a
+  // window on screen to dissolve from.
+  const bool introShown = UserSettings::shared().didShowIntro();
+  if (introShown) intro_->viewDidAppear(false);
   // Work the first frame does not need waits until it is out (queued: the frame
   // is shown first): the shipped place index is checked on another core, so that
   // the first search finds it open, and the system's position source, which
   // loads plugins, is looked for unless one was named.
   QObject::connect(
       window_.get(), &QQuickWindow::frameSwapped, this,
-      [this, sources, hasPositionSource] {
+      [this, sources, hasPositionSource, introShown] {
+        if (!introShown) intro_->viewDidAppear(false);
         QThreadPool::globalInstance()->start([] { (void)shippedGazetteer(); });
         if (hasPositionSource) return;
         QString none;
@@ -166,19 +170,19 @@ void SceneDelegate::showNotice(const QString& message) {
 
 void SceneDelegate::showIntro(QQuickItem* layer) {
   IntroViewController* intro = intro_.get();
-  introView_ = makeScreenView(*engine_, {intro, {}, {}}, layer);
+  introView_ = makeScreenView(*engine_, *intro, layer);
   rootPresenter_->setCoveredView(introView_);
   intro->viewDidLoad(makeCrossDissolve(introView_));
   intro->viewWillAppear(false);
 }
 
 Screen SceneDelegate::makeMainScreen(const std::shared_ptr<PendingMapSources>& sources) {
-  auto* measure = new MapMeasureViewController(MapMeasureServices{
+  auto measure = std::make_unique<MapMeasureViewController>(MapMeasureServices{
       places_, *searchPresentation_, scheduler_, haptics_, *locationAuthorization_, *measurePresenter_, urlOpener_,
       screens_, AppFeedbackServices{feedbackForm_, storeReview_, relevantActions_}});
-  measure_ = measure;
+  measure_ = measure.get();
   Screen measureScreen{
-      measure,
+      std::move(measure),
       {{QStringLiteral("searchPresentation"), QVariant::fromValue<QObject*>(searchPresentation_.get())}},
       [this, sources](QObject* view) {
         auto* container = view->findChild<QQuickItem*>(QStringLiteral("mapContainer"));
@@ -197,9 +201,10 @@ Screen SceneDelegate::makeMainScreen(const std::shared_ptr<PendingMapSources>& s
         showImportedFiles();
       }};
 
-  auto* navigation = new MainNavigationController(*engine_, std::move(measureScreen));
-  navigation_ = navigation;
-  return {navigation, {}, [navigation](QObject* view) { navigation->attachView(qobject_cast<QQuickItem*>(view)); }};
+  auto navigation = std::make_unique<MainNavigationController>(*engine_, std::move(measureScreen));
+  navigation_ = navigation.get();
+  MainNavigationController* stack = navigation.get();
+  return {std::move(navigation), {}, [stack](QObject* view) { stack->attachView(qobject_cast<QQuickItem*>(view)); }};
 }
 
 void SceneDelegate::importFiles(const QStringList& files) {

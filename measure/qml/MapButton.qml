@@ -15,7 +15,8 @@ PlainButton {
         anchors.fill: parent
         radius: width / 2
         color: mapButton.fill
-        opacity: mapButton.enabled ? (mapButton.down ? 0.75 : 1) : 0.9
+        // The fill carries its own alpha (the idle clear button's grey at 0.75).
+        opacity: mapButton.down ? 0.75 : 1
         border.color: mapButton.activeFocus ? "#0a84ff" : Qt.rgba(0, 0, 0, 0.1)
         border.width: mapButton.activeFocus ? 2 : 1
         Behavior on color { ColorAnimation { duration: 150 } }

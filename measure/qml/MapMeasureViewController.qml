@@ -42,12 +42,19 @@ Item {
     Loader {
         id: results
         objectName: "searchResults"
-        anchors { left: parent.left; right: parent.right; top: searchBar.bottom; bottom: parent.bottom; topMargin: 8 }
+        // The results' own top inset clears the bar, which floats over them.
+        anchors.fill: parent
         readonly property bool open: root.searchPresentation !== null && root.searchPresentation.active
         property bool used: false   // made at the first search, not at start
-        onOpenChanged: if (open && !used) {
-            used = true
-            setSource("qrc:/kavrano/measure/SearchViewController.qml", { controller: root.controller.searchController })
+        onOpenChanged: {
+            if (open && !used) {
+                used = true
+                setSource("qrc:/kavrano/measure/SearchViewController.qml", { controller: root.controller.searchController })
+            }
+            // A closed search keeps its text but not the keyboard: tapping the
+            // field again reopens the results for that text.
+            if (!open)
+                searchField.focus = false
         }
         visible: opacity > 0
         opacity: open ? 1 : 0
@@ -116,11 +123,12 @@ Item {
             anchors { right: parent.right; top: parent.top; bottom: parent.bottom; rightMargin: 6 }
             width: cancelText.implicitWidth + 20
             visible: results.open
-            Accessible.name: "Cancel search"
+            readonly property string text: "Cancel"
+            Accessible.name: text
             Text {
                 id: cancelText
                 anchors.fill: parent
-                text: "Cancel"
+                text: cancelButton.text
                 font.pixelSize: 16   // as the field's: one font less at start
                 color: root.tint
                 opacity: cancelButton.down ? 0.5 : 1
@@ -155,7 +163,7 @@ Item {
         }
         MapButton {
             objectName: "focusOnLocationButton"
-            readonly property bool following: root.controller.focusIcon === "location.fill"
+            readonly property bool following: root.controller.following
             iconSource: "qrc:/kavrano/measure/icons/" + root.controller.focusIcon + ".svg"
             tint: following ? "#0a84ff" : root.ink
             Accessible.name: following ? "Stop following my position" : "Follow my position"
@@ -169,7 +177,13 @@ Item {
         height: statusPanel.height
         visible: !results.open
 
+        // A disabled button still covers the map: a tap on it places no point.
+        MouseArea {
+            anchors.fill: clearButton
+            enabled: !clearButton.enabled
+        }
         MapButton {
+            id: clearButton
             objectName: "clearButton"
             anchors { left: parent.left; verticalCenter: parent.verticalCenter }
             iconSource: "qrc:/kavrano/measure/icons/trash.svg"

@@ -24,6 +24,7 @@ ItemDelegate {
             objectName: "titleLabel"
             width: parent.width
             text: cell.title
+            textFormat: Text.PlainText   // place names come from the network
             font.pixelSize: 17
             elide: Text.ElideRight
         }
@@ -32,6 +33,7 @@ ItemDelegate {
             objectName: "descriptionLabel"
             width: parent.width
             text: cell.subtitle
+            textFormat: Text.PlainText
             visible: text.length > 0
             font.pixelSize: 13
             opacity: 0.6

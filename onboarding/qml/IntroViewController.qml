@@ -132,7 +132,7 @@ Item {
                         width: parent.width
                         height: 52
                         enabled: root.controller.actionEnabled
-                        Accessible.name: text === "Start" ? "Start measuring" : "Next page"
+                        Accessible.name: text
                         onClicked: root.controller.actionButtonTapped()
 
                         Rectangle {

@@ -17,16 +17,15 @@ Page {
         anchors.fill: parent
         clip: true
         visible: !root.controller.emptyStateVisible
-        model: root.controller.titles
+        model: root.controller.rows
 
         Accessible.role: Accessible.List
         Accessible.name: root.controller.title
 
         delegate: MeasurementTableViewCell {
             required property int index
-            required property string modelData
+            required title
             width: ListView.view.width
-            title: modelData
             onClicked: root.controller.selectRow(index)
             onDeleteRequested: root.controller.deleteRow(index)
         }
@@ -43,6 +42,7 @@ Page {
         Label {
             Layout.fillWidth: true
             text: root.controller.emptyStateTitle
+            textFormat: Text.PlainText
             Accessible.name: text
             font.pixelSize: 22
             font.weight: Font.DemiBold
@@ -53,6 +53,7 @@ Page {
         Label {
             Layout.fillWidth: true
             text: root.controller.emptyStateText
+            textFormat: Text.PlainText
             Accessible.name: text
             font.pixelSize: 15
             horizontalAlignment: Text.AlignHCenter

@@ -17,13 +17,24 @@ SwipeDelegate {
     Accessible.role: Accessible.ListItem
     Accessible.name: cell.title
 
-    contentItem: Label {
+    // The title stays in place while the row is swiped, ending before the
+    // revealed button instead of sliding under the screen's edge.
+    contentItem: Item {}
+    Label {
         id: titleLabel
         objectName: "titleLabel"
+        x: cell.leftPadding
+        width: cell.width - cell.leftPadding - cell.rightPadding + Math.min(0, cell.swipe.position) * 88
+        height: cell.height
         text: cell.title
+        textFormat: Text.PlainText   // a title is whatever was typed or imported
         font.pixelSize: 17
         elide: Text.ElideRight
         verticalAlignment: Text.AlignVCenter
+    }
+    // White at rest and when swiped; the press shows only on a row at rest.
+    background: Rectangle {
+        color: cell.down && cell.swipe.position === 0 ? "#e5e5ea" : "white"
     }
 
     swipe.right: Button {

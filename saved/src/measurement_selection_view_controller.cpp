@@ -17,13 +17,6 @@ void MeasurementSelectionViewController::viewWillAppear(bool animated) {
   if (NavigationController* stack = navigationController()) stack->setNavigationBarHidden(false, animated);
 }
 
-QStringList MeasurementSelectionViewController::titles() const {
-  QStringList list;
-  list.reserve(static_cast<qsizetype>(measurements_.size()));
-  for (const PersistedMeasurement& record : measurements_) list << QString::fromStdString(record.title);
-  return list;
-}
-
 void MeasurementSelectionViewController::selectRow(int row) {
   if (row < 0 || static_cast<size_t>(row) >= measurements_.size()) return;
   auto* delegate = qobject_cast<MeasurementSelectionDelegate*>(delegate_.data());
@@ -42,6 +35,10 @@ void MeasurementSelectionViewController::deleteRow(int row) {
 
 void MeasurementSelectionViewController::reloadMeasurements() {
   measurements_ = PersistanceManager().loadMeasurements();
+  QStringList titles;
+  titles.reserve(static_cast<qsizetype>(measurements_.size()));
+  for (const PersistedMeasurement& record : measurements_) titles << QString::fromStdString(record.title);
+  rows_.setTitles(titles);
   emit measurementsChanged();
 }
 

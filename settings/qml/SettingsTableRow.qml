@@ -10,9 +10,21 @@ ItemDelegate {
     required property QtObject controller   // SettingsViewController
     property int section
     property int rowIndex
+    property bool opensScreen: false   // shows a chevron, as rows that lead on do
     Layout.fillWidth: true
     height: 52
     font.pixelSize: 17
     Accessible.name: text
+    rightPadding: opensScreen ? 40 : 16
+    indicator: Label {
+        objectName: "chevron"
+        visible: tableRow.opensScreen
+        x: tableRow.width - width - 16
+        y: (tableRow.height - height) / 2
+        text: "\u203a"
+        font.pixelSize: 24
+        color: "#c7c7cc"
+        Accessible.ignored: true
+    }
     onClicked: controller.selectRow(section, rowIndex)
 }

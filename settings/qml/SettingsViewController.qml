@@ -42,6 +42,10 @@ Page {
                         objectName: "usageSwitch"
                         checked: root.controller.sendUsageData
                         Accessible.name: "Send usage data"
+                        // Slides only under the user's hand: the stored state is
+                        // set as it is each time the screen opens.
+                        property bool animated: false
+                        onPressedChanged: if (pressed) animated = true
                         onToggled: root.controller.appUsageSwitchChanged(checked)
                         // Drawn here: the style's thumb is a shadowed layer that
                         // renderers without shaders leave out.
@@ -52,7 +56,10 @@ Page {
                             y: (usageSwitch.height - height) / 2
                             radius: height / 2
                             color: usageSwitch.checked ? "#2196f3" : "#d1d1d6"
-                            Behavior on color { ColorAnimation { duration: 150 } }
+                            Behavior on color {
+                                enabled: usageSwitch.animated
+                                ColorAnimation { duration: 150 }
+                            }
                             Rectangle {
                                 width: 27
                                 height: 27
@@ -61,7 +68,10 @@ Page {
                                 x: usageSwitch.checked ? parent.width - width - 2 : 2
                                 color: "white"
                                 border.color: Qt.rgba(0, 0, 0, 0.12)
-                                Behavior on x { NumberAnimation { duration: 150 } }
+                                Behavior on x {
+                                    enabled: usageSwitch.animated
+                                    NumberAnimation { duration: 150 }
+                                }
                             }
                         }
                     }
@@ -93,6 +103,7 @@ Page {
                 SettingsTableRow {
                     controller: root.controller
                     objectName: "lengthUnitLabel"
+                    opensScreen: true
                     section: 1
                     rowIndex: 0
                     text: root.controller.lengthUnitText
@@ -100,6 +111,7 @@ Page {
                 SettingsTableRow {
                     controller: root.controller
                     objectName: "areaUnitLabel"
+                    opensScreen: true
                     section: 1
                     rowIndex: 1
                     text: root.controller.areaUnitText

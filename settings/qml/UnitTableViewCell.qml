@@ -14,6 +14,10 @@ ItemDelegate {
     leftPadding: 16
     rightPadding: 16
 
+    // The button's own state and the accessible one agree: the button writes
+    // its own over the accessible one once assistive technology is active.
+    checked: cell.checkMark
+    text: cell.symbol
     Accessible.role: Accessible.RadioButton
     Accessible.name: cell.symbol
     Accessible.checkable: true

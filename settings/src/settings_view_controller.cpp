@@ -54,9 +54,10 @@ void SettingsViewController::selectRow(int section, int row) {
       if (row != 0 && row != 1) return;
       NavigationController* stack = navigationController();
       if (!stack) return;
-      auto* unitScreen = new UnitChangeViewController(row == 0 ? UnitChangeViewController::DisplayMode::length
-                                                               : UnitChangeViewController::DisplayMode::area);
-      stack->pushViewController({unitScreen, {}, [unitScreen](QObject*) { unitScreen->viewDidLoad(); }}, true);
+      auto unitScreen = std::make_unique<UnitChangeViewController>(
+          row == 0 ? UnitChangeViewController::DisplayMode::length : UnitChangeViewController::DisplayMode::area);
+      UnitChangeViewController* shown = unitScreen.get();
+      stack->pushViewController({std::move(unitScreen), {}, [shown](QObject*) { shown->viewDidLoad(); }}, true);
       return;
     }
     case otherApplicationsSection:

@@ -27,6 +27,8 @@
 #include "kavrano/core/user_settings.h"
 #include "kavrano/qt_images/animated_image_item.h"
 #include "kavrano/tools/fields_imagery.h"
+#include "screenshot_compare.h"
+#include "view_warnings.h"
 
 namespace kavrano {
 namespace {
@@ -87,12 +89,29 @@ struct AppRun {
   /// The state as people see it, and every control in it checked.
   void screen(const QString& shot) {
     QTest::qWait(450);  // transitions and dissolves are over
-    EXPECT_TRUE(window()->grabWindow().save(QStringLiteral(KAVRANO_SHOTS_DIR "/%1.png").arg(shot)));
+    const QImage seen = window()->grabWindow();
+    EXPECT_TRUE(seen.save(QStringLiteral(KAVRANO_SHOTS_DIR "/%1.png").arg(shot)));
+    // The intro's moving pictures are at whatever frame they have reached.
+    QRect moving;
+    if (QQuickItem* picture = find("imageView")) {
+      moving = picture->mapRectToScene(QRectF(0, 0, picture->width(), picture->height())).toAlignedRect();
+    }
+    const QString change =
+        testing::compareWithReference(seen, QStringLiteral(KAVRANO_SHOT_REFERENCES "/%1.png").arg(shot), moving);
+    EXPECT_TRUE(change.isEmpty()) << qPrintable(shot + ": " + change + ", see " KAVRANO_SHOTS_DIR);
     QList<QQuickItem*> controls;
     collectControls(window()->contentItem(), controls);
     EXPECT_FALSE(controls.isEmpty()) << qPrintable(shot);
     for (QQuickItem* control : controls) {
-      EXPECT_FALSE(accessibleName(control).isEmpty()) << qPrintable(shot + ": " + control->objectName());
+      const QString name = accessibleName(control), text = control->property("text").toString();
+      EXPECT_FALSE(name.isEmpty()) << qPrintable(shot + ": " + control->objectName());
+      // A button or row is named by what it shows; a field by its label, not its content.
+      const QAccessibleInterface* a = QAccessible::queryAccessibleInterface(control);
+      const QAccessible::Role role = a ? a->role() : QAccessible::NoRole;
+      EXPECT_NE(role, QAccessible::NoRole) << qPrintable(shot + ": " + name);
+      if (!text.isEmpty() && role != QAccessible::EditableText) {
+        EXPECT_EQ(name, text) << qPrintable(shot + ": named by its visible text");
+      }
       EXPECT_GE(std::min(control->width(), control->height()), 44.0) << qPrintable(shot + ": " + control->objectName());
     }
   }
@@ -125,14 +144,15 @@ void saveAs(AppRun& run, const QByteArray& title, const QString& shot = {}) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return presenter.isPresenting(); }));
   QQuickItem* field = run.find("alertTextField0", {}, presenter.presentedView());
   ASSERT_NE(field, nullptr);
-  field->forceActiveFocus();
+  EXPECT_TRUE(field->hasActiveFocus()) << "the dialog's field takes the keyboard as it appears";
   for (const char c : title) QTest::keyClick(run.window(), c);
   if (!shot.isEmpty()) run.screen(shot);
   run.click(run.find("alertButtonSave", {}, presenter.presentedView()));
   ASSERT_TRUE(QTest::qWaitFor([&] { return run.find("alertTitle", "Success", presenter.presentedView()); }));
   if (!shot.isEmpty()) run.screen(shot + "-success");
   run.click(run.find("alertButtonOK", {}, presenter.presentedView()));
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !presenter.isPresenting(); }));
+  // Gone, not only going: a fading alert takes the taps meant for the screen.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !presenter.isPresenting() && !run.find("alertCard"); }));
 }
 
 /// The first run, in a process of its own, started by the test below.
@@ -288,7 +308,8 @@ TEST(AppEndToEnd, MeasureSaveRestartAndFindTheRecord) {
   run.click(run.find("loadButton"));
   QQuickItem* title = nullptr;
   ASSERT_TRUE(QTest::qWaitFor([&] { return (title = run.find("titleLabel", "Field")); }));
-  QTest::qWait(300);
+  // The list has slid into place: a sliding screen takes no touches.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return title->parentItem()->mapToScene({}).x() == 0.0; }));
   const QPoint start = title->parentItem()->mapToScene(QPointF(300, 30)).toPoint();
   QTest::mousePress(run.window(), Qt::LeftButton, {}, start);
   for (int dx = 20; dx <= 200; dx += 20) QTest::mouseMove(run.window(), start - QPoint(dx, 0), 16);
@@ -430,6 +451,7 @@ TEST(AppViews, EveryViewCompiles) {
 }  // namespace kavrano
 
 int main(int argc, char** argv) {
+  failOnViewWarnings();
   qputenv("QT_QPA_PLATFORM", "offscreen");  // never a display, also when listing tests
   QTemporaryDir cache;
   qputenv("XDG_CACHE_HOME", cache.path().toUtf8());  // not the user's tile cache

@@ -53,7 +53,7 @@ class FakeNavigationController final : public Journaled<NavigationController> {
   void pushViewController(Screen screen, bool animated) override {
     screen.controller->setNavigationController(this);
     journal_ << QStringLiteral("push %1 %2").arg(screen.controller->viewUrl().fileName()).arg(animated);
-    stack.emplace_back(screen.controller);
+    stack.push_back(std::move(screen.controller));
   }
   void popViewController(bool animated) override {
     journal_ << QStringLiteral("pop %1").arg(animated);
@@ -76,7 +76,7 @@ class FakeScreenPresenter final : public Journaled<ScreenPresenter> {
   using Journaled::Journaled;
   void presentScreen(Screen screen, bool animated, std::function<void()> completion) override {
     journal_ << QStringLiteral("present %1 %2").arg(screen.controller->viewUrl().fileName()).arg(animated);
-    screens.emplace_back(screen.controller);
+    screens.push_back(std::move(screen.controller));
     presented = true;
     if (completion) completion();
   }
@@ -158,7 +158,7 @@ class FakeFeedbackFormPresenter final : public Journaled<FeedbackFormPresenter> 
   using Journaled::Journaled;
   void presentFrom(ScreenPresenter& host, FeedbackFormDependencies dependencies) override {
     journal_ << QStringLiteral("feedbackForm %1").arg(dependencies.applicationName);
-    host.presentScreen({new FakeScreen(QStringLiteral("FeedbackForm")), {}, {}}, true);
+    host.presentScreen({std::make_unique<FakeScreen>(QStringLiteral("FeedbackForm")), {}, {}}, true);
     forms.push_back(std::move(dependencies));
   }
   std::vector<FeedbackFormDependencies> forms;

@@ -24,11 +24,11 @@ class FakeScreenFactory final : public MeasureScreenFactory {
  public:
   Screen makeMeasurementSelectionScreen(QObject* d) override {
     delegate = d;
-    return {new FakeScreen(QStringLiteral("MeasurementSelectionViewController")), {}, {}};
+    return {std::make_unique<FakeScreen>(QStringLiteral("MeasurementSelectionViewController")), {}, {}};
   }
   Screen instantiateViewController(const QString& storyboard, const QString& identifier) override {
     instantiated << storyboard + QLatin1Char('/') + identifier;
-    return {new FakeScreen(identifier), {}, {}};
+    return {std::make_unique<FakeScreen>(identifier), {}, {}};
   }
   QStringList instantiated;
   QObject* delegate = nullptr;

@@ -14,6 +14,7 @@
 
 #include "fake_places.h"
 #include "kavrano/measure/search_view_controller.h"
+#include "view_warnings.h"
 
 namespace kavrano {
 namespace {
@@ -89,6 +90,7 @@ TEST(QmlViews, ResultsScreenShowsTitleOverSubtitleInRowsOf60) {
 }  // namespace kavrano
 
 int main(int argc, char** argv) {
+  failOnViewWarnings();
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);

@@ -29,7 +29,7 @@ struct Start {
     location.current = decided;
     intro = std::make_unique<IntroViewController>(
         IntroServices{presenter, location, haptics, scheduler, images, [] {
-                        return Screen{new FakeScreen(QStringLiteral("MainNavigationController")), {}, {}};
+                        return Screen{std::make_unique<FakeScreen>(QStringLiteral("MainNavigationController")), {}, {}};
                       }});
     intro->viewDidLoad([this](double seconds, std::function<void()> changes) {
       journal << QStringLiteral("dissolve %1").arg(seconds);

@@ -20,6 +20,7 @@
 #include "kavrano/qt_ui/desktop_services.h"
 #include "kavrano/qt_ui/quick_cross_dissolve.h"
 #include "kavrano/qt_ui/quick_screens.h"
+#include "view_warnings.h"
 
 namespace kavrano {
 namespace {
@@ -91,7 +92,7 @@ TEST_F(QuickUi, AnAlertButtonDismissesFirstThenRunsItsHandlerWithTheTypedText) {
   QQuickItem* field = findItem(view, QStringLiteral("alertTextField0"));
   ASSERT_NE(field, nullptr);
   EXPECT_EQ(field->property("placeholderText").toString(), "Title");
-  field->forceActiveFocus();
+  EXPECT_TRUE(field->hasActiveFocus()) << "an alert's first field takes the keyboard";
   for (const char c : QByteArrayLiteral("Lot 7a")) QTest::keyClick(&window, c);
   EXPECT_EQ(field->property("text").toString(), "Lot a") << "the delegate refused the digit";
 
@@ -128,13 +129,16 @@ TEST_F(QuickUi, OnePresentationAtATimeAndAnUnanimatedDismissalIsImmediate) {
 }
 
 TEST_F(QuickUi, TheStackTellsScreensWhenTheyAppearAndShowsTheTopTitle) {
-  auto* stack = new MainNavigationController(engine, {new ProbeScreen(QStringLiteral("root"), log), {}, {}});
-  presenter.presentScreen({stack, {}, [stack](QObject* view) { stack->attachView(qobject_cast<QQuickItem*>(view)); }},
-                          false, {});
+  auto owned = std::make_unique<MainNavigationController>(
+      engine, Screen{std::make_unique<ProbeScreen>(QStringLiteral("root"), log), {}, {}});
+  MainNavigationController* stack = owned.get();
+  presenter.presentScreen(
+      {std::move(owned), {}, [stack](QObject* view) { stack->attachView(qobject_cast<QQuickItem*>(view)); }}, false,
+      {});
   ASSERT_TRUE(QTest::qWaitFor([&] { return log.size() == 2; }, 1000));
   EXPECT_EQ(log, (QStringList{"root will 0", "root did 0"}));
 
-  stack->pushViewController({new ProbeScreen(QStringLiteral("list"), log), {}, {}}, true);
+  stack->pushViewController({std::make_unique<ProbeScreen>(QStringLiteral("list"), log), {}, {}}, true);
   EXPECT_EQ(stack->depth(), 2);
   ASSERT_TRUE(QTest::qWaitFor([&] { return log.size() == 4; }, 2000));
   EXPECT_EQ(log.mid(2), (QStringList{"list will 1", "list did 1"}));
@@ -320,6 +324,7 @@ TEST(AppPictures, ShipSmallAndPlayForAFewSeconds) {
 }  // namespace kavrano
 
 int main(int argc, char** argv) {
+  failOnViewWarnings();
   qputenv("QT_QPA_PLATFORM", "offscreen");  // never a display, also when listing tests
   QGuiApplication app(argc, argv);
   QQuickStyle::setStyle(QStringLiteral("Material"));

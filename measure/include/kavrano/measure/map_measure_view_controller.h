@@ -57,6 +57,7 @@ class MapMeasureViewController final : public ViewController,
   Q_PROPERTY(bool clearEnabled READ clearEnabled NOTIFY clearButtonChanged)
   Q_PROPERTY(QString clearBackground READ clearBackground NOTIFY clearButtonChanged)
   Q_PROPERTY(QString focusIcon READ focusIcon NOTIFY focusIconChanged)
+  Q_PROPERTY(bool following READ isFoccusingOnLocation NOTIFY focusIconChanged)
   Q_PROPERTY(QString searchPlaceholder READ searchPlaceholder CONSTANT)
   Q_PROPERTY(QObject* searchController READ searchControllerObject CONSTANT)
 

@@ -2,13 +2,32 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Controls.Material
 import QtQuick.Layouts
+import Kavrano.Ui
 
 // An alert over the screen: a dimmed backdrop and a card with the title, the
-// message, the text fields and the buttons (cancel first on the left).
-Item {
+// message, the text fields and the buttons (cancel first on the left). It takes
+// the keyboard while shown: typing goes into its first field, Return presses
+// its default action and Escape its cancel action.
+FocusScope {
     id: root
 
     required property QtObject controller   // AlertViewController
+
+    function pressFirst(cancel) {
+        const actions = root.controller.actions
+        for (let i = 0; i < actions.length; ++i) {
+            if ((actions[i].style === AlertViewController.CancelStyle) === cancel && actions[i].enabled) {
+                root.controller.press(i)
+                return
+            }
+        }
+    }
+    Keys.onReturnPressed: root.pressFirst(false)
+    Keys.onEnterPressed: root.pressFirst(false)
+    Keys.onEscapePressed: root.pressFirst(true)
+    // The card's content is a focus scope of its own: the field is given the
+    // keyboard in person.
+    onActiveFocusChanged: if (activeFocus && fields.count > 0) fields.itemAt(0).forceActiveFocus()
 
     Rectangle {
         anchors.fill: parent
@@ -38,6 +57,7 @@ Item {
                 objectName: "alertTitle"
                 Layout.fillWidth: true
                 text: root.controller.title
+                textFormat: Text.PlainText
                 font.pixelSize: 18
                 font.weight: Font.DemiBold
                 horizontalAlignment: Text.AlignHCenter
@@ -48,6 +68,7 @@ Item {
                 objectName: "alertMessage"
                 Layout.fillWidth: true
                 text: root.controller.message
+                textFormat: Text.PlainText
                 visible: text.length > 0
                 font.pixelSize: 14
                 horizontalAlignment: Text.AlignHCenter
@@ -55,6 +76,7 @@ Item {
                 color: "#3a3a3c"
             }
             Repeater {
+                id: fields
                 model: root.controller.textFields
                 TextField {
                     required property var modelData
@@ -65,8 +87,10 @@ Item {
                     Layout.minimumHeight: 44   // a touch target, as every control
                     placeholderText: modelData.placeholder
                     Accessible.name: modelData.placeholder
-                    inputMethodHints: modelData.capitalization === "none" ? Qt.ImhNoAutoUppercase : Qt.ImhNone
-                    focus: index === 0
+                    inputMethodHints: modelData.capitalization === AlertViewController.NoCapitalization
+                                       ? Qt.ImhNoAutoUppercase : Qt.ImhNone
+                    Keys.onReturnPressed: root.pressFirst(false)
+                    Keys.onEnterPressed: root.pressFirst(false)
                     // Every edit is proposed to the field's delegate as a replaced range.
                     onTextEdited: {
                         let start = 0
@@ -93,9 +117,9 @@ Item {
                         let list = []
                         const actions = root.controller.actions
                         for (let i = 0; i < actions.length; ++i)
-                            if (actions[i].style === "cancel") list.push({ index: i, action: actions[i] })
+                            if (actions[i].style === AlertViewController.CancelStyle) list.push({ index: i, action: actions[i] })
                         for (let i = 0; i < actions.length; ++i)
-                            if (actions[i].style !== "cancel") list.push({ index: i, action: actions[i] })
+                            if (actions[i].style !== AlertViewController.CancelStyle) list.push({ index: i, action: actions[i] })
                         return list
                     }
                     Button {
@@ -105,10 +129,10 @@ Item {
                         Layout.preferredHeight: 48
                         text: modelData.action.title
                         enabled: modelData.action.enabled
-                        flat: modelData.action.style === "cancel"
-                        highlighted: modelData.action.style !== "cancel"
-                        font.weight: modelData.action.style === "cancel" ? Font.Normal : Font.DemiBold
-                        Material.accent: modelData.action.style === "destructive" ? Material.Red : Material.Blue
+                        flat: modelData.action.style === AlertViewController.CancelStyle
+                        highlighted: modelData.action.style !== AlertViewController.CancelStyle
+                        font.weight: modelData.action.style === AlertViewController.CancelStyle ? Font.Normal : Font.DemiBold
+                        Material.accent: modelData.action.style === AlertViewController.DestructiveStyle ? Material.Red : Material.Blue
                         Accessible.name: text
                         font.capitalization: Font.MixedCase
                         // Drawn here: the style's raised buttons need a GPU for their shadow.

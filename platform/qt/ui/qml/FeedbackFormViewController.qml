@@ -54,7 +54,7 @@ Item {
                 text: "Yes, I love it"
                 highlighted: true
                 Material.accent: Material.Blue
-                Accessible.name: "Yes, I enjoy " + root.controller.applicationName
+                Accessible.name: text
                 font.capitalization: Font.MixedCase
                 // Drawn here: the style's raised buttons need a GPU for their shadow.
                 background: Rectangle {
@@ -72,7 +72,7 @@ Item {
                 Layout.preferredHeight: 52
                 text: "Not really"
                 flat: true
-                Accessible.name: "No, write to support instead"
+                Accessible.name: text
                 font.capitalization: Font.MixedCase
                 // Drawn here: the style's raised buttons need a GPU for their shadow.
                 background: Rectangle {

@@ -12,19 +12,20 @@ Item {
 
     readonly property color tint: "#1e88e5"
 
-    // The controller owns the views: the stack shows them and hides the ones
-    // covered or popped; it deletes none.
-    function pushView(item, animated) {
-        const covered = stack.currentItem
+    // The controller owns the stack and its views; it names the views each
+    // change concerns, and this only shows them: it slides them, hides the ones
+    // covered or popped, and takes input from a view from the moment it goes.
+    function pushView(item, covered, animated) {
         item.parent = stack
         item.width = Qt.binding(() => stack.width)
         item.height = Qt.binding(() => stack.height)
         item.x = 0
         item.visible = true
-        stack.items.push(item)
+        item.enabled = true
         stack.currentItem = item
         if (!covered)
             return
+        covered.enabled = false
         if (animated) {
             slide.run(item, covered, true)
         } else {
@@ -32,14 +33,12 @@ Item {
             covered.visible = false
         }
     }
-    function popView(animated) {
-        if (stack.items.length < 2)
-            return
+    function popView(gone, uncovered, animated) {
         slide.settle()
-        const gone = stack.items.pop()
-        const uncovered = stack.items[stack.items.length - 1]
         stack.currentItem = uncovered
+        gone.enabled = false
         uncovered.visible = true
+        uncovered.enabled = true
         if (animated) {
             slide.run(uncovered, gone, false)
         } else {
@@ -55,9 +54,16 @@ Item {
         anchors.topMargin: bar.visible ? bar.height * bar.shown : 0
         clip: true
 
-        property var items: []   // bottom first
         property Item currentItem: null
         readonly property bool busy: slide.running
+    }
+
+    // While screens slide, a touch belongs to neither: the leaving one takes no
+    // more input and the arriving one is not yet in place.
+    MouseArea {
+        objectName: "slideGuard"
+        anchors.fill: stack
+        enabled: slide.running
     }
 
     // A push slides the new screen in from the right over the old one, which
@@ -133,7 +139,8 @@ Item {
                     anchors { left: parent.left; top: parent.top; bottom: parent.bottom; leftMargin: 4 }
                     width: Math.max(64, backText.implicitWidth + 16)
                     visible: root.controller.depth > 1
-                    Accessible.name: "Back"
+                    readonly property string text: "Back"
+                    Accessible.name: text   // the chevron is decoration
                     onClicked: root.controller.back()
 
                     Rectangle {
@@ -147,7 +154,7 @@ Item {
                         id: backText
                         anchors.fill: parent
                         leftPadding: 4
-                        text: "‹ Back"
+                        text: "‹ " + backButton.text
                         font.pixelSize: 17
                         color: root.tint
                         opacity: backButton.down ? 0.5 : 1
@@ -159,6 +166,7 @@ Item {
                     objectName: "navigationTitle"
                     anchors.centerIn: parent
                     text: stack.currentItem && stack.currentItem.title !== undefined ? stack.currentItem.title : ""
+                    textFormat: Text.PlainText
                     font.pixelSize: 17
                     font.weight: Font.DemiBold
                     color: "#1c1c1e"

@@ -1,8 +1,10 @@
 #include "kavrano/qt_ui/quick_screens.h"
 
+#include "kavrano/qt_ui/plain_button_accessible.h"
 #include "kavrano/qt_ui/tinted_icon.h"
 
 #include <QDirIterator>
+#include <QMouseEvent>
 #include <QPropertyAnimation>
 #include <QQmlComponent>
 #include <QQmlEngine>
@@ -10,11 +12,31 @@
 
 namespace kavrano {
 
-QQuickItem* makeScreenView(QQmlEngine& engine, const Screen& screen, QQuickItem* parent) {
-  QQmlEngine::setObjectOwnership(screen.controller, QQmlEngine::CppOwnership);
-  QQmlComponent component(&engine, screen.controller->viewUrl());
-  QVariantMap properties = screen.viewProperties;
-  properties.insert(QStringLiteral("controller"), QVariant::fromValue<QObject*>(screen.controller));
+namespace {
+
+/// Takes every touch and click over a view on its way out: the view no longer
+/// acts on them, and the screen below must not get them before it is uncovered.
+class InputShield final : public QQuickItem {
+ public:
+  explicit InputShield(QQuickItem* over) : QQuickItem(over->parentItem()) {
+    setObjectName(QStringLiteral("inputShield"));
+    setParent(over->parentItem());  // goes with the layer at the latest
+    setAcceptedMouseButtons(Qt::AllButtons);
+    setAcceptTouchEvents(true);
+    stackAfter(over);
+    fillParent(this);
+  }
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override { event->accept(); }
+  void touchEvent(QTouchEvent* event) override { event->accept(); }
+};
+
+QQuickItem* makeView(QQmlEngine& engine, ViewController* controller, QVariantMap properties,
+                     const std::function<void(QObject*)>& loaded, QQuickItem* parent) {
+  QQmlEngine::setObjectOwnership(controller, QQmlEngine::CppOwnership);
+  QQmlComponent component(&engine, controller->viewUrl());
+  properties.insert(QStringLiteral("controller"), QVariant::fromValue<QObject*>(controller));
   // Made at its final size, the view lays out its texts once, not first at 0 × 0.
   if (parent) {
     properties.insert(QStringLiteral("width"), parent->width());
@@ -23,20 +45,33 @@ QQuickItem* makeScreenView(QQmlEngine& engine, const Screen& screen, QQuickItem*
   QObject* object = component.createWithInitialProperties(properties);
   auto* item = qobject_cast<QQuickItem*>(object);
   if (!item) {
-    qFatal("Cannot make the view %s: %s", qPrintable(screen.controller->viewUrl().toString()),
+    qFatal("Cannot make the view %s: %s", qPrintable(controller->viewUrl().toString()),
            qPrintable(component.errorString()));
   }
   QQmlEngine::setObjectOwnership(item, QQmlEngine::CppOwnership);
   item->setParent(parent);
   item->setParentItem(parent);
   fillParent(item);
-  if (screen.viewLoaded) screen.viewLoaded(item);
+  if (loaded) loaded(item);
   return item;
+}
+
+}  // namespace
+
+QQuickItem* makeScreenView(QQmlEngine& engine, const Screen& screen, QQuickItem* parent) {
+  return makeView(engine, screen.controller.get(), screen.viewProperties, screen.viewLoaded, parent);
+}
+
+QQuickItem* makeScreenView(QQmlEngine& engine, ViewController& controller, QQuickItem* parent) {
+  return makeView(engine, &controller, {}, {}, parent);
 }
 
 void registerQuickUiTypes() {
   qmlRegisterType<TintedIcon>("Kavrano.Ui", 1, 0, "TintedIcon");
   qmlRegisterType(QUrl(QStringLiteral("qrc:/kavrano/ui/PlainButton.qml")), "Kavrano.Ui", 1, 0, "PlainButton");
+  qmlRegisterUncreatableType<AlertViewController>("Kavrano.Ui", 1, 0, "AlertViewController",
+                                                  QStringLiteral("made by the presenter for each alert"));
+  installPlainButtonAccessibility();
 }
 
 QList<QUrl> viewsIn(const QString& folder) {
@@ -79,11 +114,14 @@ void QuickScreenPresenter::presentScreen(Screen screen, bool animated, std::func
     // Like the platform: a second presentation over the same screen is refused.
     qWarning("A screen is already presented here; %s is not shown",
              qPrintable(screen.controller->viewUrl().fileName()));
-    delete screen.controller;
     return;
   }
-  ViewController* controller = screen.controller;
   QQuickItem* view = makeScreenView(engine_, screen, layer_);
+  // Owned from here as the presented view's controller, until the dismissal.
+  ViewController* controller = screen.controller.release();
+  // The keyboard goes to what is on top (an alert to its first field), never
+  // to a field of the screen below.
+  view->forceActiveFocus(Qt::PopupFocusReason);
   presented_ = view;
   presentedController_ = controller;
   controller->viewWillAppear(animated);
@@ -109,7 +147,8 @@ void QuickScreenPresenter::presentScreen(Screen screen, bool animated, std::func
 
 void QuickScreenPresenter::presentAlert(std::shared_ptr<AlertController> alert, bool animated,
                                         std::function<void()> completion) {
-  presentScreen({new AlertViewController(std::move(alert), *this), {}, {}}, animated, std::move(completion));
+  presentScreen({std::make_unique<AlertViewController>(std::move(alert), *this), {}, {}}, animated,
+                std::move(completion));
 }
 
 void QuickScreenPresenter::dismiss(bool animated, std::function<void()> completion) {
@@ -118,17 +157,24 @@ void QuickScreenPresenter::dismiss(bool animated, std::function<void()> completi
   presented_.clear();
   presentedController_.clear();
   if (covered_) covered_->setVisible(true);
-  auto finish = [view, controller, completion = std::move(completion)] {
+  if (!view || !animated) {
+    if (view) view->setVisible(false);  // gone at once; the completion still waits for the queue
+    QTimer::singleShot(0, this, [view, controller, completion = std::move(completion)] {
+      if (view) view->deleteLater();
+      if (controller) controller->deleteLater();
+      if (completion) completion();
+    });
+    return;
+  }
+  view->setEnabled(false);
+  QPointer<QQuickItem> shield = new InputShield(view);
+  connect(view, &QObject::destroyed, shield, &QObject::deleteLater);  // a fade cut short
+  auto finish = [view, controller, shield, completion = std::move(completion)] {
+    if (shield) shield->deleteLater();
     if (view) view->deleteLater();
     if (controller) controller->deleteLater();
     if (completion) completion();
   };
-  if (!view || !animated) {
-    if (view) view->setVisible(false);  // gone at once; the completion still waits for the queue
-    QTimer::singleShot(0, this, finish);
-    return;
-  }
-  view->setEnabled(false);
   auto* fade = new QPropertyAnimation(view, "opacity", this);
   fade->setEndValue(0.0);
   fade->setDuration(kDissolveMs);
@@ -139,16 +185,22 @@ void QuickScreenPresenter::dismiss(bool animated, std::function<void()> completi
 // ---------------------------------------------------------------------------
 
 AlertViewController::AlertViewController(std::shared_ptr<AlertController> alert, ScreenPresenter& presenter)
-    : alert_(std::move(alert)), presenter_(presenter) {}
+    : alert_(std::move(alert)), presenter_(presenter) {
+  // A shown field holds text, empty until typed into: an untouched title is the
+  // empty title.
+  for (const auto& field : alert_->textFields) {
+    if (!field->text) field->text = QString();
+  }
+}
 
 QVariantList AlertViewController::actions() const {
   QVariantList list;
   for (const auto& action : alert_->actions) {
-    const char* style = action->style == AlertActionStyle::Cancel        ? "cancel"
-                        : action->style == AlertActionStyle::Destructive ? "destructive"
-                                                                         : "default";
+    const Style style = action->style == AlertActionStyle::Cancel        ? CancelStyle
+                        : action->style == AlertActionStyle::Destructive ? DestructiveStyle
+                                                                         : DefaultStyle;
     list.push_back(QVariantMap{{QStringLiteral("title"), action->title},
-                               {QStringLiteral("style"), QString::fromLatin1(style)},
+                               {QStringLiteral("style"), static_cast<int>(style)},
                                {QStringLiteral("enabled"), action->enabled}});
   }
   return list;
@@ -157,12 +209,12 @@ QVariantList AlertViewController::actions() const {
 QVariantList AlertViewController::textFields() const {
   QVariantList list;
   for (const auto& field : alert_->textFields) {
-    const char* caps = field->autocapitalization == TextAutocapitalization::Words           ? "words"
-                       : field->autocapitalization == TextAutocapitalization::Sentences     ? "sentences"
-                       : field->autocapitalization == TextAutocapitalization::AllCharacters ? "all"
-                                                                                            : "none";
+    const Capitalization caps = field->autocapitalization == TextAutocapitalization::Words       ? WordsCapitalized
+                                : field->autocapitalization == TextAutocapitalization::Sentences ? SentencesCapitalized
+                                : field->autocapitalization == TextAutocapitalization::AllCharacters ? AllCapitalized
+                                                                                                     : NoCapitalization;
     list.push_back(QVariantMap{{QStringLiteral("placeholder"), field->placeholder},
-                               {QStringLiteral("capitalization"), QString::fromLatin1(caps)}});
+                               {QStringLiteral("capitalization"), static_cast<int>(caps)}});
   }
   return list;
 }
@@ -197,7 +249,7 @@ void FeedbackFormViewController::answerNegative() {
 }
 
 void QuickFeedbackFormPresenter::presentFrom(ScreenPresenter& host, FeedbackFormDependencies dependencies) {
-  host.presentScreen({new FeedbackFormViewController(std::move(dependencies)), {}, {}}, true);
+  host.presentScreen({std::make_unique<FeedbackFormViewController>(std::move(dependencies)), {}, {}}, true);
 }
 
 // ---------------------------------------------------------------------------
@@ -217,16 +269,17 @@ void MainNavigationController::attachView(QQuickItem* view) {
   Screen root = std::move(pendingRoot_);
   pendingRoot_ = {};
   root.controller->setNavigationController(this);
-  Entry entry{std::unique_ptr<ViewController>(root.controller), nullptr};
-  entry.view = makeScreenView(engine_, root, view_);
+  QQuickItem* rootView = makeScreenView(engine_, root, view_);
+  Entry entry{std::move(root.controller), rootView};
   show(entry, false);
   screens_.push_back(std::move(entry));
   emit depthChanged();
 }
 
 void MainNavigationController::show(Entry& entry, bool animated) {
+  QQuickItem* covered = screens_.empty() ? nullptr : screens_.back().view.data();
   QMetaObject::invokeMethod(view_, "pushView", Q_ARG(QVariant, QVariant::fromValue<QObject*>(entry.view.data())),
-                            Q_ARG(QVariant, animated));
+                            Q_ARG(QVariant, QVariant::fromValue<QObject*>(covered)), Q_ARG(QVariant, animated));
 }
 
 ViewController* MainNavigationController::topViewController() const {
@@ -236,8 +289,8 @@ ViewController* MainNavigationController::topViewController() const {
 void MainNavigationController::pushViewController(Screen screen, bool animated) {
   if (!view_) qFatal("MainNavigationController: push before the view exists");
   screen.controller->setNavigationController(this);
-  Entry entry{std::unique_ptr<ViewController>(screen.controller), nullptr};
-  entry.view = makeScreenView(engine_, screen, view_);
+  QQuickItem* view = makeScreenView(engine_, screen, view_);
+  Entry entry{std::move(screen.controller), view};
   entry.controller->viewWillAppear(animated);
   show(entry, animated);
   screens_.push_back(std::move(entry));
@@ -251,7 +304,9 @@ void MainNavigationController::popViewController(bool animated) {
   Entry gone = std::move(screens_.back());
   screens_.pop_back();
   emit depthChanged();
-  QMetaObject::invokeMethod(view_, "popView", Q_ARG(QVariant, animated));
+  QMetaObject::invokeMethod(view_, "popView", Q_ARG(QVariant, QVariant::fromValue<QObject*>(gone.view.data())),
+                            Q_ARG(QVariant, QVariant::fromValue<QObject*>(screens_.back().view.data())),
+                            Q_ARG(QVariant, animated));
   // The StackView leaves items it did not make alone; they go once the pop is over.
   leaving_.push_back(std::move(gone));
   ViewController* top = topViewController();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "kavrano/core/persisted_measurement.h"
+#include "kavrano/saved/title_list_model.h"
 #include "kavrano/ui/view_controller.h"
 
 namespace kavrano {
@@ -16,7 +17,7 @@ namespace kavrano {
 class MeasurementSelectionViewController final : public ViewController {
   Q_OBJECT
   Q_PROPERTY(QString title READ title CONSTANT)
-  Q_PROPERTY(QStringList titles READ titles NOTIFY measurementsChanged)
+  Q_PROPERTY(QAbstractItemModel* rows READ rows CONSTANT)
   Q_PROPERTY(bool emptyStateVisible READ emptyStateVisible NOTIFY measurementsChanged)
   Q_PROPERTY(QString emptyStateTitle READ emptyStateTitle CONSTANT)
   Q_PROPERTY(QString emptyStateText READ emptyStateText CONSTANT)
@@ -41,7 +42,9 @@ class MeasurementSelectionViewController final : public ViewController {
   [[nodiscard]] static QString emptyStateText() {
     return QStringLiteral("Place points on the map, then tap the save button to keep a measurement here.");
   }
-  [[nodiscard]] QStringList titles() const;
+  [[nodiscard]] const QStringList& titles() const { return rows_.titles(); }
+  /// The titles as list rows, following every reload.
+  [[nodiscard]] QAbstractItemModel* rows() { return &rows_; }
   [[nodiscard]] bool emptyStateVisible() const { return measurements_.empty(); }
   [[nodiscard]] const std::vector<PersistedMeasurement>& measurements() const { return measurements_; }
 
@@ -52,6 +55,7 @@ class MeasurementSelectionViewController final : public ViewController {
   void reloadMeasurements();
 
   std::vector<PersistedMeasurement> measurements_;
+  TitleListModel rows_;
   QPointer<QObject> delegate_;
 };
 

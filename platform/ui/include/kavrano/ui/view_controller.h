@@ -4,6 +4,7 @@
 #include <QUrl>
 #include <QVariantMap>
 #include <functional>
+#include <memory>
 
 namespace kavrano {
 
@@ -31,9 +32,10 @@ class ViewController : public QObject {
   NavigationController* navigationController_ = nullptr;
 };
 
-/// A screen handed to a stack or presenter, which takes ownership of `controller`.
+/// A screen handed to a stack or presenter, which takes its controller over:
+/// moved, never copied.
 struct Screen {
-  ViewController* controller = nullptr;
+  std::unique_ptr<ViewController> controller;
   /// Further initial properties of the view, beside `controller`.
   QVariantMap viewProperties;
   /// Runs once the view exists (its root object), before it first appears:

@@ -19,6 +19,8 @@ namespace kavrano {
 /// further properties) set, then the screen's `viewLoaded`. A view that cannot be
 /// made is a programming error and stops the program.
 [[nodiscard]] QQuickItem* makeScreenView(QQmlEngine& engine, const Screen& screen, QQuickItem* parent);
+/// The same for a controller owned elsewhere (the window's root screen).
+[[nodiscard]] QQuickItem* makeScreenView(QQmlEngine& engine, ViewController& controller, QQuickItem* parent);
 
 /// Makes the module `Kavrano.Ui` known to QML: `TintedIcon` and `PlainButton`,
 /// what the screens shown at start use instead of the controls module.
@@ -81,9 +83,14 @@ class AlertViewController final : public ViewController {
   [[nodiscard]] QUrl viewUrl() const override { return QUrl(QStringLiteral("qrc:/kavrano/ui/AlertView.qml")); }
   [[nodiscard]] QString title() const { return alert_->title; }
   [[nodiscard]] QString message() const { return alert_->message; }
-  /// {title, style: "default"|"cancel"|"destructive", enabled}
+  enum Style { DefaultStyle, CancelStyle, DestructiveStyle };
+  Q_ENUM(Style)
+  enum Capitalization { NoCapitalization, WordsCapitalized, SentencesCapitalized, AllCapitalized };
+  Q_ENUM(Capitalization)
+
+  /// {title, style: Style, enabled}
   [[nodiscard]] QVariantList actions() const;
-  /// {placeholder, capitalization: "none"|"words"|"sentences"|"all"}
+  /// {placeholder, capitalization: Capitalization}
   [[nodiscard]] QVariantList textFields() const;
 
   /// An edit of field `index`; false when the field's delegate refused it.

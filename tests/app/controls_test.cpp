@@ -1,0 +1,405 @@
+// Every control does what it shows: the real app under the offscreen platform,
+// pressed and typed into as a user would, each case named after the behaviour it
+// guards. Every test is a process of its own (ctest runs them one by one), with
+// its own data directory.
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QQuickItem>
+#include <QTemporaryDir>
+
+#include "kavrano/core/persistance_manager.h"
+#include "local_http_server.h"
+#include "user_session.h"
+#include "view_warnings.h"
+
+namespace kavrano::testing {
+namespace {
+
+constexpr char kIdle[] = "Tap on the map to measure";
+constexpr char kSearchField[] = "Search a place or address";
+const QPoint kFieldMiddle{195, 420};
+
+std::vector<PersistedAnnotation> triangle() {
+  return {{kFieldsLatitude, kFieldsLongitude},
+          {kFieldsLatitude + 0.0005, kFieldsLongitude},
+          {kFieldsLatitude, kFieldsLongitude + 0.0005}};
+}
+
+PersistedMeasurement record(const std::string& id, const std::string& title) {
+  return {id, 0.0, triangle(), title, {kFieldsLatitude, kFieldsLongitude}};
+}
+
+QList<QQuickItem*> rowsOf(UserSession& s, const QString& list) {
+  QQuickItem* view = s.named(list, QAccessible::List);
+  if (!view) return {};
+  return s.all([view](QQuickItem* item) {
+    const QAccessible::Role role = QAccessible::queryAccessibleInterface(item)
+                                       ? QAccessible::queryAccessibleInterface(item)->role()
+                                       : QAccessible::NoRole;
+    return (role == QAccessible::Button || role == QAccessible::ListItem) && view->isAncestorOf(item);
+  });
+}
+
+/// Types a fragment into the place search and waits for its first suggestion.
+QQuickItem* searchFor(UserSession& s, const QByteArray& fragment) {
+  s.tap(QString::fromLatin1(kSearchField));
+  s.type(fragment);
+  QQuickItem* first = nullptr;
+  (void)QTest::qWaitFor([&] {
+    const auto rows = rowsOf(s, "Search results");
+    first = rows.isEmpty() ? nullptr : rows.front();
+    return first != nullptr;
+  });
+  return first;
+}
+
+void saveOnePoint(UserSession& s) {
+  s.tapMap(kFieldMiddle);
+  ASSERT_TRUE(s.await("Add another point to measure"));
+  s.tap(QStringLiteral("Save measurement"));
+  ASSERT_TRUE(s.await("Give a title to your measurement"));
+}
+
+TEST(Controls, DisabledClearButtonDoesNotAddAPoint) {
+  UserSession s;
+  ASSERT_TRUE(s.started) << qPrintable(s.error);
+  QQuickItem* clear = s.named("Clear all points");
+  ASSERT_NE(clear, nullptr);
+  EXPECT_TRUE(accessibleState(clear).disabled) << "idle until a point is placed";
+  s.tapMap(UserSession::centre(clear));
+  EXPECT_TRUE(s.named(kIdle)) << "the tap reached the map";
+  EXPECT_EQ(s.scene.haptics().impactCount(), 0);
+
+  s.tapMap(kFieldMiddle);
+  ASSERT_TRUE(s.await("Add another point to measure"));
+  EXPECT_FALSE(accessibleState(clear).disabled);
+  s.tap(clear);
+  EXPECT_TRUE(s.await(kIdle));
+}
+
+TEST(Controls, IdleClearButtonIsLightGreyAtThreeQuarters) {
+  UserSession s;
+  ASSERT_TRUE(s.started) << qPrintable(s.error);
+  QQuickItem* clear = s.named("Clear all points");
+  ASSERT_NE(clear, nullptr);
+  // Beside the icon, inside the round button.
+  const QPoint probe = clear->mapToScene(QPointF(8, clear->height() / 2)).toPoint();
+  auto pixel = [&] { return s.window()->grabWindow().pixelColor(probe); };
+  clear->setVisible(false);
+  QColor below;
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    below = pixel();
+    QTest::qWait(100);
+    return pixel() == below;
+  })) << "the map settles";
+  clear->setVisible(true);
+  const QColor shown = pixel();
+  const double grey = 2.0 / 3.0 * 255;
+  auto blend = [&](int under) { return 0.75 * grey + 0.25 * under; };
+  EXPECT_NEAR(shown.red(), blend(below.red()), 3.0);
+  EXPECT_NEAR(shown.green(), blend(below.green()), 3.0);
+  EXPECT_NEAR(shown.blue(), blend(below.blue()), 3.0);
+}
+
+TEST(Controls, TitleTypedAfterASearchGoesIntoTheDialog) {
+  UserSession s;
+  ASSERT_TRUE(s.started) << qPrintable(s.error);
+  QQuickItem* suggestion = searchFor(s, "Lausan");
+  ASSERT_NE(suggestion, nullptr);
+  s.tap(suggestion);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !s.named("Search results"); }));
+  ASSERT_NO_FATAL_FAILURE(saveOnePoint(s));
+  s.type("Town");
+  s.press(Qt::Key_Return);  // the dialog's default action
+  ASSERT_TRUE(s.await("Success"));
+  s.press(Qt::Key_Return);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !s.named("Success"); }));
+  const auto records = PersistanceManager().loadMeasurements();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].title, "Town");
+  EXPECT_EQ(s.named(kSearchField)->property("text").toString(), "Lausan") << "the search keeps its own text";
+  EXPECT_FALSE(s.named("Search results")) << "the results stay closed behind the dialog";
+}
+
+TEST(Controls, ChoosingASuggestionClosesTheSearch) {
+  UserSession s;
+  ASSERT_TRUE(s.started) << qPrintable(s.error);
+  QQuickItem* suggestion = searchFor(s, "Lausan");
+  ASSERT_NE(suggestion, nullptr);
+  s.tap(suggestion);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !s.named("Search results"); }));
+  QQuickItem* field = s.named(kSearchField);
+  ASSERT_NE(field, nullptr);
+  EXPECT_FALSE(field->hasActiveFocus()) << "the keyboard goes with the search";
+  EXPECT_FALSE(s.named("Cancel"));
+
+  s.tap(field);  // the field again: the results for the text it holds
+  EXPECT_TRUE(field->hasActiveFocus());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !rowsOf(s, "Search results").isEmpty(); }));
+}
+
+TEST(Controls, EscapeCancelsTheDialog) {
+  UserSession s;
+  ASSERT_TRUE(s.started) << qPrintable(s.error);
+  ASSERT_NO_FATAL_FAILURE(saveOnePoint(s));
+  s.type("Plot");
+  s.press(Qt::Key_Escape);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !s.named("Give a title to your measurement"); }));
+  QTest::qWait(300);
+  EXPECT_FALSE(s.named("Success"));
+  EXPECT_TRUE(PersistanceManager().loadMeasurements().empty());
+}
+
+TEST(Controls, UntouchedTitleIsSavedAsTheEmptyTitle) {
+  UserSession s;
+  ASSERT_TRUE(s.started) << qPrintable(s.error);
+  ASSERT_NO_FATAL_FAILURE(saveOnePoint(s));
+  s.tap(QStringLiteral("Save"));
+  ASSERT_TRUE(s.await("Success"));
+  const auto records = PersistanceManager().loadMeasurements();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].title, "");
+}
+
+TEST(Controls, SavedListKeepsItsPlaceAfterADelete) {
+  Prepared prepared;
+  for (int i = 1; i <= 40; ++i) prepared.records.push_back(record(std::to_string(i), "Plot " + std::to_string(i)));
+  UserSession s(prepared);
+  ASSERT_TRUE(s.started) << qPrintable(s.error);
+  s.tap(QStringLiteral("My measurements"));
+  ASSERT_TRUE(s.await("Plot 1"));
+  QTest::qWait(400);                     // the list has slid in
+  s.swipe({195, 700}, {195, 250}, 300);  // to the middle: at the end, any delete pulls the list down
+  QQuickItem* list = s.named("My Measurements", QAccessible::List);
+  ASSERT_NE(list, nullptr);
+  double settled = -1;
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    const double now = list->property("contentY").toDouble();
+    const bool still = now == settled && !list->property("moving").toBool();
+    settled = now;
+    if (!still) QTest::qWait(100);
+    return still;
+  }));
+  ASSERT_GT(list->property("contentY").toDouble(), 100.0) << "scrolled down";
+
+  // A row in the middle of the screen goes; the one above it stays where it was.
+  QQuickItem *above = nullptr, *doomed = nullptr;
+  QList<QQuickItem*> rows = rowsOf(s, "My Measurements");
+  std::sort(rows.begin(), rows.end(),
+            [](QQuickItem* a, QQuickItem* b) { return a->mapToScene({}).y() < b->mapToScene({}).y(); });
+  for (QQuickItem* row : rows) {
+    const double y = row->mapToScene(QPointF(0, 0)).y();
+    if (y > 300 && y < 500 && above && !doomed) doomed = row;
+    if (!doomed) above = row;
+  }
+  ASSERT_TRUE(above && doomed);
+  const QString aboveTitle = accessibleName(above), doomedTitle = accessibleName(doomed);
+  const double aboveY = above->mapToScene(QPointF(0, 0)).y();
+  s.rightClick(doomed);
+  QQuickItem* remove = s.await("Delete");
+  ASSERT_NE(remove, nullptr);
+  QTest::qWait(300);  // the menu has opened
+  s.tap(remove);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !s.named(doomedTitle); }));
+  QTest::qWait(300);
+  QQuickItem* still = s.named(aboveTitle);
+  ASSERT_NE(still, nullptr) << qPrintable(aboveTitle + " went off screen");
+  EXPECT_NEAR(still->mapToScene(QPointF(0, 0)).y(), aboveY, 1.0);
+}
+
+TEST(Controls, SwipedRowShowsItsTitleOnWhite) {
+  Prepared prepared;
+  prepared.records.push_back(record("1", "Meadow by the lake"));
+  UserSession s(prepared);
+  ASSERT_TRUE(s.started) << qPrintable(s.error);
+  s.tap(QStringLiteral("My measurements"));
+  QQuickItem* row = s.await("Meadow by the lake");
+  ASSERT_NE(row, nullptr);
+  QTest::qWait(400);  // the list has slid in
+  const QPoint start = row->mapToScene(QPointF(300, row->height() / 2)).toPoint();
+  s.swipe(start, start - QPoint(200, 0));
+  QQuickItem* remove = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return (remove = s.named("Delete", QAccessible::Button)); }));
+  QTest::qWait(300);  // the row has settled open
+  const QImage shot = s.window()->grabWindow();
+  const int y = UserSession::centre(row).y();
+  EXPECT_GT(shot.pixelColor(remove->mapToScene({}).toPoint().x() - 4, y).lightness(), 250) << "no grey over the row";
+  // The title's first letter is where it was before the swipe.
+  int inked = 0;
+  for (int x = 16; x < 40; ++x) inked += shot.pixelColor(x, y).lightness() < 128 ? 1 : 0;
+  EXPECT_GT(inked, 0) << "the title slid off the screen";
+}
+
+TEST(Controls, ChosenUnitIsReportedChecked) {
+  UserSession s;
+  ASSERT_TRUE(s.started) << qPrintable(s.error);
+  s.tap(QStringLiteral("Settings"));
+  s.tap(QStringLiteral("Area unit: m²"));
+  ASSERT_TRUE(s.await("ha"));
+  QQuickItem* hectares = s.named("ha", QAccessible::ListItem);
+  ASSERT_NE(hectares, nullptr);
+  QQuickItem* metres = s.named(QStringLiteral("m²"), QAccessible::ListItem);
+  EXPECT_TRUE(accessibleState(metres).checked);
+  EXPECT_TRUE(accessibleState(metres).checkable);
+  EXPECT_FALSE(accessibleState(hectares).checked);
+  QTest::qWait(400);  // the screen has slid in
+  s.tap(hectares);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return accessibleState(hectares).checked; }));
+  EXPECT_FALSE(accessibleState(metres).checked);
+}
+
+TEST(Controls, UsageSwitchIsSetWithoutAnimation) {
+  Prepared prepared;
+  prepared.sendUsageData = false;
+  UserSession s(prepared);
+  ASSERT_TRUE(s.started) << qPrintable(s.error);
+  s.tap(QStringLiteral("Settings"));
+  QQuickItem* usage = s.await("Send usage data");
+  ASSERT_NE(usage, nullptr);
+  // The thumb is at the off end from the screen's first frame on.
+  auto* track = usage->property("indicator").value<QQuickItem*>();
+  ASSERT_TRUE(track && !track->childItems().isEmpty());
+  EXPECT_FALSE(accessibleState(usage).checked);
+  EXPECT_EQ(track->childItems().front()->x(), 2.0);
+}
+
+TEST(Controls, IntroductionCardDissolvesInOnFirstStart) {
+  Prepared prepared;
+  prepared.introShown = false;
+  UserSession s(prepared);
+  ASSERT_TRUE(s.started) << qPrintable(s.error);
+  // The card's white top edge, seen the moment the card is shown and again
+  // once the 0.25 s dissolve is over.
+  QColor first;
+  QQuickItem* title = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    if (!s.scene.intro()->cardVisible() || !(title = s.named("Welcome to Kavrano", QAccessible::StaticText))) {
+      return false;
+    }
+    QQuickItem* card = title->parentItem()->parentItem();
+    first = s.window()->grabWindow().pixelColor(card->mapToScene(QPointF(card->width() / 2, 8)).toPoint());
+    return true;
+  }));
+  EXPECT_LT(first.lightness(), 200) << "shown at once, not dissolved";
+  QQuickItem* card = title->parentItem()->parentItem();
+  const QPoint edge = card->mapToScene(QPointF(card->width() / 2, 8)).toPoint();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return s.window()->grabWindow().pixelColor(edge).lightness() > 250; }, 2000));
+}
+
+TEST(Controls, LeavingScreenTakesNoInput) {
+  Prepared prepared;
+  prepared.records.push_back(record("1", "Garden"));
+  UserSession s(prepared);
+  ASSERT_TRUE(s.started) << qPrintable(s.error);
+  s.tap(QStringLiteral("My measurements"));
+  QQuickItem* row = s.await("Garden");
+  ASSERT_NE(row, nullptr);
+  QTest::qWait(400);  // the list has slid in
+  const QPoint at = UserSession::centre(row);
+  s.tap(at);
+  s.tap(at);  // while the list slides away
+  ASSERT_TRUE(QTest::qWaitFor([&] { return s.named(kIdle) == nullptr && s.named("Clear all points")->isEnabled(); }));
+  QTest::qWait(1200);  // past the opening's delay and dissolve
+  EXPECT_EQ(s.scene.haptics().impactCount(), 1) << "opened once, and no point added under the list";
+  EXPECT_EQ(s.scene.navigation()->depth(), 1);
+}
+
+TEST(Controls, FadingAlertTakesNoTap) {
+  UserSession s;
+  ASSERT_TRUE(s.started) << qPrintable(s.error);
+  ASSERT_NO_FATAL_FAILURE(saveOnePoint(s));
+  s.tap(QStringLiteral("Save"));
+  QQuickItem* ok = s.await("OK");
+  ASSERT_NE(ok, nullptr);
+  QTest::qWait(400);  // the alert has faded in
+  const QPoint at = UserSession::centre(ok);
+  s.tap(at);
+  s.tap(at);  // while the alert fades out, over the map
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !s.named("OK"); }));
+  QTest::qWait(400);
+  EXPECT_EQ(s.scene.haptics().impactCount(), 1) << "a point was added under the alert";
+  EXPECT_TRUE(s.named("Add another point to measure"));
+}
+
+TEST(Controls, SearchResultsStartRightUnderTheBar) {
+  UserSession s;
+  ASSERT_TRUE(s.started) << qPrintable(s.error);
+  QQuickItem* first = searchFor(s, "Lausanne");
+  ASSERT_NE(first, nullptr);
+  QQuickItem* bar = s.named(kSearchField)->parentItem();
+  const double barBottom = bar->mapToScene(QPointF(0, bar->height())).y();
+  const double rowTop = first->mapToScene(QPointF(0, 0)).y();
+  EXPECT_LE(rowTop, barBottom) << "no blank band between the bar and the first result";
+  EXPECT_GE(rowTop + first->height() / 2, barBottom) << "the first result's text is below the bar";
+}
+
+// Titles and place names are whatever a file, a user or a server made them:
+// markup in them is shown as the characters it is, and fetches nothing.
+TEST(Controls, UntrustedTextIsShownAsPlainText) {
+  int fetched = 0;
+  QByteArray markup;
+  LocalHttpServer server([&](const LocalHttpServer::Request& request) {
+    if (request.path.startsWith("/tracker")) {
+      ++fetched;
+      return LocalHttpServer::Response{404, {}, {}};
+    }
+    QJsonObject properties{{"name", QString::fromUtf8(markup)}, {"city", QString::fromUtf8(markup)}};
+    QJsonObject feature{{"type", "Feature"},
+                        {"geometry", QJsonObject{{"type", "Point"}, {"coordinates", QJsonArray{6.63, 46.51}}}},
+                        {"properties", properties}};
+    QJsonObject body{{"type", "FeatureCollection"}, {"features", QJsonArray{feature}}};
+    return LocalHttpServer::Response{200, {{"Content-Type", "application/json"}}, QJsonDocument(body).toJson()};
+  });
+  ASSERT_TRUE(server.listening());
+  markup = "<b>Bold</b><img src='" + server.baseUrl() + "/tracker'>";
+
+  Prepared prepared;
+  prepared.geocoder = QString::fromLatin1(server.baseUrl());
+  prepared.records.push_back(record("1", markup.toStdString()));
+  UserSession s(prepared);
+  ASSERT_TRUE(s.started) << qPrintable(s.error);
+
+  // Interpreted, the markup would show one short word; as text it runs long.
+  auto shownAsText = [&](const QString& where) {
+    const auto texts = s.all([&](QQuickItem* item) {
+      return item->inherits("QQuickText") && item->property("text").toString().contains(QString::fromUtf8(markup));
+    });
+    EXPECT_FALSE(texts.isEmpty()) << qPrintable(where);
+    for (QQuickItem* text : texts) {
+      EXPECT_GT(text->property("contentWidth").toDouble(), 150.0)
+          << qPrintable(where + ": " + text->objectName() + " shows markup as markup");
+    }
+  };
+  s.tap(QStringLiteral("My measurements"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !rowsOf(s, "My Measurements").isEmpty(); }));
+  QTest::qWait(400);
+  shownAsText("the saved list");
+  s.tap(QStringLiteral("Back"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return s.scene.navigation()->depth() == 1; }));
+  QTest::qWait(400);
+  ASSERT_NE(searchFor(s, "Bold"), nullptr);
+  QTest::qWait(200);
+  shownAsText("the search results");
+  QTest::qWait(300);  // time for a fetch to arrive
+  EXPECT_EQ(fetched, 0) << "an image in a text was fetched";
+}
+
+}  // namespace
+}  // namespace kavrano::testing
+
+int main(int argc, char** argv) {
+  failOnViewWarnings();
+  qputenv("QT_QPA_PLATFORM", "offscreen");  // never a display, also when listing tests
+  QTemporaryDir cache;
+  qputenv("XDG_CACHE_HOME", cache.path().toUtf8());  // not the user's tile cache
+  QGuiApplication app(argc, argv);
+  // As with a screen reader running: controls then keep their accessible state
+  // up to date themselves.
+  QAccessible::setActive(true);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

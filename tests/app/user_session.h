@@ -1,0 +1,166 @@
+#pragma once
+
+// The real app, started in a fresh data directory and driven as a user drives
+// it: touches and keys at the window, aimed at items found by the name they
+// give assistive technology. Only the preparation of the data (records, flags)
+// and the checks of the outcome reach past the window.
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QPointingDevice>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+#include <vector>
+
+#include "kavrano/app/app_delegate.h"
+#include "kavrano/app/scene_delegate.h"
+#include "kavrano/core/persistance_manager.h"
+#include "kavrano/core/persisted_measurement.h"
+#include "kavrano/core/user_settings.h"
+#include "kavrano/tools/fields_imagery.h"
+
+namespace kavrano::testing {
+
+constexpr double kFieldsLatitude = 46.5105, kFieldsLongitude = 6.6326;  // fields above a lake shore
+
+/// What is in the data directory before the app starts.
+struct Prepared {
+  bool introShown = true;
+  bool sendUsageData = true;
+  std::vector<PersistedMeasurement> records;
+  QString geocoder = QStringLiteral("offline");
+};
+
+[[nodiscard]] inline QString accessibleName(QObject* item) {
+  QAccessibleInterface* a = item ? QAccessible::queryAccessibleInterface(item) : nullptr;
+  return a ? a->text(QAccessible::Name) : QString();
+}
+
+[[nodiscard]] inline QAccessible::State accessibleState(QObject* item) {
+  QAccessibleInterface* a = item ? QAccessible::queryAccessibleInterface(item) : nullptr;
+  return a ? a->state() : QAccessible::State();
+}
+
+class UserSession {
+ public:
+  explicit UserSession(const Prepared& prepared = {}) {
+    const QString dir = data_.path();
+    options_ = {dir + "/data", dir + "/fields.mbtiles", prepared.geocoder,
+                QStringLiteral("%1,%2").arg(kFieldsLatitude).arg(kFieldsLongitude), "en_US"};
+    if (!writeFieldsImagery(options_.tiles, kFieldsLatitude, kFieldsLongitude, 17)) return;
+    if (!app_.didFinishLaunching(options_, error)) return;
+    UserSettings::shared().setDidShowIntro(prepared.introShown);
+    UserSettings::shared().setSendUsageData(prepared.sendUsageData);
+    UserSettings::shared().setDidRequest(true);  // no feedback form over the screens under test
+    for (const PersistedMeasurement& record : prepared.records) PersistanceManager().appendMeasurement(record);
+    started = scene.connect(options_, error) && QTest::qWaitForWindowExposed(window());
+    if (started && prepared.introShown) {
+      started = QTest::qWaitFor([this] { return named(QStringLiteral("Tap on the map to measure")) != nullptr; });
+    }
+  }
+
+  [[nodiscard]] QQuickWindow* window() const { return scene.window(); }
+
+  /// The topmost item on screen that assistive technology knows by `name` (and
+  /// `role`, when given).
+  [[nodiscard]] QQuickItem* named(const QString& name, QAccessible::Role role = QAccessible::NoRole) const {
+    QQuickItem* found = nullptr;
+    visit(window()->contentItem(), [&](QQuickItem* item) {
+      QAccessibleInterface* a = QAccessible::queryAccessibleInterface(item);
+      if (a && a->text(QAccessible::Name) == name && (role == QAccessible::NoRole || a->role() == role)) found = item;
+    });
+    return found;
+  }
+  /// Waits until an item of that name is on screen.
+  [[nodiscard]] QQuickItem* await(const QString& name, int timeoutMs = 5000) const {
+    QQuickItem* found = nullptr;
+    (void)QTest::qWaitFor([&] { return (found = named(name)) != nullptr; }, timeoutMs);
+    return found;
+  }
+  /// The items on screen, painted order, that `accept` picks.
+  [[nodiscard]] QList<QQuickItem*> all(const std::function<bool(QQuickItem*)>& accept) const {
+    QList<QQuickItem*> out;
+    visit(window()->contentItem(), [&](QQuickItem* item) {
+      if (accept(item)) out << item;
+    });
+    return out;
+  }
+
+  static QPoint centre(QQuickItem* item) {
+    return item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
+  }
+  /// One finger down and up at a point of the window.
+  void tap(QPoint at) {
+    QTest::touchEvent(window(), touchScreen()).press(0, at);
+    QTest::touchEvent(window(), touchScreen()).release(0, at);
+    QCoreApplication::processEvents();
+  }
+  void tap(QQuickItem* item) {
+    ASSERT_NE(item, nullptr);
+    tap(centre(item));
+  }
+  /// As a user does: once the control is there, enabled and still (screens
+  /// sliding in take no touches).
+  void tap(const QString& name) {
+    QQuickItem* item = await(name);
+    ASSERT_NE(item, nullptr) << "nothing on screen is named " << qPrintable(name);
+    QPointF seen(-1, -1);
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+      const QPointF now = item->mapToScene({});
+      const bool still = now == seen;
+      seen = now;
+      if (!still) QTest::qWait(30);
+      return still && item->isEnabled();
+    })) << qPrintable(name)
+        << " stays disabled or moving";
+    tap(item);
+  }
+  void rightClick(QQuickItem* item) {
+    ASSERT_NE(item, nullptr);
+    QTest::mouseClick(window(), Qt::RightButton, {}, centre(item));
+  }
+  /// A drag from one point to another in steps; `hold` ms at the end makes it a
+  /// drag that stops there rather than a flick.
+  void swipe(QPoint from, QPoint to, int hold = 0, int steps = 10) {
+    QTest::mousePress(window(), Qt::LeftButton, {}, from);
+    for (int i = 1; i <= steps; ++i) QTest::mouseMove(window(), from + (to - from) * i / steps, 16);
+    QTest::mouseRelease(window(), Qt::LeftButton, {}, to, hold);
+  }
+  void type(const QByteArray& text) {
+    for (const char c : text) QTest::keyClick(window(), c);
+  }
+  void press(Qt::Key key) { QTest::keyClick(window(), key); }
+
+  /// A tap on the map at `at` that waits out the double-tap window, so that the
+  /// next one is a tap of its own.
+  void tapMap(QPoint at) {
+    tap(at);
+    QTest::qWait(350);
+  }
+
+  QString error;
+  bool started = false;
+  SceneDelegate scene;
+
+ private:
+  static QPointingDevice* touchScreen() {
+    static QPointingDevice* device = QTest::createTouchDevice();
+    return device;
+  }
+  static void visit(QQuickItem* item, const std::function<void(QQuickItem*)>& f) {
+    if (!item || !item->isVisible()) return;
+    f(item);
+    QList<QQuickItem*> children = item->childItems();
+    std::stable_sort(children.begin(), children.end(), [](QQuickItem* a, QQuickItem* b) { return a->z() < b->z(); });
+    for (QQuickItem* child : children) visit(child, f);
+  }
+
+  QTemporaryDir data_;
+  AppOptions options_;
+  AppDelegate app_;
+};
+
+}  // namespace kavrano::testing
