@@ -1,6 +1,7 @@
 #include "kavrano/app/scene_delegate.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QGeoPositionInfoSource>
 #include <QNetworkAccessManager>
@@ -214,7 +215,11 @@ void SceneDelegate::importFiles(const QStringList& files) {
     for (const auto& warning : imported.warnings) std::fprintf(stderr, "kavrano: warning: %s\n", warning.c_str());
     if (imported.error) {
       std::fprintf(stderr, "kavrano: %s\n", imported.error->c_str());
-      importErrors_ << QString::fromStdString(*imported.error);
+      // The alert names the file as the user knows it, without the folders before it.
+      QString message = QString::fromStdString(*imported.error);
+      const QString path = QString::fromStdString(QFile::encodeName(file).toStdString());
+      if (message.startsWith(path)) message.replace(0, path.size(), QFileInfo(file).fileName());
+      importErrors_ << message;
     } else if (!importedToShow_ && !imported.records.empty()) {
       importedToShow_ = imported.records.front();
     }
