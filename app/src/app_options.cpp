@@ -14,8 +14,10 @@ AppOptionsResult parseAppOptions(const QStringList& arguments) {
                                    QStringLiteral("Keep preferences, measurements and events in DIR."),
                                    QStringLiteral("DIR"));
   const QCommandLineOption tiles(
-      QStringLiteral("tiles"), QStringLiteral("Imagery: a tile URL template with {z}, {x}, {y}, or an .mbtiles file."),
-      QStringLiteral("URL-TEMPLATE|FILE.mbtiles"));
+      QStringLiteral("tiles"),
+      QStringLiteral("Imagery: a tile URL template with {z}, {x}, {y}, an .mbtiles file, or \"builtin\" (the world "
+                     "map that comes with Kavrano)."),
+      QStringLiteral("URL-TEMPLATE|FILE.mbtiles|builtin"));
   const QCommandLineOption geocoder(QStringLiteral("geocoder"),
                                     QStringLiteral("Place search: \"offline\", or a geocoder's base URL."),
                                     QStringLiteral("offline|URL"));

@@ -11,6 +11,7 @@
 #include <map>
 #include <numbers>
 
+#include "kavrano/qt_map/map_sources.h"
 #include "kavrano/qt_map/mbtiles_reader.h"
 #include "kavrano/qt_map/tile_source.h"
 
@@ -158,8 +159,9 @@ TEST(WorldTiles, SamePictureGivesTheSameFileEvenOverAnOldOne) {
   EXPECT_NE(writeWorldTiles(QImage(), first, 2, {}), QString());
 }
 
-// The file the build makes from the NASA picture: right way up and round.
-TEST(BuiltinWorld, ShowsTheSeaAtZeroZeroAndTheSaharaAsLand) {
+// The file the build makes from the NASA picture: right way up and round, and
+// found by `--tiles builtin` from a program in the build tree.
+TEST(BuiltinWorld, ShowsTheSeaAtZeroZeroAndTheSaharaAsLandAndIsFoundBesideThePrograms) {
   if (!QFile::exists(QStringLiteral(KAVRANO_BUILT_WORLD)))
     GTEST_SKIP() << "built without the source picture (xplanet-images)";
   TileSet tiles(QStringLiteral(KAVRANO_BUILT_WORLD));
@@ -169,6 +171,12 @@ TEST(BuiltinWorld, ShowsTheSeaAtZeroZeroAndTheSaharaAsLand) {
   EXPECT_GT(gulfOfGuinea.blue(), gulfOfGuinea.red() + 40) << qPrintable(gulfOfGuinea.name());
   EXPECT_GT(sahara.red(), sahara.blue() + 40) << qPrintable(sahara.name());
   EXPECT_EQ(tiles.reader().metadata(QStringLiteral("attribution")), QStringLiteral("NASA Visible Earth"));
+
+  QString error;
+  const auto source = makeTileSource(QStringLiteral("builtin"), MapType::Satellite, nullptr, error);
+  ASSERT_TRUE(source) << qPrintable(error);
+  EXPECT_EQ(source->attribution(), QStringLiteral("NASA Visible Earth"));
+  EXPECT_EQ(source->maxZoom(), 4);
 }
 
 }  // namespace

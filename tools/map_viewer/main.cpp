@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
   parser.setApplicationDescription(QStringLiteral("Shows the Kavrano map; taps print their coordinates."));
   parser.addHelpOption();
   parser.addOption(
-      {QStringLiteral("tiles"), QStringLiteral("URL template or .mbtiles file"), QStringLiteral("SOURCE")});
+      {QStringLiteral("tiles"), QStringLiteral("URL template, .mbtiles file or builtin"), QStringLiteral("SOURCE")});
   parser.addOption({QStringLiteral("position"), QStringLiteral("LAT,LON or an NMEA file"), QStringLiteral("POSITION")});
   parser.addOption({QStringLiteral("center"), QStringLiteral("LAT,LON to look at"), QStringLiteral("LAT,LON")});
   parser.addOption(

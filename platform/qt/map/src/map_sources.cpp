@@ -1,5 +1,7 @@
 #include "kavrano/qt_map/map_sources.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGeoPositionInfoSource>
@@ -23,8 +25,26 @@ DefaultImagery defaultImagery(MapType type) {
       QStringLiteral("Imagery © Esri, Maxar, Earthstar Geographics"), 19};
 }
 
+QString builtinWorldPath() {
+  QDir dir(QCoreApplication::applicationDirPath());
+  for (int up = 0; up <= 3; ++up) {
+    const QString path = dir.filePath(QStringLiteral("share/kavrano/world.mbtiles"));
+    if (QFileInfo(path).isFile()) return path;
+    if (!dir.cdUp()) break;
+  }
+  return {};
+}
+
 std::unique_ptr<TileSource> makeTileSource(const QString& option, MapType type, QNetworkAccessManager* network,
                                            QString& error) {
+  if (option == QLatin1String("builtin")) {
+    const QString path = builtinWorldPath();
+    if (path.isEmpty()) {
+      error = QStringLiteral("the built-in world map is not installed (share/kavrano/world.mbtiles)");
+      return nullptr;
+    }
+    return makeTileSource(path, type, network, error);
+  }
   if (option.endsWith(QLatin1String(".mbtiles"), Qt::CaseInsensitive)) {
     auto reader = std::make_shared<MbtilesReader>();
     if (!reader->open(option)) {

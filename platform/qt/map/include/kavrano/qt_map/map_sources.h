@@ -25,10 +25,16 @@ struct DefaultImagery {
 };
 [[nodiscard]] DefaultImagery defaultImagery(MapType type);
 
-/// `option` empty: the default imagery for `type`; a path ending in ".mbtiles":
-/// that file; otherwise a URL template with {z}, {x}, {y} and optional {s}.
+/// `option` empty: the default imagery for `type`; "builtin": the world map that
+/// ships with the app (builtinWorldPath()); a path ending in ".mbtiles": that
+/// file; otherwise a URL template with {z}, {x}, {y} and optional {s}.
 [[nodiscard]] std::unique_ptr<TileSource> makeTileSource(const QString& option, MapType type,
                                                          QNetworkAccessManager* network, QString& error);
+
+/// The shipped world map, share/kavrano/world.mbtiles in the program's directory
+/// or up to three levels above it (an installed prefix, or the build tree); an
+/// empty text when there is none.
+[[nodiscard]] QString builtinWorldPath();
 
 /// A network manager for tiles with the HTTP disk cache in `cacheDirectory`
 /// (default: TileDiskCache::defaultDirectory()) capped at `cacheBytes`.
