@@ -33,6 +33,7 @@ namespace kavrano {
 struct SceneDelegate::PendingMapSources {
   std::unique_ptr<TileSource> satellite;
   std::unique_ptr<TileSource> standard;
+  std::unique_ptr<TileSource> world;  // beneath either, where their tiles are missing
   QGeoPositionInfoSource* position = nullptr;
 };
 
@@ -68,6 +69,7 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
   if (!sources->satellite) return false;
   sources->standard = makeTileSource(options.tiles, MapType::Standard, network_, error);
   if (!sources->standard) return false;
+  sources->world = makeWorldBeneath(options.tiles);
   // A position named on the command line is made (and checked) now; the system's
   // source loads plugins, so it is looked for once the first frame is out.
   std::optional<bool> hasPositionSource;
@@ -196,6 +198,7 @@ Screen SceneDelegate::makeMainScreen(const std::shared_ptr<PendingMapSources>& s
         fillParent(map);
         map->setTileSource(MapType::Satellite, std::move(sources->satellite));
         map->setTileSource(MapType::Standard, std::move(sources->standard));
+        if (sources->world) map->setWorldSource(std::move(sources->world));
         map->setPositionSource(sources->position);
         map_ = map;
         measure_->viewDidLoad({map, makeCrossDissolve(map), makeCrossDissolve(label)});

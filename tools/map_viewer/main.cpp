@@ -112,6 +112,7 @@ int main(int argc, char** argv) {
     }
     map->setTileSource(type, std::move(source));
   }
+  if (auto world = makeWorldBeneath(parser.value(QStringLiteral("tiles")))) map->setWorldSource(std::move(world));
   map->setMapType(MapType::Satellite);
   ViewerDelegate delegate;
   map->setDelegate(&delegate);

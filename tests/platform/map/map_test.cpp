@@ -53,6 +53,8 @@ class MemoryTileSource : public TileSource {
   QImage everywhere;  // when set, every tile not in `tiles`
   QList<TileId> requested;
   QList<TileId> cancelled;
+  QString credit = QStringLiteral("Test imagery");
+  int zoomLimit = 19;
 
   void request(const TileId& tile) override {
     // Sources make objects and talk to the network: never from the render thread.
@@ -65,8 +67,8 @@ class MemoryTileSource : public TileSource {
     });
   }
   void cancel(const TileId& tile) override { cancelled << tile; }
-  [[nodiscard]] QString attribution() const override { return QStringLiteral("Test imagery"); }
-  [[nodiscard]] int maxZoom() const override { return 19; }
+  [[nodiscard]] QString attribution() const override { return credit; }
+  [[nodiscard]] int maxZoom() const override { return zoomLimit; }
 };
 
 /// A shown window holding only the map, with memory tiles for satellite imagery.
@@ -392,6 +394,44 @@ TEST(MapRendering, AMissingTileShowsItsAncestorElseAPlaceholderNeverAHole) {
   const QImage empty = w.window.grabWindow();
   EXPECT_TRUE(near(empty.pixelColor(128, 128), QColor(0xd9, 0xd6, 0xcf)));
   EXPECT_TRUE(near(empty.pixelColor(2, 253), QColor(0xd9, 0xd6, 0xcf)));
+}
+
+// Offline, the imagery's holes show the built-in world, cut from its coarser
+// tiles at the right place, and the credit names whichever is on screen.
+TEST(MapRendering, TheBuiltInWorldFillsTheImagerysHolesOnlyAndIsCredited) {
+  MapWindow w;
+  w.tiles->tiles = {{{1, 0, 0}, solid(Qt::red)}};
+  QImage quarters = solid(Qt::white);
+  QPainter(&quarters).fillRect(128, 0, 128, 128, Qt::green);
+  QPainter(&quarters).fillRect(0, 128, 128, 128, Qt::blue);
+  auto* world = new MemoryTileSource;
+  world->tiles = {{{0, 0, 0}, quarters}};
+  world->zoomLimit = 0;
+  world->credit = QStringLiteral("World");
+  w.map->setWorldSource(std::unique_ptr<TileSource>(world));
+  w.map->setCamera({0.5, 0.5}, 1.0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.map->worldLayer().hasImage({0, 0, 0}); }));
+  const QImage shot = w.window.grabWindow();
+  EXPECT_TRUE(near(shot.pixelColor(20, 20), QColor(Qt::red))) << "the imagery's own tile";
+  EXPECT_TRUE(near(shot.pixelColor(236, 20), QColor(Qt::green)));
+  EXPECT_TRUE(near(shot.pixelColor(20, 236), QColor(Qt::blue)));
+  EXPECT_TRUE(near(shot.pixelColor(200, 200), QColor(Qt::white)));
+  EXPECT_EQ(w.map->credit(), QStringLiteral("Test imagery · World"));
+
+  w.map->setCamera({0.75, 0.25}, 2.0);  // inside the hole at 1/1/0: the world alone
+  (void)w.window.grabWindow();
+  EXPECT_EQ(w.map->credit(), QStringLiteral("World"));
+
+  w.map->setTileSource(MapType::Satellite, std::make_unique<MemoryTileSource>(solid(Qt::yellow)));
+  w.map->setCamera({0.5, 0.5}, 1.0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.map->tileLayer().hasImage({1, 1, 1}); }));
+  EXPECT_TRUE(near(w.window.grabWindow().pixelColor(200, 200), QColor(Qt::yellow)));
+  EXPECT_EQ(w.map->credit(), QStringLiteral("Test imagery"));
+  auto* idle = new MemoryTileSource;
+  w.map->setWorldSource(std::unique_ptr<TileSource>(idle));
+  w.map->setCamera({0.3, 0.5}, 1.0);
+  (void)w.window.grabWindow();
+  EXPECT_TRUE(idle->requested.isEmpty()) << "no holes, nothing asked of the world";
 }
 
 // The measurement label: bold 20, white on a black shadow, shrinking to fit 44 points.

@@ -69,6 +69,12 @@ std::unique_ptr<TileSource> makeTileSource(const QString& option, MapType type, 
   return std::make_unique<NetworkTileSource>(std::move(url), options, network);
 }
 
+std::unique_ptr<TileSource> makeWorldBeneath(const QString& tilesOption) {
+  if (tilesOption == QLatin1String("builtin")) return nullptr;
+  QString unused;
+  return makeTileSource(QStringLiteral("builtin"), MapType::Satellite, nullptr, unused);
+}
+
 QNetworkAccessManager* makeTileNetwork(QObject* parent, const QString& cacheDirectory, qint64 cacheBytes) {
   auto* network = new QNetworkAccessManager(parent);
   network->setCache(new TileDiskCache(cacheDirectory.isEmpty() ? TileDiskCache::defaultDirectory() : cacheDirectory,

@@ -1,6 +1,8 @@
 #include "kavrano/qt_map/quick_map_view.h"
 
 #include <QGeoPositionInfoSource>
+#include <QScopeGuard>
+#include <algorithm>
 #include <cmath>
 #include <unordered_set>
 
@@ -17,6 +19,7 @@ QuickMapView::QuickMapView(QQuickItem* parent)
     : QQuickItem(parent),
       satellite_(std::make_unique<TileLayer>()),
       standard_(std::make_unique<TileLayer>()),
+      world_(std::make_unique<TileLayer>()),
       userLocation_(std::make_shared<UserLocationAnnotation>()),
       gestures_(gestureHandlers()) {
   setFlag(ItemHasContents);
@@ -28,6 +31,9 @@ QuickMapView::QuickMapView(QQuickItem* parent)
     connect(layer, &TileLayer::changed, this, [this, layer] {
       if (layer == layerFor(type_)) redraw();
     });
+  connect(world_.get(), &TileLayer::changed, this, &QuickMapView::redraw);
+  // Zooms 0–4 on a phone screen and its ring: about 40 tiles.
+  world_->setMemoryCacheBytes(12LL * 1024 * 1024);
   cameraAnimation_.setDuration(kRegionAnimationMs);
   cameraAnimation_.setEasingCurve(QEasingCurve::InOutCubic);
   cameraAnimation_.setStartValue(0.0);
@@ -105,6 +111,7 @@ void QuickMapView::redraw() {
 // On the GUI thread before each frame: tile requests create objects and talk to
 // the network, which the render thread must not do.
 void QuickMapView::updatePolish() {
+  const auto world = qScopeGuard([this] { updateWorldPieces(); });  // after the imagery's, on either path
   if (cameraAnimation_.state() != QAbstractAnimation::Running) {
     pieces_ = layerFor(type_)->update(camera_);
     return;
@@ -117,6 +124,19 @@ void QuickMapView::updatePolish() {
   if (minDistance_) destination.zoom = std::min(destination.zoom, destination.zoomForCameraDistance(*minDistance_));
   destination.normalise();
   pieces_ = layerFor(type_)->update(camera_, destination);
+}
+
+void QuickMapView::updateWorldPieces() {
+  const bool holes = std::any_of(pieces_.begin(), pieces_.end(), [](const auto& p) { return p.image.isNull(); });
+  if (holes && world_->source())
+    worldPieces_ = world_->update(camera_);
+  else
+    worldPieces_.clear();
+}
+
+void QuickMapView::setWorldSource(std::unique_ptr<TileSource> source) {
+  world_->setSource(std::move(source));
+  redraw();
 }
 
 TileLayer* QuickMapView::layerFor(MapType type) const {

@@ -42,14 +42,39 @@ QSGNode* QuickMapView::updatePaintNode(QSGNode* old, UpdatePaintNodeData*) {
 void QuickMapView::paintImagery(MapRootNode& root) {
   const double s = camera_.scale();
   const QPointF origin = camera_.visibleWorld().topLeft();
+  auto toView = [&](const QRectF& world) {
+    return snapped(QRectF((world.topLeft() - origin) * s, world.size() * s), root.dpr());
+  };
+  imageryShown_ = worldShown_ = false;
   {
     NodeFiller holes(window(), root.placeholders), tiles(window(), root.tiles);
+    // A hole is filled with the parts of the world's pieces over it, each cut
+    // from its tile in proportion.
+    auto fillHole = [&](const QRectF& hole) {
+      for (const TileLayer::Piece& world : worldPieces_) {
+        const QRectF part = hole.intersected(world.world);
+        if (part.isEmpty()) continue;
+        if (world.image.isNull()) {
+          holes.rectangle(toView(part), kPlaceholder);
+          continue;
+        }
+        const QRectF& from = world.sourceRect;
+        const double fx = from.width() / world.world.width(), fy = from.height() / world.world.height();
+        tiles.image(root.tileTexture(world.image), toView(part),
+                    QRectF(from.left() + (part.left() - world.world.left()) * fx,
+                           from.top() + (part.top() - world.world.top()) * fy, part.width() * fx, part.height() * fy));
+        worldShown_ = true;
+      }
+    };
     for (const TileLayer::Piece& piece : pieces_) {
-      const QRectF rect = snapped(QRectF((piece.world.topLeft() - origin) * s, piece.world.size() * s), root.dpr());
-      if (piece.image.isNull())
-        holes.rectangle(rect, kPlaceholder);
-      else
-        tiles.image(root.tileTexture(piece.image), rect, piece.sourceRect);
+      if (!piece.image.isNull()) {
+        tiles.image(root.tileTexture(piece.image), toView(piece.world), piece.sourceRect);
+        imageryShown_ = true;
+      } else if (worldPieces_.empty()) {
+        holes.rectangle(toView(piece.world), kPlaceholder);
+      } else {
+        fillHole(piece.world);
+      }
     }
   }
   root.dropUnusedTileTextures();
@@ -129,8 +154,7 @@ void QuickMapView::paintOverlaysAndAnnotations(MapRootNode& root, std::vector<Ov
 // Bottom right.
 void QuickMapView::paintCredit(MapRootNode& root) {
   NodeFiller chrome(window(), root.chrome);
-  const TileSource* source = layerFor(type_)->source();
-  const QString credit = source ? source->attribution() : QString();
+  const QString credit = this->credit();
   if (credit.isEmpty()) return;
   const qreal dpr = root.dpr();
   const QImage& image =
@@ -138,6 +162,14 @@ void QuickMapView::paintCredit(MapRootNode& root) {
   const QSizeF size = image.deviceIndependentSize();
   const QPointF at(camera_.viewport.width() - size.width() - 4, camera_.viewport.height() - size.height() - 4);
   chrome.image(root.textureOf(image), snapped(QRectF(at, size), dpr));
+}
+
+QString QuickMapView::credit() const {
+  const TileSource* imagery = layerFor(type_)->source();
+  const QString imageryCredit = imagery ? imagery->attribution() : QString();
+  if (!worldShown_ || !world_->source()) return imageryCredit;
+  const QString worldCredit = world_->source()->attribution();
+  return imageryShown_ && !imageryCredit.isEmpty() ? imageryCredit + QStringLiteral(" · ") + worldCredit : worldCredit;
 }
 
 std::vector<OverlayDrawItem> QuickMapView::overlayItems() {

@@ -36,6 +36,11 @@ struct DefaultImagery {
 /// empty text when there is none.
 [[nodiscard]] QString builtinWorldPath();
 
+/// The built-in world to draw beneath the imagery a `--tiles` option chose
+/// (QuickMapView::setWorldSource); null when that imagery is the built-in world
+/// itself or the world map is not installed.
+[[nodiscard]] std::unique_ptr<TileSource> makeWorldBeneath(const QString& tilesOption);
+
 /// A network manager for tiles with the HTTP disk cache in `cacheDirectory`
 /// (default: TileDiskCache::defaultDirectory()) capped at `cacheBytes`.
 [[nodiscard]] QNetworkAccessManager* makeTileNetwork(QObject* parent, const QString& cacheDirectory = {},

@@ -52,6 +52,14 @@ class QuickMapView : public QQuickItem, public MapView {
   void setCamera(QPointF worldCentre, double zoom);
   [[nodiscard]] double maximumZoom() const;
   [[nodiscard]] TileLayer& tileLayer() { return *layerFor(type_); }
+  /// The built-in world, drawn (scaled up beyond its own zooms) wherever the
+  /// imagery has no tile and no ancestor in yet, so that an offline map still
+  /// shows the Earth. Asked for only while the imagery has such holes.
+  void setWorldSource(std::unique_ptr<TileSource> source);
+  [[nodiscard]] TileLayer& worldLayer() { return *world_; }
+  /// The credit line of the last frame: the imagery's, the world's where it
+  /// showed, or both joined.
+  [[nodiscard]] QString credit() const;
 
   // MapView
   void setMapType(MapType type) override;
@@ -126,6 +134,7 @@ class QuickMapView : public QQuickItem, public MapView {
   std::shared_ptr<AnnotationView> askForView(const std::shared_ptr<Annotation>& annotation);
   // The frame, in drawing order.
   void paintImagery(MapRootNode& root);
+  void updateWorldPieces();
   std::vector<OverlayRenderNode::Picture> annotationPictures(MapRootNode& root);
   void paintOverlaysAndAnnotations(MapRootNode& root, std::vector<OverlayRenderNode::Picture> pictures);
   void paintCredit(MapRootNode& root);
@@ -142,6 +151,9 @@ class QuickMapView : public QQuickItem, public MapView {
   std::vector<std::shared_ptr<TapGestureRecognizer>> recognizers_;
   std::optional<double> minDistance_;
   std::vector<TileLayer::Piece> pieces_;  // decided at polish, drawn at sync
+  std::unique_ptr<TileLayer> world_;
+  std::vector<TileLayer::Piece> worldPieces_;  // empty while the imagery has no holes
+  bool imageryShown_ = false, worldShown_ = false;
   std::vector<Shown> shown_;
   std::vector<ShownOverlay> overlays_;
   std::map<QString, std::vector<std::shared_ptr<AnnotationView>>> reusable_;
