@@ -69,7 +69,6 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
   if (!sources->satellite) return false;
   sources->standard = makeTileSource(options.tiles, MapType::Standard, network_, error);
   if (!sources->standard) return false;
-  sources->world = makeWorldBeneath(options.tiles);
   // A position named on the command line is made (and checked) now; the system's
   // source loads plugins, so it is looked for once the first frame is out.
   std::optional<bool> hasPositionSource;
@@ -136,13 +135,16 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
   if (introShown) intro_->viewDidAppear(false);
   // Work the first frame does not need waits until it is out (queued: the frame
   // is shown first): the shipped place index is checked on another core, so that
-  // the first search finds it open, and the system's position source, which
-  // loads plugins, is looked for unless one was named.
+  // the first search finds it open; the built-in world, whose tiles load the
+  // JPEG plugin, goes beneath the imagery; and the system's position source,
+  // which loads plugins, is looked for unless one was named.
   QObject::connect(
       window_.get(), &QQuickWindow::frameSwapped, this,
-      [this, sources, hasPositionSource, introShown] {
+      [this, sources, hasPositionSource, introShown, tiles = options.tiles] {
         if (!introShown) intro_->viewDidAppear(false);
         QThreadPool::globalInstance()->start([] { (void)shippedGazetteer(); });
+        sources->world = makeWorldBeneath(tiles);
+        if (map_ && sources->world) map_->setWorldSource(std::move(sources->world));
         if (hasPositionSource) return;
         QString none;
         QGeoPositionInfoSource* system = makePositionSource({}, this, none);
@@ -198,7 +200,7 @@ Screen SceneDelegate::makeMainScreen(const std::shared_ptr<PendingMapSources>& s
         fillParent(map);
         map->setTileSource(MapType::Satellite, std::move(sources->satellite));
         map->setTileSource(MapType::Standard, std::move(sources->standard));
-        if (sources->world) map->setWorldSource(std::move(sources->world));
+        if (sources->world) map->setWorldSource(std::move(sources->world));  // a map made after the first frame
         map->setPositionSource(sources->position);
         map_ = map;
         measure_->viewDidLoad({map, makeCrossDissolve(map), makeCrossDissolve(label)});
