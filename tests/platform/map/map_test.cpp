@@ -709,6 +709,28 @@ TEST(MapCameraControl, FlyingToAPlaceAsksOnlyForTheTilesThere) {
   }));
 }
 
+// Offline, every frame of a fly-in has holes; the world's tiles of the zooms
+// passed on the way would be decoded for a frame each.
+TEST(MapCameraControl, FlyingOverHolesAsksTheWorldOnlyForItsTilesThere) {
+  MapWindow w({390, 844});  // imagery that has nothing
+  auto* world = new MemoryTileSource(solid(Qt::white));
+  world->zoomLimit = 4;
+  w.map->setWorldSource(std::unique_ptr<TileSource>(world));
+  const Coordinate target{52.52, 13.405};
+  w.map->setCamera(mercator::toWorld(target), 2.0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return w.map->worldLayer().hasImage({2, 2, 1}); }));
+  world->requested.clear();
+  w.map->setRegion(target, 200, 200, true);
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        w.window.grabWindow();  // every frame on the way
+        return !w.map->isAnimating();
+      },
+      2000));
+  ASSERT_FALSE(world->requested.isEmpty());
+  EXPECT_TRUE(std::all_of(world->requested.begin(), world->requested.end(), [](const TileId& t) { return t.z == 4; }));
+}
+
 TEST(MapOwnPosition, SourcesFromTheOptionTextAndFollowRecentresUntilTheUserPans) {
   QString error;
   for (const char* bad : {"91,0", "/no/such/file.nmea"})

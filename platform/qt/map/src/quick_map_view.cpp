@@ -1,7 +1,6 @@
 #include "kavrano/qt_map/quick_map_view.h"
 
 #include <QGeoPositionInfoSource>
-#include <QScopeGuard>
 #include <algorithm>
 #include <cmath>
 #include <unordered_set>
@@ -111,9 +110,9 @@ void QuickMapView::redraw() {
 // On the GUI thread before each frame: tile requests create objects and talk to
 // the network, which the render thread must not do.
 void QuickMapView::updatePolish() {
-  const auto world = qScopeGuard([this] { updateWorldPieces(); });  // after the imagery's, on either path
   if (cameraAnimation_.state() != QAbstractAnimation::Running) {
     pieces_ = layerFor(type_)->update(camera_);
+    updateWorldPieces(camera_);
     return;
   }
   // Flying to a place, the zooms passed on the way show for a frame or two:
@@ -124,12 +123,13 @@ void QuickMapView::updatePolish() {
   if (minDistance_) destination.zoom = std::min(destination.zoom, destination.zoomForCameraDistance(*minDistance_));
   destination.normalise();
   pieces_ = layerFor(type_)->update(camera_, destination);
+  updateWorldPieces(destination);
 }
 
-void QuickMapView::updateWorldPieces() {
+void QuickMapView::updateWorldPieces(const MapCamera& wanting) {
   const bool holes = std::any_of(pieces_.begin(), pieces_.end(), [](const auto& p) { return p.image.isNull(); });
   if (holes && world_->source())
-    worldPieces_ = world_->update(camera_);
+    worldPieces_ = world_->update(camera_, wanting);
   else
     worldPieces_.clear();
 }

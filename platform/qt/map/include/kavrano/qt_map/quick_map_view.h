@@ -134,7 +134,8 @@ class QuickMapView : public QQuickItem, public MapView {
   std::shared_ptr<AnnotationView> askForView(const std::shared_ptr<Annotation>& annotation);
   // The frame, in drawing order.
   void paintImagery(MapRootNode& root);
-  void updateWorldPieces();
+  /// Only `wanting`'s world tiles are asked for, as with the imagery.
+  void updateWorldPieces(const MapCamera& wanting);
   std::vector<OverlayRenderNode::Picture> annotationPictures(MapRootNode& root);
   void paintOverlaysAndAnnotations(MapRootNode& root, std::vector<OverlayRenderNode::Picture> pictures);
   void paintCredit(MapRootNode& root);
