@@ -5,19 +5,24 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <sys/stat.h>
 #include <QAccessible>
 #include <QBuffer>
+#include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGeoPositionInfoSource>
 #include <QGuiApplication>
 #include <QNetworkAccessManager>
 #include <QPainter>
+#include <QPointer>
 #include <QQuickWindow>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+
 #include <algorithm>
 #include <cmath>
 
@@ -34,6 +39,7 @@
 #include "kavrano/qt_map/tile_url_template.h"
 #include "kavrano/qt_map/web_mercator.h"
 #include "local_http_server.h"
+#include "process_probe.h"
 
 namespace kavrano {
 namespace {
@@ -232,9 +238,34 @@ TEST(Mbtiles, ReadsRowsInTmsOrderDecodesOffTheCallerAndRefusesFilesThatAreNotTil
   EXPECT_FALSE(notSqlite.tile({0, 0, 0}).has_value());
 }
 
+// A file of a few KB whose view makes blobs of any size: the cap must hold
+// before SQLite builds the value, not after.
+TEST(Mbtiles, BlobsOverTheCapAreRefusedBeforeTheyAreMade) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("bomb.mbtiles"));
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(db,
+                         "CREATE TABLE metadata (name text, value text);"
+                         "CREATE VIEW tiles AS SELECT 0 AS zoom_level, 0 AS tile_column, 0 AS tile_row,"
+                         " zeroblob(300000000) AS tile_data"
+                         " UNION ALL SELECT 1, 0, 0, zeroblob(4194305) UNION ALL SELECT 1, 1, 0, zeroblob(4194304);",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+  MbtilesReader reader;
+  ASSERT_TRUE(reader.open(path)) << reader.errorText().toStdString();
+  const qint64 before = residentBytes();
+  EXPECT_FALSE(reader.tile({0, 0, 0}).has_value());
+  EXPECT_FALSE(reader.tile({1, 0, 1}).has_value()) << "one byte over";
+  EXPECT_EQ(reader.tile({1, 1, 1}).value_or("none").size(), MbtilesReader::kMaxTileBytes) << "the cap itself";
+  EXPECT_LE(residentBytes() - before, 50LL << 20);
+}
+
 using Response = LocalHttpServer::Response;
 
-const NetworkTileSource::Options kQuick{.timeoutMs = 300, .firstRetryDelayMs = 20, .attribution = {}};
+const NetworkTileSource::Options kQuick{
+    .timeoutMs = 300, .firstRetryDelayMs = 20, .attribution = {}, .deadlineMs = 3000};
 
 // A tile source on a local server, through the app's network and disk cache.
 struct Fixture {
@@ -313,6 +344,38 @@ TEST(NetworkTileSource, FreshTilesComeFromTheDiskCacheAndStaleOnesAreRevalidated
   }
 }
 
+// Whatever a server does, a tile ends as missing: memory stays within a bound
+// and the window keeps serving events.
+TEST(HostileTileServer, MemoryStaysBoundedWhileTheWindowKeepsServingEvents) {
+  for (const auto mode : LocalHttpServer::kEveryHostile) {
+    SCOPED_TRACE(LocalHttpServer::name(mode));
+    (void)LocalHttpServer::hostile(mode, {});  // the bombs are made once, before the clock runs
+    LocalHttpServer server([mode](const LocalHttpServer::Request& r) { return LocalHttpServer::hostile(mode, r); });
+    QTemporaryDir cacheDir;
+    std::unique_ptr<QNetworkAccessManager> network(makeTileNetwork(nullptr, cacheDir.path(), 256 << 20));
+    const NetworkTileSource::Options options{
+        .timeoutMs = 300, .maxAttempts = 2, .firstRetryDelayMs = 20, .attribution = {}, .deadlineMs = 1000};
+    auto* source = new NetworkTileSource(TileUrlTemplate(QString::fromUtf8(server.baseUrl() + "/{z}/{x}/{y}")), options,
+                                         network.get());
+    QSignalSpy ready(source, &TileSource::tileReady);
+    QSignalSpy unavailable(source, &TileSource::tileUnavailable);
+    MapWindow w({1024, 1024});  // zoom 2: sixteen tiles, the whole world
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w.window));
+    const qint64 before = residentBytes();
+    const Heartbeat heart;
+    QElapsedTimer clock;
+    clock.start();
+    w.map->setTileSource(MapType::Satellite, std::unique_ptr<TileSource>(source));
+    w.map->setCamera({0.5, 0.5}, 2);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return unavailable.size() >= 16; }, 60'000)) << unavailable.size();
+    EXPECT_EQ(ready.size(), 0);
+    EXPECT_LE(residentBytes() - before, 50LL << 20);
+    // A free UI thread beats every 10 ms, a held-up one hardly ever; the margin
+    // is for a busy machine.
+    EXPECT_GE(heart.beats(), clock.elapsed() / 200) << "in " << clock.elapsed() << " ms";
+  }
+}
+
 TEST(TileDiskCache, DropsTheLeastRecentlyUsedAboveItsCapAndLivesUnderTheXdgCache) {
   QTemporaryDir dir;
   TileDiskCache cache(dir.path(), 4000);  // three entries fit, four do not
@@ -333,6 +396,58 @@ TEST(TileDiskCache, DropsTheLeastRecentlyUsedAboveItsCapAndLivesUnderTheXdgCache
   for (const char* url : {"http://t/a", "http://t/b", "http://t/c", "http://t/d"})
     EXPECT_EQ(cache.metaData(QUrl(QString::fromLatin1(url))).isValid(), url[9] != 'b') << url;
   EXPECT_EQ(TileDiskCache::defaultDirectory(), qEnvironmentVariable("XDG_CACHE_HOME") + "/kavrano/tiles");
+}
+
+// Qt cancels the insertion of an aborted or failed transfer by removing its
+// URL; a body over the entry cap is dropped as it streams in.
+TEST(TileDiskCache, CancelledAndOversizedInsertionsKeepNoBuffer) {
+  QTemporaryDir dir;
+  TileDiskCache cache(dir.path(), 1 << 30);
+  QNetworkCacheMetaData meta;
+  meta.setUrl(QUrl(QStringLiteral("http://t/cancelled")));
+  meta.setSaveToDisk(true);
+  QPointer<QIODevice> cancelled = cache.prepare(meta);
+  ASSERT_TRUE(cancelled);
+  cancelled->write(QByteArray(1 << 20, 'x'));
+  EXPECT_TRUE(cache.remove(meta.url()));
+  EXPECT_FALSE(cancelled) << "the buffer of a cancelled insertion is freed";
+
+  meta.setUrl(QUrl(QStringLiteral("http://t/endless")));
+  QIODevice* endless = cache.prepare(meta);
+  const QByteArray chunk(1 << 20, 'x');
+  for (int i = 0; i < 9; ++i) endless->write(chunk);
+  cache.insert(endless);
+  EXPECT_FALSE(cache.metaData(meta.url()).isValid()) << "9 MB is no tile";
+
+  meta.setRawHeaders({{"Content-Length", "50000000"}});
+  EXPECT_EQ(cache.prepare(meta), nullptr) << "an announced 50 MB body is not even started";
+}
+
+TEST(TileDiskCache, TheDirectoryAndItsFilesArePrivateWhateverTheUmask) {
+  QTemporaryDir dir;
+  const QString tiles = dir.filePath(QStringLiteral("kavrano/tiles"));
+  QDir().mkpath(tiles);
+  QFile::setPermissions(tiles, QFileDevice::Permissions(0x7755));  // left open by an older version
+  const mode_t mask = umask(022);
+  {
+    TileDiskCache cache(tiles, 1 << 20);
+    QNetworkCacheMetaData meta;
+    meta.setUrl(QUrl(QStringLiteral("http://t/a")));
+    meta.setSaveToDisk(true);
+    QIODevice* device = cache.prepare(meta);
+    device->write("tile");
+    cache.insert(device);
+  }
+  umask(mask);
+  const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                                          QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+  QDirIterator it(tiles, QDir::AllEntries | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+  int files = 0;
+  for (QString path = tiles; !path.isEmpty(); path = it.hasNext() ? it.next() : QString()) {
+    files += QFileInfo(path).isFile();
+    EXPECT_FALSE(QFileInfo(path).permissions() & others) << path.toStdString();
+  }
+  EXPECT_EQ(files, 1);
 }
 
 // Colours may differ by antialiasing and texture filtering at most this much.

@@ -21,6 +21,41 @@ constexpr quint32 kMagic = 0x4b54494c;  // "KTIL"
 constexpr qint32 kVersion = 1;
 // A tile larger than this is not a tile: refuse to cache it.
 constexpr qint64 kMaxEntryBytes = 8LL * 1024 * 1024;
+// Titles and places are private, and so is where the user looked at the map.
+constexpr QFileDevice::Permissions kPrivateDirectory =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+constexpr QFileDevice::Permissions kPrivateFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+void makePrivateDirectory(const QString& path) {
+  QDir().mkpath(path);
+  QFile::setPermissions(path, kPrivateDirectory);
+}
+
+/// The body of an insertion in the making. Past the entry cap it lets its bytes
+/// go and takes no more: a server that streams without end must not fill memory
+/// before the transfer is given up.
+class CappedBuffer : public QIODevice {
+ public:
+  [[nodiscard]] bool overflowed() const { return overflowed_; }
+  [[nodiscard]] const QByteArray& data() const { return data_; }
+
+ protected:
+  qint64 readData(char*, qint64) override { return -1; }
+  qint64 writeData(const char* bytes, qint64 size) override {
+    if (overflowed_ || data_.size() + size > kMaxEntryBytes) {
+      overflowed_ = true;
+      data_ = QByteArray();
+      return -1;
+    }
+    data_.append(bytes, size);
+    return size;
+  }
+
+ private:
+  QByteArray data_;
+  bool overflowed_ = false;
+};
+
 // Down to `goal` bytes, oldest modification time first; returns the bytes left.
 qint64 removeLeastRecentlyUsed(const QString& directory, qint64 goal) {
   struct File {
@@ -54,7 +89,7 @@ struct TileDiskCache::Entry {
 
 TileDiskCache::TileDiskCache(QString directory, qint64 maximumBytes, QObject* parent)
     : QAbstractNetworkCache(parent), directory_(std::move(directory)), maximum_(maximumBytes) {
-  QDir().mkpath(directory_);
+  makePrivateDirectory(directory_);
   QDirIterator it(directory_, {QStringLiteral("*.tile")}, QDir::Files, QDirIterator::Subdirectories);
   while (it.hasNext()) {
     it.next();
@@ -89,13 +124,14 @@ bool TileDiskCache::read(const QString& file, Entry& entry) const {
 }
 
 bool TileDiskCache::write(const QString& file, const Entry& entry) {
-  QDir().mkpath(QFileInfo(file).path());
+  makePrivateDirectory(QFileInfo(file).path());
   const qint64 before = QFileInfo(file).exists() ? QFileInfo(file).size() : 0;
   QSaveFile f(file);
   if (!f.open(QIODevice::WriteOnly)) return false;
   QDataStream out(&f);
   out << kMagic << kVersion << entry.metaData << entry.body;
   if (out.status() != QDataStream::Ok || !f.commit()) return false;
+  QFile::setPermissions(file, kPrivateFile);
   size_ += QFileInfo(file).size() - before;
   return true;
 }
@@ -133,6 +169,14 @@ QIODevice* TileDiskCache::data(const QUrl& url) {
 }
 
 bool TileDiskCache::remove(const QUrl& url) {
+  // Qt cancels an insertion (an aborted or failed transfer) by removing its URL.
+  for (auto it = preparing_.begin(); it != preparing_.end(); ++it) {
+    if (it.value().url() == url) {
+      delete it.key();
+      preparing_.erase(it);
+      return true;
+    }
+  }
   const QString file = fileFor(url);
   const qint64 bytes = QFileInfo(file).size();
   if (!QFile::remove(file)) return false;
@@ -142,8 +186,11 @@ bool TileDiskCache::remove(const QUrl& url) {
 
 QIODevice* TileDiskCache::prepare(const QNetworkCacheMetaData& metaData) {
   if (!metaData.isValid() || !metaData.saveToDisk()) return nullptr;
-  auto* buffer = new QBuffer;
-  buffer->open(QIODevice::ReadWrite);
+  for (const auto& [name, value] : metaData.rawHeaders())
+    if (name.compare("content-length", Qt::CaseInsensitive) == 0 && value.trimmed().toLongLong() > kMaxEntryBytes)
+      return nullptr;
+  auto* buffer = new CappedBuffer;
+  buffer->open(QIODevice::WriteOnly);
   preparing_.insert(buffer, metaData);
   return buffer;
 }
@@ -151,17 +198,19 @@ QIODevice* TileDiskCache::prepare(const QNetworkCacheMetaData& metaData) {
 void TileDiskCache::insert(QIODevice* device) {
   auto it = preparing_.find(device);
   if (it == preparing_.end()) return;
-  Entry e{it.value(), static_cast<QBuffer*>(device)->data()};
+  auto* buffer = static_cast<CappedBuffer*>(device);
+  Entry e{it.value(), buffer->data()};
+  const bool overflowed = buffer->overflowed();
   preparing_.erase(it);
   delete device;
-  if (e.body.size() > kMaxEntryBytes) return;
+  if (overflowed) return;
   write(fileFor(e.metaData.url()), e);
   if (size_ > maximum_) expire();
 }
 
 void TileDiskCache::clear() {
   QDir(directory_).removeRecursively();
-  QDir().mkpath(directory_);
+  makePrivateDirectory(directory_);
   size_ = 0;
 }
 

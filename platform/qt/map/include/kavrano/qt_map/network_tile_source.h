@@ -16,8 +16,10 @@ namespace kavrano {
 /// Tiles over HTTP from a URL template, through the manager's cache. A bounded
 /// number of requests per host run at once (imagery services forbid more, and
 /// the first tiles asked for are the visible ones); the rest wait in order.
-/// Server errors and timeouts are retried with doubling pauses; 4xx answers and
-/// undecodable bodies are final.
+/// Hosts are counted as asked, whatever a redirect leads to; a few redirects
+/// are followed, to http or https only. Server errors and timeouts are retried
+/// with doubling pauses; 4xx answers, bodies over the cap and undecodable
+/// bodies are final.
 class NetworkTileSource : public TileSource {
   Q_OBJECT
  public:
@@ -28,7 +30,14 @@ class NetworkTileSource : public TileSource {
     int firstRetryDelayMs = 1'000;
     int maxZoom = 19;
     QString attribution;
+    /// A whole transfer, however steadily it trickles, ends within this.
+    int deadlineMs = 30'000;
   };
+
+  /// Redirects followed for one tile; a chain longer than this is a loop.
+  static constexpr int kMaxRedirects = 3;
+  /// No tile is this large: a longer body is given up as soon as that shows.
+  static constexpr qint64 kMaxBodyBytes = 4LL * 1024 * 1024;
 
   NetworkTileSource(TileUrlTemplate urlTemplate, Options options, QNetworkAccessManager* network,
                     QObject* parent = nullptr);
@@ -55,7 +64,13 @@ class NetworkTileSource : public TileSource {
   QNetworkAccessManager* network_;
   QList<TileId> waiting_;
   QSet<TileId> wanted_;
-  QHash<TileId, QPointer<QNetworkReply>> running_;  // the manager may go first
+  struct Running {
+    QPointer<QNetworkReply> reply;  // the manager may go first
+    QString host;                   // as asked: a redirect must not move the count
+  };
+  void forget(const Running& running);
+
+  QHash<TileId, Running> running_;
   QHash<QString, int> perHost_;
   QHash<TileId, int> attempts_;
   bool pumpScheduled_ = false;
