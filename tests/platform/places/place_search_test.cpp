@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTest>
 #include <QUrlQuery>
 #include <algorithm>
@@ -24,6 +25,7 @@
 #include "kavrano/qt_places/place_search_service_factory.h"
 #include "kavrano/qt_places/shipped_gazetteer.h"
 #include "local_http_server.h"
+#include "process_probe.h"
 
 namespace kavrano {
 namespace {
@@ -186,6 +188,30 @@ TEST_F(PlaceSearch, BadAnswersAreFailures) {
   completer(service).setQueryFragment(QStringLiteral("bern"));
   ASSERT_TRUE(QTest::qWaitFor([&] { return failures > 0; }, 5000));
   EXPECT_TRUE(updates.isEmpty());
+}
+
+// Whatever a server does, a search fails and suggestions fail: memory stays
+// within a bound and the UI thread keeps serving events.
+TEST_F(PlaceSearch, HostileServersCostBoundedMemoryWhileTheUiThreadKeepsServingEvents) {
+  auto service = online();
+  for (const auto mode : LocalHttpServer::kEveryHostile) {
+    SCOPED_TRACE(LocalHttpServer::name(mode));
+    (void)LocalHttpServer::hostile(mode, {});  // the bombs are made once, before the clock runs
+    server_.setHandler([mode](const LocalHttpServer::Request& r) { return LocalHttpServer::hostile(mode, r); });
+    const qint64 before = residentBytes();
+    const Heartbeat heart;
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(searchFor(*service, QStringLiteral("Bern")));
+    failures = 0;
+    completer(service).setQueryFragment(QStringLiteral("bern"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return failures > 0; }, 5000));
+    EXPECT_TRUE(updates.isEmpty());
+    EXPECT_LE(residentBytes() - before, 50LL << 20);
+    // A free UI thread beats every 10 ms, a held-up one hardly ever; the margin
+    // is for a busy machine.
+    EXPECT_GE(heart.beats(), clock.elapsed() / 200) << "in " << clock.elapsed() << " ms";
+  }
 }
 
 TEST_F(PlaceSearch, TheGazetteerAnswersWhenTheServerFailsOrIsSlow) {

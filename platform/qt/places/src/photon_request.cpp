@@ -1,6 +1,7 @@
 #include "kavrano/qt_places/photon_request.h"
 
 #include <QNetworkRequest>
+#include <QTimer>
 #include <memory>
 
 namespace kavrano {
@@ -35,6 +36,9 @@ QNetworkReply* sendPhotonRequest(QNetworkAccessManager& network, const HttpGeoco
   request.setMaximumRedirectsAllowed(kMaxRedirects);
 
   QNetworkReply* reply = network.get(request);
+  // Qt's transfer timeout only sees silence: a body trickling a byte at a time
+  // would keep it waiting for ever.
+  QTimer::singleShot(options.timeout, reply, &QNetworkReply::abort);
   const qint64 cap = options.maxBodyBytes;
   auto oversized = std::make_shared<bool>(false);
   QObject::connect(reply, &QNetworkReply::downloadProgress, reply,
