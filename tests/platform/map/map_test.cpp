@@ -323,6 +323,36 @@ TEST(NetworkTileSource, NoMoreThanSixAtOnceAndCancelledOnesAreNeverAsked) {
   for (const auto& r : f.server.requests) EXPECT_LT(r.path.split('/').value(2).toInt(), 10) << r.path.constData();
 }
 
+// Hosts are counted as asked: a redirect to another host once left the count
+// of the first raised for good, and tiles stopped after six.
+TEST(NetworkTileSource, RedirectsToTheSameOrAnotherHostLoadEveryTileAndOnlyAFewAreFollowed) {
+  LocalHttpServer other(
+      [](const LocalHttpServer::Request&) {
+        return Response{200, {}, pngOf(Qt::green, 8)};
+      },
+      nullptr, QHostAddress(QStringLiteral("127.0.0.2")));
+  ASSERT_TRUE(other.listening());
+  Fixture f([&](const LocalHttpServer::Request& r) {
+    const QByteArray tile = r.path.mid(r.path.indexOf('/', 1));
+    if (r.path.startsWith("/here/")) return Response{200, {}, pngOf(Qt::green, 8)};
+    if (r.path.startsWith("/3/")) return Response{302, {{"Location", other.baseUrl() + r.path}}, {}};
+    if (r.path.startsWith("/4/")) return Response{301, {{"Location", "/here" + tile}}, {}};
+    if (r.path.startsWith("/5/")) return Response{302, {{"Location", "file:///etc/hostname"}}, {}};
+    return LocalHttpServer::hostile(LocalHttpServer::Hostile::RedirectChain, r);
+  });
+  for (int x = 0; x < 8; ++x)
+    for (int z : {3, 4}) f.source.request({z, x, 1});
+  f.source.request({5, 0, 0});
+  f.source.request({6, 0, 0});
+  ASSERT_TRUE(f.settled(18));
+  EXPECT_EQ(f.ready.size(), 16) << "across hosts and on the same one";
+  EXPECT_EQ(other.requests.size(), 8);
+  EXPECT_EQ(f.source.runningRequests(), 0);
+  const auto hops = std::count_if(f.server.requests.begin(), f.server.requests.end(),
+                                  [](const LocalHttpServer::Request& r) { return r.path.startsWith("/6/"); });
+  EXPECT_EQ(hops, 1 + NetworkTileSource::kMaxRedirects) << "a chain is given up, not retried";
+}
+
 TEST(NetworkTileSource, FreshTilesComeFromTheDiskCacheAndStaleOnesAreRevalidated) {
   Fixture f([](const LocalHttpServer::Request& r) {
     if (r.path == "/0/0/0") return Response{200, {{"Cache-Control", "max-age=3600"}}, pngOf(Qt::red)};

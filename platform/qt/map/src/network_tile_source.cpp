@@ -135,9 +135,12 @@ void NetworkTileSource::finished(const TileId& tile, QNetworkReply* reply) {
 
   const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
   if (reply->error() != QNetworkReply::NoError || status < 200 || status >= 300) {
-    // A body over the cap is not a passing fault: asking again fetches it again.
-    const bool clientError =
-        (status >= 400 && status < 500 && status != 408 && status != 429) || reply->property(kOversized).toBool();
+    // A body over the cap or a redirect loop is no passing fault: asking again
+    // would fetch it again.
+    const bool refused = reply->property(kOversized).toBool() ||
+                         reply->error() == QNetworkReply::TooManyRedirectsError ||
+                         reply->error() == QNetworkReply::InsecureRedirectError;
+    const bool clientError = (status >= 400 && status < 500 && status != 408 && status != 429) || refused;
     if (!clientError && attempts_.value(tile) < options_.maxAttempts) {
       retryLater(tile);
     } else {
