@@ -538,6 +538,28 @@ TEST(MapRendering, AMissingTileShowsItsAncestorElseAPlaceholderNeverAHole) {
   EXPECT_TRUE(near(empty.pixelColor(2, 253), QColor(0xd9, 0xd6, 0xcf)));
 }
 
+// Offline at start, then the network back while the view stays where it is.
+TEST(MapRendering, TilesMissingWhileOfflineAppearWhenTheServerIsBackWithoutAPan) {
+  LocalHttpServer server([](const LocalHttpServer::Request&) { return Response{200, {}, pngOf(Qt::darkGreen)}; });
+  const QString url = QString::fromUtf8(server.baseUrl() + "/{z}/{x}/{y}");
+  server.goAway();
+  QTemporaryDir cacheDir;
+  std::unique_ptr<QNetworkAccessManager> network(makeTileNetwork(nullptr, cacheDir.path(), 1 << 20));
+  NetworkTileSource::Options options = kQuick;
+  options.maxAttempts = 1;
+  options.firstUnavailableRetryMs = 50;
+  options.longestUnavailableRetryMs = 200;
+  auto* source = new NetworkTileSource(TileUrlTemplate(url), options, network.get());
+  QSignalSpy unavailable(source, &TileSource::tileUnavailable);
+  MapWindow w;
+  w.map->setTileSource(MapType::Satellite, std::unique_ptr<TileSource>(source));
+  w.map->setCamera({0.5, 0.5}, 1.0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return unavailable.size() >= 8; })) << "each of the four asked again";
+  EXPECT_TRUE(near(w.window.grabWindow().pixelColor(128, 128), QColor(0xd9, 0xd6, 0xcf)));
+  ASSERT_TRUE(server.listenAgain());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return near(w.window.grabWindow().pixelColor(64, 64), QColor(Qt::darkGreen)); }));
+}
+
 // The measurement label: bold 20, white on a black shadow, shrinking to fit 44 points.
 LabelView measurementLabel(const QString& text) {
   return {QRectF(-22, -32, 44, 44), text, MapFont::boldSystem(20), MapColor::white(),

@@ -2,6 +2,7 @@
 
 #include <QFutureWatcher>
 #include <QNetworkAccessManager>
+#include <QNetworkInformation>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTimer>
@@ -135,6 +136,7 @@ void NetworkTileSource::finished(const TileId& tile, QNetworkReply* reply) {
 
   const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
   if (reply->error() != QNetworkReply::NoError || status < 200 || status >= 300) {
+    if (status == 0) watchReachability();
     // A body over the cap or a redirect loop is no passing fault: asking again
     // would fetch it again.
     const bool refused = reply->property(kOversized).toBool() ||
@@ -164,6 +166,25 @@ void NetworkTileSource::finished(const TileId& tile, QNetworkReply* reply) {
   });
   watcher->setFuture(
       QtConcurrent::run([body] { return body.size() > kMaxBodyBytes ? QImage() : decodeTileImage(body); }));
+}
+
+std::optional<std::chrono::milliseconds> NetworkTileSource::retryDelay(int failures) const {
+  const qint64 delay = qint64{options_.firstUnavailableRetryMs} << std::clamp(failures - 1, 0, 20);
+  return std::chrono::milliseconds(std::min<qint64>(delay, options_.longestUnavailableRetryMs));
+}
+
+// Loaded at the first transfer that failed without an answer, not at start:
+// the backend is a plugin and talks to the system.
+void NetworkTileSource::watchReachability() {
+  if (watchingReachability_) return;
+  watchingReachability_ = true;
+  if (!QNetworkInformation::loadDefaultBackend()) return;
+  QNetworkInformation* information = QNetworkInformation::instance();
+  connect(information, &QNetworkInformation::reachabilityChanged, this,
+          [this, last = information->reachability()](QNetworkInformation::Reachability now) mutable {
+            if (now == QNetworkInformation::Reachability::Online && last != now) emit reachable();
+            last = now;
+          });
 }
 
 void NetworkTileSource::retryLater(const TileId& tile) {

@@ -32,6 +32,10 @@ class NetworkTileSource : public TileSource {
     QString attribution;
     /// A whole transfer, however steadily it trickles, ends within this.
     int deadlineMs = 30'000;
+    /// A tile still in view after its attempts is asked again after this,
+    /// doubling up to the longest pause, and at once when the network is back.
+    int firstUnavailableRetryMs = 5'000;
+    int longestUnavailableRetryMs = 300'000;
   };
 
   /// Redirects followed for one tile; a chain longer than this is a loop.
@@ -47,6 +51,7 @@ class NetworkTileSource : public TileSource {
   void cancel(const TileId& tile) override;
   [[nodiscard]] QString attribution() const override { return options_.attribution; }
   [[nodiscard]] int maxZoom() const override { return options_.maxZoom; }
+  [[nodiscard]] std::optional<std::chrono::milliseconds> retryDelay(int failures) const override;
 
   /// "Kavrano/<version>": servers of free imagery ask clients to name themselves.
   [[nodiscard]] static QByteArray userAgent();
@@ -58,6 +63,7 @@ class NetworkTileSource : public TileSource {
   void start(const TileId& tile);
   void finished(const TileId& tile, QNetworkReply* reply);
   void retryLater(const TileId& tile);
+  void watchReachability();
 
   TileUrlTemplate template_;
   Options options_;
@@ -74,6 +80,7 @@ class NetworkTileSource : public TileSource {
   QHash<QString, int> perHost_;
   QHash<TileId, int> attempts_;
   bool pumpScheduled_ = false;
+  bool watchingReachability_ = false;
 };
 
 }  // namespace kavrano
