@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTest>
+#include <QTimer>
 #include <QUrlQuery>
 #include <algorithm>
 #include <cmath>
@@ -135,7 +136,7 @@ TEST_F(PlaceSearch, SuggestionsAndLookupsComeFromThePhotonApiAndNothingFoundIsAn
 
   server_.setHandler(serves({}));
   EXPECT_TRUE(suggestionsFor(service, "zur").isEmpty());
-  EXPECT_TRUE(searchFor(*service, "Zürich Zurich, Switzerland")->isEmpty());
+  EXPECT_TRUE(searchFor(*service, "Nowhere Lane 7, Atlantis")->isEmpty());
 }
 
 TEST_F(PlaceSearch, TypingAsksOnceForTheLastFragmentABlankAsksNobodyAndOvertakenAnswersAreNeverShown) {
@@ -231,6 +232,55 @@ TEST_F(PlaceSearch, TheGazetteerAnswersWhenTheServerFailsOrIsSlow) {
   ASSERT_TRUE(reported(2));
   EXPECT_EQ(updates[0].value(0).title, "Zürich") << "the gazetteer while waiting";
   EXPECT_EQ(updates[1].value(0).title, "Zürich HB") << "then the server's answer";
+}
+
+// "no answer", or the matches as "[lat lon, ...]".
+std::string described(const std::optional<QList<Coordinate>>& matches) {
+  if (!matches) return "no answer";
+  std::string out = "[";
+  for (const Coordinate& c : *matches) out += std::to_string(c.latitude) + " " + std::to_string(c.longitude) + ", ";
+  return out + "]";
+}
+
+/// A place source with one answer, given after a pause.
+class ScriptedSearch : public PlaceSearchService {
+ public:
+  ScriptedSearch(std::optional<QList<Coordinate>> answer, int delayMs)
+      : answer_(std::move(answer)), delayMs_(delayMs) {}
+  std::unique_ptr<PlaceCompleter> makeCompleter() override { return nullptr; }
+  void search(const QString&, SearchCompletion completion) override {
+    QTimer::singleShot(delayMs_, [answer = answer_, completion] { completion(answer); });
+  }
+
+ private:
+  std::optional<QList<Coordinate>> answer_;
+  int delayMs_;
+};
+
+// The online answer is 300 ms late (patience: 100 ms); the offline one comes at once.
+TEST_F(PlaceSearch, ALookupTakesTheFirstAnswerThatFoundSomethingAndNoMatchWaitsForBoth) {
+  const QList<Coordinate> street{{47.3717, 8.5393}}, town{{47.37, 8.54}};
+  struct Case {
+    const char* what;
+    Response online;
+    std::optional<QList<Coordinate>> offline;
+    std::optional<QList<Coordinate>> expected;
+  };
+  const Response slowStreet{200, {}, photon({{"Bahnhofstrasse 12", "Zürich", "Switzerland", 47.3717, 8.5393}}), 300};
+  const Case cases[] = {
+      {"online slow and found, offline empty", slowStreet, QList<Coordinate>{}, street},
+      {"online slow and found, offline failing", slowStreet, std::nullopt, street},
+      {"online slow, offline found first", slowStreet, town, town},
+      {"online slow and empty, offline empty", {200, {}, photon({}), 300}, QList<Coordinate>{}, QList<Coordinate>{}},
+      {"online failing, offline empty", {503, {}, {}}, QList<Coordinate>{}, QList<Coordinate>{}},
+      {"both failing", {503, {}, {}, 300}, std::nullopt, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    server_.setHandler(always(c.online));
+    FallbackPlaceSearchService service(online(10ms, 2s), std::make_shared<ScriptedSearch>(c.offline, 0), 100ms);
+    EXPECT_EQ(described(searchFor(service, QStringLiteral("Bahnhofstrasse 12 Zürich"))), described(c.expected))
+        << c.what;
+  }
 }
 
 TEST(PlaceSearchServiceFactory, ChoosesFromTheOptionText) {
