@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QGeoPositionInfoSource>
 #include <QGuiApplication>
+#include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QPainter>
 #include <QPointer>
@@ -33,6 +34,7 @@
 #include "kavrano/qt_map/mbtiles_reader.h"
 #include "kavrano/qt_map/mbtiles_tile_source.h"
 #include "kavrano/qt_map/network_tile_source.h"
+#include "kavrano/qt_map/network_warning_filter.h"
 #include "kavrano/qt_map/quick_map_view.h"
 #include "kavrano/qt_map/tile_disk_cache.h"
 #include "kavrano/qt_map/tile_layer.h"
@@ -404,6 +406,24 @@ TEST(HostileTileServer, MemoryStaysBoundedWhileTheWindowKeepsServingEvents) {
     // is for a busy machine.
     EXPECT_GE(heart.beats(), clock.elapsed() / 200) << "in " << clock.elapsed() << " ms";
   }
+}
+
+QStringList logged;
+void record(QtMsgType, const QMessageLogContext&, const QString& message) { logged << message; }
+Q_LOGGING_CATEGORY(tilesCategory, "kavrano.tiles")
+
+TEST(NetworkWarningFilter, DropsOnlyQtsDuplicateErrorWarning) {
+  const QtMessageHandler before = qInstallMessageHandler(record);
+  installNetworkWarningFilter();
+  installNetworkWarningFilter();
+  const QString duplicate =
+      QStringLiteral("QNetworkReplyImplPrivate::error: Internal problem, this method must only be called once.");
+  qWarning().noquote() << duplicate;
+  qWarning().noquote() << duplicate + QStringLiteral(" And more");
+  qCWarning(tilesCategory).noquote() << duplicate;
+  qWarning("Connection refused");
+  qInstallMessageHandler(before);
+  EXPECT_EQ(logged, (QStringList{duplicate + " And more", duplicate, "Connection refused"}));
 }
 
 TEST(TileDiskCache, DropsTheLeastRecentlyUsedAboveItsCapAndLivesUnderTheXdgCache) {

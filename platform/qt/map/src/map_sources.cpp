@@ -10,6 +10,7 @@
 #include "kavrano/qt_map/fixed_position_source.h"
 #include "kavrano/qt_map/mbtiles_tile_source.h"
 #include "kavrano/qt_map/network_tile_source.h"
+#include "kavrano/qt_map/network_warning_filter.h"
 #include "kavrano/qt_map/tile_disk_cache.h"
 
 namespace kavrano {
@@ -50,6 +51,7 @@ std::unique_ptr<TileSource> makeTileSource(const QString& option, MapType type, 
 }
 
 QNetworkAccessManager* makeTileNetwork(QObject* parent, const QString& cacheDirectory, qint64 cacheBytes) {
+  installNetworkWarningFilter();
   auto* network = new QNetworkAccessManager(parent);
   network->setCache(new TileDiskCache(cacheDirectory.isEmpty() ? TileDiskCache::defaultDirectory() : cacheDirectory,
                                       cacheBytes, network));
