@@ -609,7 +609,9 @@ class Delegate : public MapViewDelegate {
     view->subviews().front()->text = *a->title();
     return view;
   }
+  void didUpdateUserLocation(MapView&) override { ++fixes; }
   int made = 0;
+  int fixes = 0;
 };
 
 TEST(MapRendering, OverlaysMarkersAndLabelsInTheirColoursAndLabelViewsAreReused) {
@@ -766,11 +768,18 @@ TEST(MapOwnPosition, SourcesFromTheOptionTextAndFollowRecentresUntilTheUserPans)
   const QGeoCoordinate at = updates.first().first().value<QGeoPositionInfo>().coordinate();
   EXPECT_LT(dist({at.latitude(), at.longitude()}, {48 + 7.038 / 60, 11 + 31.0 / 60}), 1e-6);
 
+  Delegate delegate;
   MapWindow w;
+  EXPECT_FALSE(w.map->lastKnownUserLocation()) << "no source";
   w.map->setPositionSource(makePositionSource(QStringLiteral("-33.8568, 151.2153"), nullptr, error));
+  EXPECT_LT(dist(w.map->lastKnownUserLocation().value_or(Coordinate{}), {-33.8568, 151.2153}), 1e-9);
+  EXPECT_FALSE(w.map->userLocationFix());
+  w.map->setDelegate(&delegate);
   w.map->setShowsUserLocation(true);
   w.map->setUserTrackingMode(UserTrackingMode::Follow);
   ASSERT_TRUE(QTest::qWaitFor([&] { return w.map->userLocation().hasFix(); }));
+  EXPECT_EQ(delegate.fixes, 1) << "each fix is reported";
+  EXPECT_LT(dist(w.map->userLocationFix().value_or(Coordinate{}), {-33.8568, 151.2153}), 1e-9);
   EXPECT_LT(dist(w.map->centerCoordinate(), {-33.8568, 151.2153}), 1e-9);
   drag(w.window, {100, 100}, {150, 150}, 1, 100);
   EXPECT_EQ(w.map->userTrackingMode(), UserTrackingMode::None);
