@@ -473,6 +473,31 @@ TEST(TileDiskCache, CancelledAndOversizedInsertionsKeepNoBuffer) {
   EXPECT_EQ(cache.prepare(meta), nullptr) << "an announced 50 MB body is not even started";
 }
 
+// A returning user's full cache is thousands of files: the constructor must
+// not walk them on the UI thread, and a cap lowered since is met once they are counted.
+TEST(TileDiskCache, AnEarlierRunsFilesAreCountedAfterStartUpThenExpired) {
+  QTemporaryDir dir;
+  qint64 total = 0;
+  {
+    TileDiskCache earlier(dir.path(), 1 << 30);
+    for (int i = 0; i < 40; ++i) {
+      QNetworkCacheMetaData meta;
+      meta.setUrl(QUrl(QStringLiteral("http://t/%1").arg(i)));
+      meta.setSaveToDisk(true);
+      QIODevice* device = earlier.prepare(meta);
+      device->write(QByteArray(1000, 'x'));
+      earlier.insert(device);
+    }
+    total = earlier.cacheSize();
+  }
+  TileDiskCache cache(dir.path(), 1 << 30);
+  EXPECT_EQ(cache.cacheSize(), 0) << "not counted yet";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return cache.cacheSize() == total; })) << cache.cacheSize() << " of " << total;
+
+  TileDiskCache smaller(dir.path(), total / 2);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return smaller.cacheSize() > 0 && smaller.cacheSize() <= total / 2; }));
+}
+
 TEST(TileDiskCache, TheDirectoryAndItsFilesArePrivateWhateverTheUmask) {
   QTemporaryDir dir;
   const QString tiles = dir.filePath(QStringLiteral("kavrano/tiles"));

@@ -90,11 +90,26 @@ struct TileDiskCache::Entry {
 TileDiskCache::TileDiskCache(QString directory, qint64 maximumBytes, QObject* parent)
     : QAbstractNetworkCache(parent), directory_(std::move(directory)), maximum_(maximumBytes) {
   makePrivateDirectory(directory_);
-  QDirIterator it(directory_, {QStringLiteral("*.tile")}, QDir::Files, QDirIterator::Subdirectories);
-  while (it.hasNext()) {
-    it.next();
-    size_ += it.fileInfo().size();
-  }
+  // A full cache is thousands of files, a walk of a few hundred milliseconds:
+  // not for start-up on the UI thread. Until it ends the size counts only
+  // what this run wrote, and nothing expires.
+  sizing_ = true;
+  auto* watcher = new QFutureWatcher<qint64>(this);
+  connect(watcher, &QFutureWatcher<qint64>::finished, this, [this, watcher] {
+    watcher->deleteLater();
+    size_ += watcher->result();
+    sizing_ = false;
+    if (size_ > maximum_) expire();
+  });
+  watcher->setFuture(QtConcurrent::run([directory = directory_] {
+    qint64 total = 0;
+    QDirIterator it(directory, {QStringLiteral("*.tile")}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+      it.next();
+      total += it.fileInfo().size();
+    }
+    return total;
+  }));
 }
 
 TileDiskCache::~TileDiskCache() { qDeleteAll(preparing_.keyBegin(), preparing_.keyEnd()); }
@@ -124,6 +139,7 @@ bool TileDiskCache::read(const QString& file, Entry& entry) const {
 }
 
 bool TileDiskCache::write(const QString& file, const Entry& entry) {
+  lastRead_ = {};
   makePrivateDirectory(QFileInfo(file).path());
   const qint64 before = QFileInfo(file).exists() ? QFileInfo(file).size() : 0;
   QSaveFile f(file);
@@ -137,14 +153,16 @@ bool TileDiskCache::write(const QString& file, const Entry& entry) {
 }
 
 QNetworkCacheMetaData TileDiskCache::metaData(const QUrl& url) {
-  Entry e;
   const QString file = fileFor(url);
   if (!QFileInfo::exists(file)) return {};
-  if (!read(file, e)) {
+  // Qt asks for the body right after the metadata of a hit: one read serves both.
+  lastRead_ = {url, std::make_shared<Entry>()};
+  if (!read(file, *lastRead_.second)) {
+    lastRead_ = {};
     remove(url);  // unreadable: a cache may drop it
     return {};
   }
-  return e.metaData;
+  return lastRead_.second->metaData;
 }
 
 void TileDiskCache::updateMetaData(const QNetworkCacheMetaData& metaData) {
@@ -156,19 +174,28 @@ void TileDiskCache::updateMetaData(const QNetworkCacheMetaData& metaData) {
 }
 
 QIODevice* TileDiskCache::data(const QUrl& url) {
-  Entry e;
   const QString file = fileFor(url);
-  if (!read(file, e)) return nullptr;
-  QFile touch(file);
-  if (touch.open(QIODevice::ReadWrite))
-    touch.setFileTime(QDateTime::currentDateTimeUtc(), QFileDevice::FileModificationTime);
+  const auto last = std::exchange(lastRead_, {});
+  std::shared_ptr<Entry> e = last.first == url ? last.second : nullptr;
+  if (!e) {
+    e = std::make_shared<Entry>();
+    if (!read(file, *e)) return nullptr;
+  }
+  // The file's time is its place in the least-recently-used order; setting it
+  // is a write, done beside the UI.
+  (void)QtConcurrent::run([file] {
+    QFile touch(file);
+    if (touch.open(QIODevice::ReadWrite))
+      touch.setFileTime(QDateTime::currentDateTimeUtc(), QFileDevice::FileModificationTime);
+  });
   auto* buffer = new QBuffer;
-  buffer->setData(e.body);
+  buffer->setData(e->body);
   buffer->open(QIODevice::ReadOnly);
   return buffer;
 }
 
 bool TileDiskCache::remove(const QUrl& url) {
+  if (lastRead_.first == url) lastRead_ = {};
   // Qt cancels an insertion (an aborted or failed transfer) by removing its URL.
   for (auto it = preparing_.begin(); it != preparing_.end(); ++it) {
     if (it.value().url() == url) {
@@ -209,6 +236,7 @@ void TileDiskCache::insert(QIODevice* device) {
 }
 
 void TileDiskCache::clear() {
+  lastRead_ = {};
   QDir(directory_).removeRecursively();
   makePrivateDirectory(directory_);
   size_ = 0;
@@ -217,7 +245,7 @@ void TileDiskCache::clear() {
 void TileDiskCache::expire() {
   // Walking thousands of files is too slow for the GUI thread, where the
   // network manager calls us: it runs on the pool, one walk at a time.
-  if (expiring_) return;
+  if (expiring_ || sizing_) return;
   expiring_ = true;
   const qint64 sizeAtStart = size_;
   auto* watcher = new QFutureWatcher<qint64>(this);

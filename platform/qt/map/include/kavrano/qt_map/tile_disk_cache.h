@@ -3,6 +3,9 @@
 #include <QAbstractNetworkCache>
 #include <QHash>
 #include <QString>
+#include <QUrl>
+#include <memory>
+#include <utility>
 
 class QBuffer;
 
@@ -11,7 +14,8 @@ namespace kavrano {
 /// The HTTP cache for tiles: one file per URL under a directory, holding the
 /// server's caching headers (the network manager decides freshness and
 /// revalidation from them) and the body. Above the size cap the least recently
-/// used files go first: a read touches the file's modification time.
+/// used files go first: a read touches the file's modification time. The size
+/// of what an earlier run left is found beside the UI thread at start.
 class TileDiskCache : public QAbstractNetworkCache {
   Q_OBJECT
  public:
@@ -42,8 +46,10 @@ class TileDiskCache : public QAbstractNetworkCache {
   QString directory_;
   qint64 maximum_;
   qint64 size_ = 0;
+  bool sizing_ = false;  // the walk that finds the size at start still runs
   bool expiring_ = false;
   QHash<QIODevice*, QNetworkCacheMetaData> preparing_;
+  std::pair<QUrl, std::shared_ptr<Entry>> lastRead_;  // by metaData(), for data()
 };
 
 }  // namespace kavrano
