@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QGeoPositionInfoSource>
 #include <QGuiApplication>
+#include <QImageWriter>
 #include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QPainter>
@@ -374,6 +375,28 @@ TEST(NetworkTileSource, FreshTilesComeFromTheDiskCacheAndStaleOnesAreRevalidated
     const bool revalidated = f.ready[i][0].value<TileId>() == TileId{1, 0, 0};
     EXPECT_EQ(f.ready[i][1].value<QImage>().pixelColor(1, 1), QColor(revalidated ? Qt::cyan : Qt::red)) << i;
   }
+}
+
+// Only the formats tiles come in are decoded: other readers guess from content,
+// and the SVG one inflates any gzip body to look inside.
+TEST(TileImages, OnlyPngJpegAndWebpOfAtMost1024PixelsAreDecoded) {
+  auto encoded = [](const char* format, QSize size = {256, 256}) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::darkGreen);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+  };
+  for (const char* format : {"PNG", "JPEG", "WEBP"}) {
+    if (!QImageWriter::supportedImageFormats().contains(QByteArray(format).toLower())) continue;
+    EXPECT_EQ(decodeTileImage(encoded(format)).size(), QSize(256, 256)) << format;
+  }
+  EXPECT_TRUE(decodeTileImage(encoded("PNG", {1025, 16})).isNull()) << "too wide";
+  EXPECT_TRUE(decodeTileImage(encoded("BMP")).isNull());
+  EXPECT_TRUE(decodeTileImage("<svg xmlns='http://www.w3.org/2000/svg' width='256' height='256'/>").isNull());
+  EXPECT_TRUE(decodeTileImage(LocalHttpServer::hostile(LocalHttpServer::Hostile::PixelBomb, {}).body).isNull());
 }
 
 // Whatever a server does, a tile ends as missing: memory stays within a bound

@@ -41,7 +41,8 @@ class TileSource : public QObject {
 };
 
 /// Decodes tile bytes, refusing anything that is not a plausible tile image
-/// (undecodable, empty, or larger than 1024 × 1024). Thread-safe.
+/// (not PNG, JPEG or WebP, undecodable, empty, or larger than 1024 × 1024, which
+/// is read from the header before any pixel). Thread-safe.
 [[nodiscard]] QImage decodeTileImage(const QByteArray& bytes);
 
 }  // namespace kavrano
