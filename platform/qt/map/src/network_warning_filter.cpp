@@ -3,7 +3,6 @@
 #include <QString>
 #include <QtGlobal>
 #include <cstring>
-#include <mutex>
 
 namespace kavrano {
 
@@ -22,8 +21,8 @@ void filter(QtMsgType type, const QMessageLogContext& context, const QString& me
 }  // namespace
 
 void installNetworkWarningFilter() {
-  static std::once_flag once;
-  std::call_once(once, [] { previous = qInstallMessageHandler(filter); });
+  const QtMessageHandler before = qInstallMessageHandler(filter);
+  if (before != filter) previous = before;
 }
 
 }  // namespace kavrano

@@ -90,15 +90,20 @@ struct TileDiskCache::Entry {
 TileDiskCache::TileDiskCache(QString directory, qint64 maximumBytes, QObject* parent)
     : QAbstractNetworkCache(parent), directory_(std::move(directory)), maximum_(maximumBytes) {
   makePrivateDirectory(directory_);
-  // A full cache is thousands of files, a walk of a few hundred milliseconds:
-  // not for start-up on the UI thread. Until it ends the size counts only
-  // what this run wrote, and nothing expires.
-  sizing_ = true;
+}
+
+// A full cache is thousands of files, a walk of 150 ms of a core: not for
+// start-up, where it slowed the first frame by as much even on another thread.
+// The size matters only once something is written, so the first write starts
+// the walk; until it ends the size counts what this run wrote, and nothing expires.
+void TileDiskCache::startSizing() {
+  if (sizing_ != Sizing::NotStarted) return;
+  sizing_ = Sizing::Walking;
   auto* watcher = new QFutureWatcher<qint64>(this);
   connect(watcher, &QFutureWatcher<qint64>::finished, this, [this, watcher] {
     watcher->deleteLater();
     size_ += watcher->result();
-    sizing_ = false;
+    sizing_ = Sizing::Done;
     if (size_ > maximum_) expire();
   });
   watcher->setFuture(QtConcurrent::run([directory = directory_] {
@@ -140,6 +145,7 @@ bool TileDiskCache::read(const QString& file, Entry& entry) const {
 
 bool TileDiskCache::write(const QString& file, const Entry& entry) {
   lastRead_ = {};
+  startSizing();
   makePrivateDirectory(QFileInfo(file).path());
   const qint64 before = QFileInfo(file).exists() ? QFileInfo(file).size() : 0;
   QSaveFile f(file);
@@ -245,7 +251,7 @@ void TileDiskCache::clear() {
 void TileDiskCache::expire() {
   // Walking thousands of files is too slow for the GUI thread, where the
   // network manager calls us: it runs on the pool, one walk at a time.
-  if (expiring_ || sizing_) return;
+  if (expiring_ || sizing_ != Sizing::Done) return;
   expiring_ = true;
   const qint64 sizeAtStart = size_;
   auto* watcher = new QFutureWatcher<qint64>(this);

@@ -15,7 +15,7 @@ namespace kavrano {
 /// server's caching headers (the network manager decides freshness and
 /// revalidation from them) and the body. Above the size cap the least recently
 /// used files go first: a read touches the file's modification time. The size
-/// of what an earlier run left is found beside the UI thread at start.
+/// of what earlier runs left is found beside the UI thread at the first write.
 class TileDiskCache : public QAbstractNetworkCache {
   Q_OBJECT
  public:
@@ -42,11 +42,13 @@ class TileDiskCache : public QAbstractNetworkCache {
   [[nodiscard]] bool read(const QString& file, Entry& entry) const;
   bool write(const QString& file, const Entry& entry);
   void expire();
+  void startSizing();
 
   QString directory_;
   qint64 maximum_;
   qint64 size_ = 0;
-  bool sizing_ = false;  // the walk that finds the size at start still runs
+  enum class Sizing { NotStarted, Walking, Done };  // of what earlier runs left
+  Sizing sizing_ = Sizing::NotStarted;
   bool expiring_ = false;
   QHash<QIODevice*, QNetworkCacheMetaData> preparing_;
   std::pair<QUrl, std::shared_ptr<Entry>> lastRead_;  // by metaData(), for data()
