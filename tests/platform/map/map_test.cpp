@@ -177,6 +177,30 @@ TEST(TileLayer, AsksForTheViewAndOneRingCancelsWhatLeftItAndWrapsRoundTheWorld) 
   EXPECT_TRUE(source->requested.contains(TileId{2, 3, 0}) && source->requested.contains(TileId{2, 0, 0}));
 }
 
+// Back online, what is missing in view is asked again at once, not after its pause.
+TEST(TileLayer, MissingTilesAreAskedAgainAtOnceWhenTheSourceIsReachableAgain) {
+  struct PatientSource : MemoryTileSource {
+    [[nodiscard]] std::optional<std::chrono::milliseconds> retryDelay(int) const override {
+      return std::chrono::hours(1);
+    }
+  };
+  TileLayer layer;
+  auto* source = new PatientSource;  // holds nothing: every tile is unavailable
+  layer.setSource(std::unique_ptr<TileSource>(source));
+  QSignalSpy unavailable(source, &TileSource::tileUnavailable);
+  QSignalSpy changed(&layer, &TileLayer::changed);
+  const MapCamera camera{{0.5, 0.5}, 1, {256, 256}};
+  (void)layer.update(camera);
+  const qsizetype asked = source->requested.size();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return unavailable.size() == asked; }));
+  (void)layer.update(camera);
+  EXPECT_EQ(source->requested.size(), asked) << "an hour's pause";
+  emit source->reachable();
+  EXPECT_FALSE(changed.isEmpty()) << "the view is asked to draw again";
+  (void)layer.update(camera);
+  EXPECT_EQ(source->requested.size(), 2 * asked);
+}
+
 TEST(TileUrlTemplate, FillsPlaceholdersPicksASteadySubdomainAndRefusesWhatCannotAddressTiles) {
   const TileUrlTemplate t(QStringLiteral("https://{s}.tiles.test/{z}/{x}/{y}.png"));
   // The same tile always from the same host, so the cache works.
