@@ -461,6 +461,7 @@ void record(QtMsgType, const QMessageLogContext&, const QString& message) { logg
 Q_LOGGING_CATEGORY(tilesCategory, "kavrano.tiles")
 
 TEST(NetworkWarningFilter, DropsOnlyQtsDuplicateErrorWarning) {
+  logged.clear();
   const QtMessageHandler before = qInstallMessageHandler(record);
   installNetworkWarningFilter();
   installNetworkWarningFilter();
@@ -471,7 +472,8 @@ TEST(NetworkWarningFilter, DropsOnlyQtsDuplicateErrorWarning) {
   qCWarning(tilesCategory).noquote() << duplicate;
   qWarning("Connection refused");
   qInstallMessageHandler(before);
-  EXPECT_EQ(logged, (QStringList{duplicate + " And more", duplicate, "Connection refused"}));
+  EXPECT_EQ(logged.join(" | ").toStdString(),
+            QStringList({duplicate + " And more", duplicate, "Connection refused"}).join(" | ").toStdString());
 }
 
 TEST(TileDiskCache, DropsTheLeastRecentlyUsedAboveItsCapAndLivesUnderTheXdgCache) {

@@ -15,6 +15,7 @@ TileLayer::TileLayer(QObject* parent) : QObject(parent) {
   setMemoryCacheBytes(64LL * 1024 * 1024);
   clock_.start();
   retry_.setSingleShot(true);
+  retry_.setTimerType(Qt::PreciseTimer);
   // Due tiles are asked for by the next update, which a change brings.
   retry_.callOnTimeout(this, &TileLayer::changed);
 }
@@ -132,14 +133,13 @@ std::vector<TileLayer::Piece> TileLayer::update(const MapCamera& camera) {
     }
   }
   wanted_ = std::move(wanted);
-  bool retried = false;
   for (const TileId& t : order) {
     if (cache_.contains(t) || waitingToRetry(t) || requested_.contains(t)) continue;
-    retried = retried || unavailable_.contains(t);
     requested_.insert(t);
     source_->request(t);
   }
-  if (retried) scheduleRetry();
+  // Also when the timer came a little early and nothing was due yet.
+  if (!unavailable_.isEmpty()) scheduleRetry();
 
   const double size = 1.0 / n;
   for (const Slot& s : visible) {
