@@ -547,7 +547,7 @@ TEST(TileDiskCache, AnEarlierRunsFilesAreCountedFromTheFirstWriteThenExpired) {
   QCoreApplication::processEvents();
   EXPECT_EQ(cache.cacheSize(), 0) << "not counted at start";
   put(cache, 40);
-  const qint64 one = cache.cacheSize();
+  const qint64 one = cache.cacheSize();  // the walk's answer waits for the event loop
   EXPECT_TRUE(QTest::qWaitFor([&] { return cache.cacheSize() == total + one; })) << cache.cacheSize();
 
   TileDiskCache smaller(dir.path(), total / 2);

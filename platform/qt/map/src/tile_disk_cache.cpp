@@ -95,25 +95,30 @@ TileDiskCache::TileDiskCache(QString directory, qint64 maximumBytes, QObject* pa
 // A full cache is thousands of files, a walk of 150 ms of a core: not for
 // start-up, where it slowed the first frame by as much even on another thread.
 // The size matters only once something is written, so the first write starts
-// the walk; until it ends the size counts what this run wrote, and nothing expires.
+// the walk; until it ends the size counts what this run wrote, and nothing
+// expires.
 void TileDiskCache::startSizing() {
   if (sizing_ != Sizing::NotStarted) return;
   sizing_ = Sizing::Walking;
-  auto* watcher = new QFutureWatcher<qint64>(this);
-  connect(watcher, &QFutureWatcher<qint64>::finished, this, [this, watcher] {
+  using Sizes = std::vector<std::pair<QString, qint64>>;
+  auto* watcher = new QFutureWatcher<Sizes>(this);
+  connect(watcher, &QFutureWatcher<Sizes>::finished, this, [this, watcher] {
     watcher->deleteLater();
-    size_ += watcher->result();
+    // Files written meanwhile are counted already, whether the walk saw them or not.
+    for (const auto& [path, bytes] : watcher->result())
+      if (!writtenWhileSizing_.contains(path)) size_ += bytes;
+    writtenWhileSizing_.clear();
     sizing_ = Sizing::Done;
     if (size_ > maximum_) expire();
   });
   watcher->setFuture(QtConcurrent::run([directory = directory_] {
-    qint64 total = 0;
+    Sizes sizes;
     QDirIterator it(directory, {QStringLiteral("*.tile")}, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
       it.next();
-      total += it.fileInfo().size();
+      sizes.emplace_back(it.filePath(), it.fileInfo().size());
     }
-    return total;
+    return sizes;
   }));
 }
 
@@ -145,7 +150,6 @@ bool TileDiskCache::read(const QString& file, Entry& entry) const {
 
 bool TileDiskCache::write(const QString& file, const Entry& entry) {
   lastRead_ = {};
-  startSizing();
   makePrivateDirectory(QFileInfo(file).path());
   const qint64 before = QFileInfo(file).exists() ? QFileInfo(file).size() : 0;
   QSaveFile f(file);
@@ -154,6 +158,8 @@ bool TileDiskCache::write(const QString& file, const Entry& entry) {
   out << kMagic << kVersion << entry.metaData << entry.body;
   if (out.status() != QDataStream::Ok || !f.commit()) return false;
   QFile::setPermissions(file, kPrivateFile);
+  startSizing();
+  if (sizing_ == Sizing::Walking) writtenWhileSizing_.insert(file);
   size_ += QFileInfo(file).size() - before;
   return true;
 }

@@ -2,6 +2,7 @@
 
 #include <QAbstractNetworkCache>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QUrl>
 #include <memory>
@@ -49,6 +50,7 @@ class TileDiskCache : public QAbstractNetworkCache {
   qint64 size_ = 0;
   enum class Sizing { NotStarted, Walking, Done };  // of what earlier runs left
   Sizing sizing_ = Sizing::NotStarted;
+  QSet<QString> writtenWhileSizing_;
   bool expiring_ = false;
   QHash<QIODevice*, QNetworkCacheMetaData> preparing_;
   std::pair<QUrl, std::shared_ptr<Entry>> lastRead_;  // by metaData(), for data()
