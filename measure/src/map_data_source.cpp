@@ -63,6 +63,8 @@ void MapDataSource::endInitialFollow() {
 void MapDataSource::didUpdateUserLocation(MapView& mapView) {
   if (!waitingForFix_) return;
   const Coordinate wideViewCentre = *std::exchange(waitingForFix_, std::nullopt);
+  // Following again means the user asked for it (the focus button): theirs now.
+  if (mapView.userTrackingMode() == UserTrackingMode::Follow) return;
   mapView.setShowsUserLocation(false);
   // Whoever moved the map meanwhile (a pan, a search, a saved measurement) keeps it.
   const Coordinate now = mapView.centerCoordinate();

@@ -171,6 +171,16 @@ TEST_F(MapMeasureViewControllerTest, AFirstFixAfterTheUserMovedTheMapLeavesTheMa
   EXPECT_TRUE(map.regions.empty());
 }
 
+TEST_F(MapMeasureViewControllerTest, AFirstFixWhileTheUserFollowsAgainKeepsTheFollow) {
+  map.fix.reset();
+  scheduler.advance(1s);
+  controller->locationTapped();  // follow me
+  map.calls.clear();
+  map.deliverFix({46.95, 7.45});
+  EXPECT_TRUE(map.calls.isEmpty());
+  EXPECT_TRUE(map.showsUserLocation());
+}
+
 TEST_F(MapMeasureViewControllerTest, EachTapAddsAVertexTheLineOrRegionALabelPerSideAndTheNextHint) {
   tapCorner(0);
   EXPECT_EQ(journal, (QStringList{"map dissolve 0.2", "event added_pin", "tick", "label dissolve 0.1"}));
