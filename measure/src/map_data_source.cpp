@@ -1,6 +1,7 @@
 #include "kavrano/measure/map_data_source.h"
 
 #include <QPointer>
+#include <utility>
 
 #include "kavrano/core/measurement_manager.h"
 #include "kavrano/core/unit_converter.h"
@@ -31,11 +32,7 @@ void MapDataSource::configureMap() {
   mapView_.setDelegate(this);
 
   // Bound to this object: once the data source is gone the step does nothing.
-  scheduler_.schedule(this, kInitialFollow, [this] {
-    mapView_.setShowsUserLocation(false);
-    mapView_.setUserTrackingMode(UserTrackingMode::None);
-    mapView_.setRegion(mapView_.centerCoordinate(), kRegionMetres, kRegionMetres, true);
-  });
+  scheduler_.schedule(this, kInitialFollow, [this] { endInitialFollow(); });
 
   QPointer<MapDataSource> self(this);
   auto tap = std::make_shared<TapGestureRecognizer>([self](const TapGestureRecognizer& sender) {
@@ -44,6 +41,35 @@ void MapDataSource::configureMap() {
   tap->cancelsTouchesInView = false;  // the map still pans and zooms on the same touches
   mapView_.addGestureRecognizer(std::move(tap));
   mapView_.setCameraZoomRange(kMinimumCameraDistance, true);
+}
+
+// With a fix the close zoom is on the map's centre, where following put it.
+// Without one the centre is no place of the user's (0°, 0° in open sea): the
+// last known position stands in, or the wide view stays, updates flowing, until
+// the first fix.
+void MapDataSource::endInitialFollow() {
+  const std::optional<Coordinate> fix = mapView_.userLocationFix();
+  const std::optional<Coordinate> lastKnown = fix ? std::nullopt : mapView_.lastKnownUserLocation();
+  if (!fix && !lastKnown) {
+    mapView_.setUserTrackingMode(UserTrackingMode::None);
+    waitingForFix_ = mapView_.centerCoordinate();
+    return;
+  }
+  mapView_.setShowsUserLocation(false);
+  mapView_.setUserTrackingMode(UserTrackingMode::None);
+  mapView_.setRegion(fix ? mapView_.centerCoordinate() : *lastKnown, kRegionMetres, kRegionMetres, true);
+}
+
+void MapDataSource::didUpdateUserLocation(MapView& mapView) {
+  if (!waitingForFix_) return;
+  const Coordinate wideViewCentre = *std::exchange(waitingForFix_, std::nullopt);
+  // Following again means the user asked for it (the focus button): theirs now.
+  if (mapView.userTrackingMode() == UserTrackingMode::Follow) return;
+  mapView.setShowsUserLocation(false);
+  // Whoever moved the map meanwhile (a pan, a search, a saved measurement) keeps it.
+  const Coordinate now = mapView.centerCoordinate();
+  if (now.latitude != wideViewCentre.latitude || now.longitude != wideViewCentre.longitude) return;
+  if (const auto fix = mapView.userLocationFix()) mapView.setRegion(*fix, kRegionMetres, kRegionMetres, true);
 }
 
 void MapDataSource::mapTapped(const TapGestureRecognizer& sender) {

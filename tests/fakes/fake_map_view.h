@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "kavrano/map/map_view.h"
@@ -25,6 +26,8 @@ class FakeMapView : public MapView {
   QStringList calls;
   std::vector<Region> regions;
   Coordinate centre;
+  std::optional<Coordinate> fix;        // the own position's latest fix
+  std::optional<Coordinate> lastKnown;  // what the position source remembers
 
   void setMapType(MapType type) override {
     type_ = type;
@@ -41,6 +44,16 @@ class FakeMapView : public MapView {
     calls << QStringLiteral("setUserTrackingMode %1").arg(static_cast<int>(mode));
   }
   [[nodiscard]] UserTrackingMode userTrackingMode() const override { return tracking_; }
+  [[nodiscard]] std::optional<Coordinate> userLocationFix() const override { return fix; }
+  [[nodiscard]] std::optional<Coordinate> lastKnownUserLocation() const override { return lastKnown; }
+  /// A fix from the position source: taken only while the position is shown,
+  /// followed by the camera in follow mode, then reported to the delegate.
+  void deliverFix(Coordinate c) {
+    if (!showsUser_) return;
+    fix = c;
+    if (tracking_ == UserTrackingMode::Follow) centre = c;
+    if (delegate_) delegate_->didUpdateUserLocation(*this);
+  }
   void setDelegate(MapViewDelegate* delegate) override {
     delegate_ = delegate;
     calls << QStringLiteral("setDelegate");

@@ -55,6 +55,7 @@ class MapMeasureViewControllerTest : public ::testing::Test {
                            AppFeedbackServices{form, review, counter}});
     controller->setNavigationController(&nav);
     map.centre = {47.37, 8.54};
+    map.fix = map.centre;  // known before the start-up follow ends; tests without one reset it
     controller->viewDidLoad({&map, transition("map"), transition("label")});
     loadJournal = journal;
     loadCalls = map.calls;
@@ -129,6 +130,55 @@ TEST_F(MapMeasureViewControllerTest, LoadingSetsUpInOrderAndStartsIdle) {
   scheduler.advance(1ms);
   EXPECT_EQ(map.calls, (QStringList{"setShowsUserLocation 0", "setUserTrackingMode 0", "setRegion"}));
   EXPECT_EQ(lastRegion(), std::tuple(47.37, 8.54, 200.0, 200.0, true));
+}
+
+// No fix by the end of the start-up follow: the last known position stands in.
+TEST_F(MapMeasureViewControllerTest, WithoutAFixAtOneSecondTheZoomGoesToTheLastKnownPosition) {
+  map.fix.reset();
+  map.lastKnown = Coordinate{46.95, 7.45};
+  map.calls.clear();
+  scheduler.advance(1s);
+  EXPECT_EQ(map.calls, (QStringList{"setShowsUserLocation 0", "setUserTrackingMode 0", "setRegion"}));
+  EXPECT_EQ(lastRegion(), std::tuple(46.95, 7.45, 200.0, 200.0, true));
+}
+
+// Nothing known at all: the wide view stays and the position keeps coming
+// until the first fix, which gets the zoom, late or never.
+TEST_F(MapMeasureViewControllerTest, WithNoPositionKnownTheZoomWaitsForTheFirstFix) {
+  map.fix.reset();
+  map.calls.clear();
+  scheduler.advance(1s);
+  EXPECT_EQ(map.calls, QStringList{"setUserTrackingMode 0"}) << "not to 0°, 0°";
+  scheduler.advance(60s);
+  EXPECT_TRUE(map.showsUserLocation()) << "updates keep flowing";
+  EXPECT_TRUE(map.regions.empty());
+
+  map.deliverFix({46.95, 7.45});
+  EXPECT_EQ(map.calls, (QStringList{"setUserTrackingMode 0", "setShowsUserLocation 0", "setRegion"}));
+  EXPECT_EQ(lastRegion(), std::tuple(46.95, 7.45, 200.0, 200.0, true));
+  map.setShowsUserLocation(true);
+  map.deliverFix({1, 1});
+  EXPECT_EQ(map.regions.size(), 1u) << "once";
+}
+
+TEST_F(MapMeasureViewControllerTest, AFirstFixAfterTheUserMovedTheMapLeavesTheMapWhereItIs) {
+  map.fix.reset();
+  scheduler.advance(1s);
+  map.centre = {10, 20};  // a pan
+  map.calls.clear();
+  map.deliverFix({46.95, 7.45});
+  EXPECT_EQ(map.calls, QStringList{"setShowsUserLocation 0"});
+  EXPECT_TRUE(map.regions.empty());
+}
+
+TEST_F(MapMeasureViewControllerTest, AFirstFixWhileTheUserFollowsAgainKeepsTheFollow) {
+  map.fix.reset();
+  scheduler.advance(1s);
+  controller->locationTapped();  // follow me
+  map.calls.clear();
+  map.deliverFix({46.95, 7.45});
+  EXPECT_TRUE(map.calls.isEmpty());
+  EXPECT_TRUE(map.showsUserLocation());
 }
 
 TEST_F(MapMeasureViewControllerTest, EachTapAddsAVertexTheLineOrRegionALabelPerSideAndTheNextHint) {

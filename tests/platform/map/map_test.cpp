@@ -5,19 +5,27 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <sys/stat.h>
 #include <QAccessible>
 #include <QBuffer>
+#include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGeoPositionInfoSource>
 #include <QGuiApplication>
+#include <QImageWriter>
+#include <QLoggingCategory>
 #include <QNetworkAccessManager>
 #include <QPainter>
+#include <QPointer>
 #include <QQuickWindow>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QThreadPool>
 #include <QTimer>
+
 #include <algorithm>
 #include <cmath>
 
@@ -29,12 +37,14 @@
 #include "kavrano/qt_map/mbtiles_reader.h"
 #include "kavrano/qt_map/mbtiles_tile_source.h"
 #include "kavrano/qt_map/network_tile_source.h"
+#include "kavrano/qt_map/network_warning_filter.h"
 #include "kavrano/qt_map/quick_map_view.h"
 #include "kavrano/qt_map/tile_disk_cache.h"
 #include "kavrano/qt_map/tile_layer.h"
 #include "kavrano/qt_map/tile_url_template.h"
 #include "kavrano/qt_map/web_mercator.h"
 #include "local_http_server.h"
+#include "process_probe.h"
 
 namespace kavrano {
 namespace {
@@ -170,6 +180,30 @@ TEST(TileLayer, AsksForTheViewAndOneRingCancelsWhatLeftItAndWrapsRoundTheWorld) 
   EXPECT_TRUE(source->requested.contains(TileId{2, 3, 0}) && source->requested.contains(TileId{2, 0, 0}));
 }
 
+// Back online, what is missing in view is asked again at once, not after its pause.
+TEST(TileLayer, MissingTilesAreAskedAgainAtOnceWhenTheSourceIsReachableAgain) {
+  struct PatientSource : MemoryTileSource {
+    [[nodiscard]] std::optional<std::chrono::milliseconds> retryDelay(int) const override {
+      return std::chrono::hours(1);
+    }
+  };
+  TileLayer layer;
+  auto* source = new PatientSource;  // holds nothing: every tile is unavailable
+  layer.setSource(std::unique_ptr<TileSource>(source));
+  QSignalSpy unavailable(source, &TileSource::tileUnavailable);
+  QSignalSpy changed(&layer, &TileLayer::changed);
+  const MapCamera camera{{0.5, 0.5}, 1, {256, 256}};
+  (void)layer.update(camera);
+  const qsizetype asked = source->requested.size();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return unavailable.size() == asked; }));
+  (void)layer.update(camera);
+  EXPECT_EQ(source->requested.size(), asked) << "an hour's pause";
+  emit source->reachable();
+  EXPECT_FALSE(changed.isEmpty()) << "the view is asked to draw again";
+  (void)layer.update(camera);
+  EXPECT_EQ(source->requested.size(), 2 * asked);
+}
+
 TEST(TileUrlTemplate, FillsPlaceholdersPicksASteadySubdomainAndRefusesWhatCannotAddressTiles) {
   const TileUrlTemplate t(QStringLiteral("https://{s}.tiles.test/{z}/{x}/{y}.png"));
   // The same tile always from the same host, so the cache works.
@@ -235,9 +269,34 @@ TEST(Mbtiles, ReadsRowsInTmsOrderDecodesOffTheCallerAndRefusesFilesThatAreNotTil
   EXPECT_FALSE(notSqlite.tile({0, 0, 0}).has_value());
 }
 
+// A file of a few KB whose view makes blobs of any size: the cap must hold
+// before SQLite builds the value, not after.
+TEST(Mbtiles, BlobsOverTheCapAreRefusedBeforeTheyAreMade) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("bomb.mbtiles"));
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &db), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(db,
+                         "CREATE TABLE metadata (name text, value text);"
+                         "CREATE VIEW tiles AS SELECT 0 AS zoom_level, 0 AS tile_column, 0 AS tile_row,"
+                         " zeroblob(300000000) AS tile_data"
+                         " UNION ALL SELECT 1, 0, 0, zeroblob(4194305) UNION ALL SELECT 1, 1, 0, zeroblob(4194304);",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+  MbtilesReader reader;
+  ASSERT_TRUE(reader.open(path)) << reader.errorText().toStdString();
+  const qint64 before = residentBytes();
+  EXPECT_FALSE(reader.tile({0, 0, 0}).has_value());
+  EXPECT_FALSE(reader.tile({1, 0, 1}).has_value()) << "one byte over";
+  EXPECT_EQ(reader.tile({1, 1, 1}).value_or("none").size(), MbtilesReader::kMaxTileBytes) << "the cap itself";
+  EXPECT_LE(residentBytes() - before, 50LL << 20);
+}
+
 using Response = LocalHttpServer::Response;
 
-const NetworkTileSource::Options kQuick{.timeoutMs = 300, .firstRetryDelayMs = 20, .attribution = {}};
+const NetworkTileSource::Options kQuick{
+    .timeoutMs = 300, .firstRetryDelayMs = 20, .attribution = {}, .deadlineMs = 3000};
 
 // A tile source on a local server, through the app's network and disk cache.
 struct Fixture {
@@ -295,6 +354,36 @@ TEST(NetworkTileSource, NoMoreThanSixAtOnceAndCancelledOnesAreNeverAsked) {
   for (const auto& r : f.server.requests) EXPECT_LT(r.path.split('/').value(2).toInt(), 10) << r.path.constData();
 }
 
+// Hosts are counted as asked: a redirect to another host once left the count
+// of the first raised for good, and tiles stopped after six.
+TEST(NetworkTileSource, RedirectsToTheSameOrAnotherHostLoadEveryTileAndOnlyAFewAreFollowed) {
+  LocalHttpServer other(
+      [](const LocalHttpServer::Request&) {
+        return Response{200, {}, pngOf(Qt::green, 8)};
+      },
+      nullptr, QHostAddress(QStringLiteral("127.0.0.2")));
+  ASSERT_TRUE(other.listening());
+  Fixture f([&](const LocalHttpServer::Request& r) {
+    const QByteArray tile = r.path.mid(r.path.indexOf('/', 1));
+    if (r.path.startsWith("/here/")) return Response{200, {}, pngOf(Qt::green, 8)};
+    if (r.path.startsWith("/3/")) return Response{302, {{"Location", other.baseUrl() + r.path}}, {}};
+    if (r.path.startsWith("/4/")) return Response{301, {{"Location", "/here" + tile}}, {}};
+    if (r.path.startsWith("/5/")) return Response{302, {{"Location", "file:///etc/hostname"}}, {}};
+    return LocalHttpServer::hostile(LocalHttpServer::Hostile::RedirectChain, r);
+  });
+  for (int x = 0; x < 8; ++x)
+    for (int z : {3, 4}) f.source.request({z, x, 1});
+  f.source.request({5, 0, 0});
+  f.source.request({6, 0, 0});
+  ASSERT_TRUE(f.settled(18));
+  EXPECT_EQ(f.ready.size(), 16) << "across hosts and on the same one";
+  EXPECT_EQ(other.requests.size(), 8);
+  EXPECT_EQ(f.source.runningRequests(), 0);
+  const auto hops = std::count_if(f.server.requests.begin(), f.server.requests.end(),
+                                  [](const LocalHttpServer::Request& r) { return r.path.startsWith("/6/"); });
+  EXPECT_EQ(hops, 1 + NetworkTileSource::kMaxRedirects) << "a chain is given up, not retried";
+}
+
 TEST(NetworkTileSource, FreshTilesComeFromTheDiskCacheAndStaleOnesAreRevalidated) {
   Fixture f([](const LocalHttpServer::Request& r) {
     if (r.path == "/0/0/0") return Response{200, {{"Cache-Control", "max-age=3600"}}, pngOf(Qt::red)};
@@ -314,6 +403,80 @@ TEST(NetworkTileSource, FreshTilesComeFromTheDiskCacheAndStaleOnesAreRevalidated
     const bool revalidated = f.ready[i][0].value<TileId>() == TileId{1, 0, 0};
     EXPECT_EQ(f.ready[i][1].value<QImage>().pixelColor(1, 1), QColor(revalidated ? Qt::cyan : Qt::red)) << i;
   }
+}
+
+// Only the formats tiles come in are decoded: other readers guess from content,
+// and the SVG one inflates any gzip body to look inside.
+TEST(TileImages, OnlyPngJpegAndWebpOfAtMost1024PixelsAreDecoded) {
+  auto encoded = [](const char* format, QSize size = {256, 256}) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::darkGreen);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+  };
+  for (const char* format : {"PNG", "JPEG", "WEBP"}) {
+    if (!QImageWriter::supportedImageFormats().contains(QByteArray(format).toLower())) continue;
+    EXPECT_EQ(decodeTileImage(encoded(format)).size(), QSize(256, 256)) << format;
+  }
+  EXPECT_TRUE(decodeTileImage(encoded("PNG", {1025, 16})).isNull()) << "too wide";
+  EXPECT_TRUE(decodeTileImage(encoded("BMP")).isNull());
+  EXPECT_TRUE(decodeTileImage("<svg xmlns='http://www.w3.org/2000/svg' width='256' height='256'/>").isNull());
+  EXPECT_TRUE(decodeTileImage(LocalHttpServer::hostile(LocalHttpServer::Hostile::PixelBomb, {}).body).isNull());
+}
+
+// Whatever a server does, a tile ends as missing: memory stays within a bound
+// and the window keeps serving events.
+TEST(HostileTileServer, MemoryStaysBoundedWhileTheWindowKeepsServingEvents) {
+  for (const auto mode : LocalHttpServer::kEveryHostile) {
+    SCOPED_TRACE(LocalHttpServer::name(mode));
+    (void)LocalHttpServer::hostile(mode, {});  // the bombs are made once, before the clock runs
+    LocalHttpServer server([mode](const LocalHttpServer::Request& r) { return LocalHttpServer::hostile(mode, r); });
+    QTemporaryDir cacheDir;
+    std::unique_ptr<QNetworkAccessManager> network(makeTileNetwork(nullptr, cacheDir.path(), 256 << 20));
+    const NetworkTileSource::Options options{
+        .timeoutMs = 300, .maxAttempts = 2, .firstRetryDelayMs = 20, .attribution = {}, .deadlineMs = 1000};
+    auto* source = new NetworkTileSource(TileUrlTemplate(QString::fromUtf8(server.baseUrl() + "/{z}/{x}/{y}")), options,
+                                         network.get());
+    QSignalSpy ready(source, &TileSource::tileReady);
+    QSignalSpy unavailable(source, &TileSource::tileUnavailable);
+    MapWindow w({1024, 1024});  // zoom 2: sixteen tiles, the whole world
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w.window));
+    const qint64 before = residentBytes();
+    const Heartbeat heart;
+    QElapsedTimer clock;
+    clock.start();
+    w.map->setTileSource(MapType::Satellite, std::unique_ptr<TileSource>(source));
+    w.map->setCamera({0.5, 0.5}, 2);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return unavailable.size() >= 16; }, 60'000)) << unavailable.size();
+    EXPECT_EQ(ready.size(), 0);
+    EXPECT_LE(residentBytes() - before, 50LL << 20);
+    // A free UI thread beats every 10 ms, a held-up one hardly ever; the margin
+    // is for a busy machine.
+    EXPECT_GE(heart.beats(), clock.elapsed() / 200) << "in " << clock.elapsed() << " ms";
+  }
+}
+
+QStringList logged;
+void record(QtMsgType, const QMessageLogContext&, const QString& message) { logged << message; }
+Q_LOGGING_CATEGORY(tilesCategory, "kavrano.tiles")
+
+TEST(NetworkWarningFilter, DropsOnlyQtsDuplicateErrorWarning) {
+  logged.clear();
+  const QtMessageHandler before = qInstallMessageHandler(record);
+  installNetworkWarningFilter();
+  installNetworkWarningFilter();
+  const QString duplicate =
+      QStringLiteral("QNetworkReplyImplPrivate::error: Internal problem, this method must only be called once.");
+  qWarning().noquote() << duplicate;
+  qWarning().noquote() << duplicate + QStringLiteral(" And more");
+  qCWarning(tilesCategory).noquote() << duplicate;
+  qWarning("Connection refused");
+  qInstallMessageHandler(before);
+  EXPECT_EQ(logged.join(" | ").toStdString(),
+            QStringList({duplicate + " And more", duplicate, "Connection refused"}).join(" | ").toStdString());
 }
 
 TEST(TileDiskCache, DropsTheLeastRecentlyUsedAboveItsCapAndLivesUnderTheXdgCache) {
@@ -336,6 +499,90 @@ TEST(TileDiskCache, DropsTheLeastRecentlyUsedAboveItsCapAndLivesUnderTheXdgCache
   for (const char* url : {"http://t/a", "http://t/b", "http://t/c", "http://t/d"})
     EXPECT_EQ(cache.metaData(QUrl(QString::fromLatin1(url))).isValid(), url[9] != 'b') << url;
   EXPECT_EQ(TileDiskCache::defaultDirectory(), qEnvironmentVariable("XDG_CACHE_HOME") + "/kavrano/tiles");
+}
+
+// Qt cancels the insertion of an aborted or failed transfer by removing its
+// URL; a body over the entry cap is dropped as it streams in.
+TEST(TileDiskCache, CancelledAndOversizedInsertionsKeepNoBuffer) {
+  QTemporaryDir dir;
+  TileDiskCache cache(dir.path(), 1 << 30);
+  QNetworkCacheMetaData meta;
+  meta.setUrl(QUrl(QStringLiteral("http://t/cancelled")));
+  meta.setSaveToDisk(true);
+  QPointer<QIODevice> cancelled = cache.prepare(meta);
+  ASSERT_TRUE(cancelled);
+  cancelled->write(QByteArray(1 << 20, 'x'));
+  EXPECT_TRUE(cache.remove(meta.url()));
+  EXPECT_FALSE(cancelled) << "the buffer of a cancelled insertion is freed";
+
+  meta.setUrl(QUrl(QStringLiteral("http://t/endless")));
+  QIODevice* endless = cache.prepare(meta);
+  const QByteArray chunk(1 << 20, 'x');
+  for (int i = 0; i < 9; ++i) endless->write(chunk);
+  cache.insert(endless);
+  EXPECT_FALSE(cache.metaData(meta.url()).isValid()) << "9 MB is no tile";
+
+  meta.setRawHeaders({{"Content-Length", "50000000"}});
+  EXPECT_EQ(cache.prepare(meta), nullptr) << "an announced 50 MB body is not even started";
+}
+
+// A returning user's full cache is thousands of files: they are not walked
+// while the app starts, but counted beside the UI thread from the first write,
+// and a cap lowered since is met then.
+TEST(TileDiskCache, AnEarlierRunsFilesAreCountedFromTheFirstWriteThenExpired) {
+  QTemporaryDir dir;
+  auto put = [](TileDiskCache& cache, int i) {
+    QNetworkCacheMetaData meta;
+    meta.setUrl(QUrl(QStringLiteral("http://t/%1").arg(i)));
+    meta.setSaveToDisk(true);
+    QIODevice* device = cache.prepare(meta);
+    device->write(QByteArray(1000, 'x'));
+    cache.insert(device);
+  };
+  qint64 total = 0;
+  {
+    TileDiskCache earlier(dir.path(), 1 << 30);
+    for (int i = 0; i < 40; ++i) put(earlier, i);
+    total = earlier.cacheSize();
+  }
+  TileDiskCache cache(dir.path(), 1 << 30);
+  QThreadPool::globalInstance()->waitForDone();  // a walk started with the cache would be over
+  QCoreApplication::processEvents();
+  EXPECT_EQ(cache.cacheSize(), 0) << "not counted at start";
+  put(cache, 40);
+  const qint64 one = cache.cacheSize();  // the walk's answer waits for the event loop
+  EXPECT_TRUE(QTest::qWaitFor([&] { return cache.cacheSize() == total + one; })) << cache.cacheSize();
+
+  TileDiskCache smaller(dir.path(), total / 2);
+  put(smaller, 41);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return smaller.cacheSize() > 0 && smaller.cacheSize() <= total / 2; }));
+}
+
+TEST(TileDiskCache, TheDirectoryAndItsFilesArePrivateWhateverTheUmask) {
+  QTemporaryDir dir;
+  const QString tiles = dir.filePath(QStringLiteral("kavrano/tiles"));
+  QDir().mkpath(tiles);
+  QFile::setPermissions(tiles, QFileDevice::Permissions(0x7755));  // left open by an older version
+  const mode_t mask = umask(022);
+  {
+    TileDiskCache cache(tiles, 1 << 20);
+    QNetworkCacheMetaData meta;
+    meta.setUrl(QUrl(QStringLiteral("http://t/a")));
+    meta.setSaveToDisk(true);
+    QIODevice* device = cache.prepare(meta);
+    device->write("tile");
+    cache.insert(device);
+  }
+  umask(mask);
+  const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                                          QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+  QDirIterator it(tiles, QDir::AllEntries | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+  int files = 0;
+  for (QString path = tiles; !path.isEmpty(); path = it.hasNext() ? it.next() : QString()) {
+    files += QFileInfo(path).isFile();
+    EXPECT_FALSE(QFileInfo(path).permissions() & others) << path.toStdString();
+  }
+  EXPECT_EQ(files, 1);
 }
 
 // Colours may differ by antialiasing and texture filtering at most this much.
@@ -434,6 +681,28 @@ TEST(MapRendering, TheBuiltInWorldFillsTheImagerysHolesOnlyAndIsCredited) {
   EXPECT_TRUE(idle->requested.isEmpty()) << "no holes, nothing asked of the world";
 }
 
+// Offline at start, then the network back while the view stays where it is.
+TEST(MapRendering, TilesMissingWhileOfflineAppearWhenTheServerIsBackWithoutAPan) {
+  LocalHttpServer server([](const LocalHttpServer::Request&) { return Response{200, {}, pngOf(Qt::darkGreen)}; });
+  const QString url = QString::fromUtf8(server.baseUrl() + "/{z}/{x}/{y}");
+  server.goAway();
+  QTemporaryDir cacheDir;
+  std::unique_ptr<QNetworkAccessManager> network(makeTileNetwork(nullptr, cacheDir.path(), 1 << 20));
+  NetworkTileSource::Options options = kQuick;
+  options.maxAttempts = 1;
+  options.firstUnavailableRetryMs = 50;
+  options.longestUnavailableRetryMs = 200;
+  auto* source = new NetworkTileSource(TileUrlTemplate(url), options, network.get());
+  QSignalSpy unavailable(source, &TileSource::tileUnavailable);
+  MapWindow w;
+  w.map->setTileSource(MapType::Satellite, std::unique_ptr<TileSource>(source));
+  w.map->setCamera({0.5, 0.5}, 1.0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return unavailable.size() >= 8; })) << "each of the four asked again";
+  EXPECT_TRUE(near(w.window.grabWindow().pixelColor(128, 128), QColor(0xd9, 0xd6, 0xcf)));
+  ASSERT_TRUE(server.listenAgain());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return near(w.window.grabWindow().pixelColor(64, 64), QColor(Qt::darkGreen)); }));
+}
+
 // The measurement label: bold 20, white on a black shadow, shrinking to fit 44 points.
 LabelView measurementLabel(const QString& text) {
   return {QRectF(-22, -32, 44, 44), text, MapFont::boldSystem(20), MapColor::white(),
@@ -463,7 +732,9 @@ class Delegate : public MapViewDelegate {
     view->subviews().front()->text = *a->title();
     return view;
   }
+  void didUpdateUserLocation(MapView&) override { ++fixes; }
   int made = 0;
+  int fixes = 0;
 };
 
 TEST(MapRendering, OverlaysMarkersAndLabelsInTheirColoursAndLabelViewsAreReused) {
@@ -750,11 +1021,18 @@ TEST(MapOwnPosition, SourcesFromTheOptionTextAndFollowRecentresUntilTheUserPans)
   const QGeoCoordinate at = updates.first().first().value<QGeoPositionInfo>().coordinate();
   EXPECT_LT(dist({at.latitude(), at.longitude()}, {48 + 7.038 / 60, 11 + 31.0 / 60}), 1e-6);
 
+  Delegate delegate;
   MapWindow w;
+  EXPECT_FALSE(w.map->lastKnownUserLocation()) << "no source";
   w.map->setPositionSource(makePositionSource(QStringLiteral("-33.8568, 151.2153"), nullptr, error));
+  EXPECT_LT(dist(w.map->lastKnownUserLocation().value_or(Coordinate{}), {-33.8568, 151.2153}), 1e-9);
+  EXPECT_FALSE(w.map->userLocationFix());
+  w.map->setDelegate(&delegate);
   w.map->setShowsUserLocation(true);
   w.map->setUserTrackingMode(UserTrackingMode::Follow);
   ASSERT_TRUE(QTest::qWaitFor([&] { return w.map->userLocation().hasFix(); }));
+  EXPECT_EQ(delegate.fixes, 1) << "each fix is reported";
+  EXPECT_LT(dist(w.map->userLocationFix().value_or(Coordinate{}), {-33.8568, 151.2153}), 1e-9);
   EXPECT_LT(dist(w.map->centerCoordinate(), {-33.8568, 151.2153}), 1e-9);
   drag(w.window, {100, 100}, {150, 150}, 1, 100);
   EXPECT_EQ(w.map->userTrackingMode(), UserTrackingMode::None);

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTest>
+#include <QTimer>
 #include <QUrlQuery>
 #include <algorithm>
 #include <cmath>
@@ -24,6 +26,7 @@
 #include "kavrano/qt_places/place_search_service_factory.h"
 #include "kavrano/qt_places/shipped_gazetteer.h"
 #include "local_http_server.h"
+#include "process_probe.h"
 
 namespace kavrano {
 namespace {
@@ -133,7 +136,7 @@ TEST_F(PlaceSearch, SuggestionsAndLookupsComeFromThePhotonApiAndNothingFoundIsAn
 
   server_.setHandler(serves({}));
   EXPECT_TRUE(suggestionsFor(service, "zur").isEmpty());
-  EXPECT_TRUE(searchFor(*service, "Zürich Zurich, Switzerland")->isEmpty());
+  EXPECT_TRUE(searchFor(*service, "Nowhere Lane 7, Atlantis")->isEmpty());
 }
 
 TEST_F(PlaceSearch, TypingAsksOnceForTheLastFragmentABlankAsksNobodyAndOvertakenAnswersAreNeverShown) {
@@ -188,6 +191,30 @@ TEST_F(PlaceSearch, BadAnswersAreFailures) {
   EXPECT_TRUE(updates.isEmpty());
 }
 
+// Whatever a server does, a search fails and suggestions fail: memory stays
+// within a bound and the UI thread keeps serving events.
+TEST_F(PlaceSearch, HostileServersCostBoundedMemoryWhileTheUiThreadKeepsServingEvents) {
+  auto service = online();
+  for (const auto mode : LocalHttpServer::kEveryHostile) {
+    SCOPED_TRACE(LocalHttpServer::name(mode));
+    (void)LocalHttpServer::hostile(mode, {});  // the bombs are made once, before the clock runs
+    server_.setHandler([mode](const LocalHttpServer::Request& r) { return LocalHttpServer::hostile(mode, r); });
+    const qint64 before = residentBytes();
+    const Heartbeat heart;
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(searchFor(*service, QStringLiteral("Bern")));
+    failures = 0;
+    completer(service).setQueryFragment(QStringLiteral("bern"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return failures > 0; }, 5000));
+    EXPECT_TRUE(updates.isEmpty());
+    EXPECT_LE(residentBytes() - before, 50LL << 20);
+    // A free UI thread beats every 10 ms, a held-up one hardly ever; the margin
+    // is for a busy machine.
+    EXPECT_GE(heart.beats(), clock.elapsed() / 200) << "in " << clock.elapsed() << " ms";
+  }
+}
+
 TEST_F(PlaceSearch, TheGazetteerAnswersWhenTheServerFailsOrIsSlow) {
   server_.setHandler(always({500, {}, {}}));
   EXPECT_EQ(suggestionsFor(onlineThenOffline(), "sao p").value(0), (PlaceSuggestion{"São Paulo", "São Paulo, Brazil"}));
@@ -205,6 +232,55 @@ TEST_F(PlaceSearch, TheGazetteerAnswersWhenTheServerFailsOrIsSlow) {
   ASSERT_TRUE(reported(2));
   EXPECT_EQ(updates[0].value(0).title, "Zürich") << "the gazetteer while waiting";
   EXPECT_EQ(updates[1].value(0).title, "Zürich HB") << "then the server's answer";
+}
+
+// "no answer", or the matches as "[lat lon, ...]".
+std::string described(const std::optional<QList<Coordinate>>& matches) {
+  if (!matches) return "no answer";
+  std::string out = "[";
+  for (const Coordinate& c : *matches) out += std::to_string(c.latitude) + " " + std::to_string(c.longitude) + ", ";
+  return out + "]";
+}
+
+/// A place source with one answer, given after a pause.
+class ScriptedSearch : public PlaceSearchService {
+ public:
+  ScriptedSearch(std::optional<QList<Coordinate>> answer, int delayMs)
+      : answer_(std::move(answer)), delayMs_(delayMs) {}
+  std::unique_ptr<PlaceCompleter> makeCompleter() override { return nullptr; }
+  void search(const QString&, SearchCompletion completion) override {
+    QTimer::singleShot(delayMs_, [answer = answer_, completion] { completion(answer); });
+  }
+
+ private:
+  std::optional<QList<Coordinate>> answer_;
+  int delayMs_;
+};
+
+// The online answer is 300 ms late (patience: 100 ms); the offline one comes at once.
+TEST_F(PlaceSearch, ALookupTakesTheFirstAnswerThatFoundSomethingAndNoMatchWaitsForBoth) {
+  const QList<Coordinate> street{{47.3717, 8.5393}}, town{{47.37, 8.54}};
+  struct Case {
+    const char* what;
+    Response online;
+    std::optional<QList<Coordinate>> offline;
+    std::optional<QList<Coordinate>> expected;
+  };
+  const Response slowStreet{200, {}, photon({{"Bahnhofstrasse 12", "Zürich", "Switzerland", 47.3717, 8.5393}}), 300};
+  const Case cases[] = {
+      {"online slow and found, offline empty", slowStreet, QList<Coordinate>{}, street},
+      {"online slow and found, offline failing", slowStreet, std::nullopt, street},
+      {"online slow, offline found first", slowStreet, town, town},
+      {"online slow and empty, offline empty", {200, {}, photon({}), 300}, QList<Coordinate>{}, QList<Coordinate>{}},
+      {"online failing, offline empty", {503, {}, {}}, QList<Coordinate>{}, QList<Coordinate>{}},
+      {"both failing", {503, {}, {}, 300}, std::nullopt, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    server_.setHandler(always(c.online));
+    FallbackPlaceSearchService service(online(10ms, 2s), std::make_shared<ScriptedSearch>(c.offline, 0), 100ms);
+    EXPECT_EQ(described(searchFor(service, QStringLiteral("Bahnhofstrasse 12 Zürich"))), described(c.expected))
+        << c.what;
+  }
 }
 
 TEST(PlaceSearchServiceFactory, ChoosesFromTheOptionText) {

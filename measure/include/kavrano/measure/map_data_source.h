@@ -3,6 +3,7 @@
 #include <QObject>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "kavrano/map/map_view.h"
@@ -33,7 +34,9 @@ class MapDataSource final : public QObject, public MapViewDelegate {
   static constexpr double kMinimumCameraDistance = 10.0;
 
   /// Configures `mapView` (satellite, a short follow of the user then a 200 m
-  /// zoom, this object as delegate, the tap recogniser, the zoom limit).
+  /// zoom, this object as delegate, the tap recogniser, the zoom limit). When no
+  /// position is known by the end of the follow, the zoom is on the last known
+  /// position, or else waits for the first fix.
   MapDataSource(MapView& mapView, Scheduler& scheduler, ViewTransition mapTransition,
                 AnnotationsUpdated onAnnotationsUpdated, QObject* parent = nullptr);
   ~MapDataSource() override;
@@ -53,9 +56,11 @@ class MapDataSource final : public QObject, public MapViewDelegate {
                                                                     const std::shared_ptr<Overlay>& overlay) override;
   [[nodiscard]] std::shared_ptr<AnnotationView> viewForAnnotation(
       MapView& mapView, const std::shared_ptr<Annotation>& annotation) override;
+  void didUpdateUserLocation(MapView& mapView) override;
 
  private:
   void configureMap();
+  void endInitialFollow();
   void removeEverything();
   void addSegmentLabel(const Annotation& a, const Annotation& b);
 
@@ -63,6 +68,7 @@ class MapDataSource final : public QObject, public MapViewDelegate {
   Scheduler& scheduler_;
   ViewTransition mapTransition_;
   AnnotationsUpdated onAnnotationsUpdated_;
+  std::optional<Coordinate> waitingForFix_;  // the wide view's centre while no position is known
 };
 
 }  // namespace kavrano

@@ -12,6 +12,7 @@
 #include "kavrano/qt_map/fixed_position_source.h"
 #include "kavrano/qt_map/mbtiles_tile_source.h"
 #include "kavrano/qt_map/network_tile_source.h"
+#include "kavrano/qt_map/network_warning_filter.h"
 #include "kavrano/qt_map/tile_disk_cache.h"
 
 namespace kavrano {
@@ -76,6 +77,7 @@ std::unique_ptr<TileSource> makeWorldBeneath(const QString& tilesOption) {
 }
 
 QNetworkAccessManager* makeTileNetwork(QObject* parent, const QString& cacheDirectory, qint64 cacheBytes) {
+  installNetworkWarningFilter();
   auto* network = new QNetworkAccessManager(parent);
   network->setCache(new TileDiskCache(cacheDirectory.isEmpty() ? TileDiskCache::defaultDirectory() : cacheDirectory,
                                       cacheBytes, network));

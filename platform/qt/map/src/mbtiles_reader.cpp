@@ -32,6 +32,9 @@ bool MbtilesReader::open(const QString& path) {
     db_ = nullptr;
     return false;
   }
+  // SQLite refuses any longer value before making it, whether a stored blob or
+  // one a view computes (a zeroblob() of 300 MB is a few bytes of file).
+  sqlite3_limit(db_, SQLITE_LIMIT_LENGTH, static_cast<int>(kMaxTileBytes));
   Statement st;
   if (sqlite3_prepare_v2(db_, "SELECT 1 FROM tiles LIMIT 1", -1, &st.s, nullptr) != SQLITE_OK) {
     error_ = QStringLiteral("%1 is not an MBTiles file: %2").arg(path, QString::fromUtf8(sqlite3_errmsg(db_)));

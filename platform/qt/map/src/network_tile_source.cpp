@@ -2,6 +2,7 @@
 
 #include <QFutureWatcher>
 #include <QNetworkAccessManager>
+#include <QNetworkInformation>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTimer>
@@ -14,8 +15,7 @@
 namespace kavrano {
 
 namespace {
-// No tile is this large; a body beyond it is refused without decoding.
-constexpr qint64 kMaxBodyBytes = 4LL * 1024 * 1024;
+constexpr const char* kOversized = "kavranoOversized";
 }  // namespace
 
 NetworkTileSource::NetworkTileSource(TileUrlTemplate urlTemplate, Options options, QNetworkAccessManager* network,
@@ -23,7 +23,8 @@ NetworkTileSource::NetworkTileSource(TileUrlTemplate urlTemplate, Options option
     : TileSource(parent), template_(std::move(urlTemplate)), options_(std::move(options)), network_(network) {}
 
 NetworkTileSource::~NetworkTileSource() {
-  for (const QPointer<QNetworkReply>& reply : std::as_const(running_)) {
+  for (const Running& running : std::as_const(running_)) {
+    QNetworkReply* reply = running.reply.data();
     if (!reply) continue;
     reply->disconnect(this);
     reply->abort();
@@ -64,13 +65,20 @@ void NetworkTileSource::cancel(const TileId& tile) {
   if (!wanted_.remove(tile)) return;
   waiting_.removeOne(tile);
   attempts_.remove(tile);
-  if (QNetworkReply* reply = running_.take(tile).data()) {
-    --perHost_[reply->url().host()];
-    reply->disconnect(this);
-    reply->abort();
-    reply->deleteLater();
+  if (running_.contains(tile)) {
+    const Running running = running_.take(tile);
+    forget(running);
+    if (QNetworkReply* reply = running.reply.data()) {
+      reply->disconnect(this);
+      reply->abort();
+      reply->deleteLater();
+    }
     pump();
   }
+}
+
+void NetworkTileSource::forget(const Running& running) {
+  if (--perHost_[running.host] <= 0) perHost_.remove(running.host);
 }
 
 void NetworkTileSource::pump() {
@@ -89,10 +97,17 @@ void NetworkTileSource::start(const TileId& tile) {
   QNetworkRequest request(template_.url(tile));
   request.setHeader(QNetworkRequest::UserAgentHeader, userAgent());
   request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferCache);
+  // Images are compressed already. Qt inflates a gzip body in one piece on this
+  // thread before any cap can see it; asking for none keeps a bomb 256 KB of
+  // undecodable bytes.
+  request.setRawHeader("Accept-Encoding", "identity");
+  // http to http or https, https to https only: never a file or another scheme.
   request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+  request.setMaximumRedirectsAllowed(kMaxRedirects);
   QNetworkReply* reply = network_->get(request);
-  ++perHost_[request.url().host()];
-  running_.insert(tile, reply);
+  const QString host = request.url().host();
+  ++perHost_[host];
+  running_.insert(tile, {reply, host});
   attempts_[tile] += 1;
   // A stalled transfer is given up after the timeout without a byte. Qt's own
   // transfer timeout reports a failed connection twice (Qt 6.4), with a warning.
@@ -100,8 +115,14 @@ void NetworkTileSource::start(const TileId& tile) {
   stall->setSingleShot(true);
   stall->callOnTimeout(reply, &QNetworkReply::abort);
   stall->start(options_.timeoutMs);
-  connect(reply, &QNetworkReply::downloadProgress, this, [reply, stall](qint64 received, qint64) {
-    if (received > kMaxBodyBytes) reply->abort();
+  // A body trickling a byte at a time never stalls: it meets the deadline instead.
+  QTimer::singleShot(options_.deadlineMs, reply, &QNetworkReply::abort);
+  // A body announced or arriving over the cap is given up before it is read.
+  connect(reply, &QNetworkReply::downloadProgress, this, [reply, stall](qint64 received, qint64 total) {
+    if (received > kMaxBodyBytes || total > kMaxBodyBytes) {
+      reply->setProperty(kOversized, true);
+      reply->abort();
+    }
     stall->start();
   });
   connect(reply, &QNetworkReply::finished, this, [this, tile, reply] { finished(tile, reply); });
@@ -109,14 +130,19 @@ void NetworkTileSource::start(const TileId& tile) {
 
 void NetworkTileSource::finished(const TileId& tile, QNetworkReply* reply) {
   reply->deleteLater();
-  if (running_.value(tile) != reply) return;
-  running_.remove(tile);
-  --perHost_[reply->url().host()];
+  if (running_.value(tile).reply != reply) return;
+  forget(running_.take(tile));
   pump();
 
   const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
   if (reply->error() != QNetworkReply::NoError || status < 200 || status >= 300) {
-    const bool clientError = status >= 400 && status < 500 && status != 408 && status != 429;
+    if (status == 0) watchReachability();
+    // A body over the cap or a redirect loop is no passing fault: asking again
+    // would fetch it again.
+    const bool refused = reply->property(kOversized).toBool() ||
+                         reply->error() == QNetworkReply::TooManyRedirectsError ||
+                         reply->error() == QNetworkReply::InsecureRedirectError;
+    const bool clientError = (status >= 400 && status < 500 && status != 408 && status != 429) || refused;
     if (!clientError && attempts_.value(tile) < options_.maxAttempts) {
       retryLater(tile);
     } else {
@@ -140,6 +166,25 @@ void NetworkTileSource::finished(const TileId& tile, QNetworkReply* reply) {
   });
   watcher->setFuture(
       QtConcurrent::run([body] { return body.size() > kMaxBodyBytes ? QImage() : decodeTileImage(body); }));
+}
+
+std::optional<std::chrono::milliseconds> NetworkTileSource::retryDelay(int failures) const {
+  const qint64 delay = qint64{options_.firstUnavailableRetryMs} << std::clamp(failures - 1, 0, 20);
+  return std::chrono::milliseconds(std::min<qint64>(delay, options_.longestUnavailableRetryMs));
+}
+
+// Loaded at the first transfer that failed without an answer, not at start:
+// the backend is a plugin and talks to the system.
+void NetworkTileSource::watchReachability() {
+  if (watchingReachability_) return;
+  watchingReachability_ = true;
+  if (!QNetworkInformation::loadDefaultBackend()) return;
+  QNetworkInformation* information = QNetworkInformation::instance();
+  connect(information, &QNetworkInformation::reachabilityChanged, this,
+          [this, last = information->reachability()](QNetworkInformation::Reachability now) mutable {
+            if (now == QNetworkInformation::Reachability::Online && last != now) emit reachable();
+            last = now;
+          });
 }
 
 void NetworkTileSource::retryLater(const TileId& tile) {

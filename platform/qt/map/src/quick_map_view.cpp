@@ -253,6 +253,7 @@ void QuickMapView::positionUpdated(const QGeoPositionInfo& info) {
   } else {
     redraw();
   }
+  if (delegate_) delegate_->didUpdateUserLocation(*this);
 }
 
 void QuickMapView::addGestureRecognizer(std::shared_ptr<TapGestureRecognizer> recognizer) {

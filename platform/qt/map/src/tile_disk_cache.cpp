@@ -21,6 +21,41 @@ constexpr quint32 kMagic = 0x4b54494c;  // "KTIL"
 constexpr qint32 kVersion = 1;
 // A tile larger than this is not a tile: refuse to cache it.
 constexpr qint64 kMaxEntryBytes = 8LL * 1024 * 1024;
+// Titles and places are private, and so is where the user looked at the map.
+constexpr QFileDevice::Permissions kPrivateDirectory =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+constexpr QFileDevice::Permissions kPrivateFile = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+void makePrivateDirectory(const QString& path) {
+  QDir().mkpath(path);
+  QFile::setPermissions(path, kPrivateDirectory);
+}
+
+/// The body of an insertion in the making. Past the entry cap it lets its bytes
+/// go and takes no more: a server that streams without end must not fill memory
+/// before the transfer is given up.
+class CappedBuffer : public QIODevice {
+ public:
+  [[nodiscard]] bool overflowed() const { return overflowed_; }
+  [[nodiscard]] const QByteArray& data() const { return data_; }
+
+ protected:
+  qint64 readData(char*, qint64) override { return -1; }
+  qint64 writeData(const char* bytes, qint64 size) override {
+    if (overflowed_ || data_.size() + size > kMaxEntryBytes) {
+      overflowed_ = true;
+      data_ = QByteArray();
+      return -1;
+    }
+    data_.append(bytes, size);
+    return size;
+  }
+
+ private:
+  QByteArray data_;
+  bool overflowed_ = false;
+};
+
 // Down to `goal` bytes, oldest modification time first; returns the bytes left.
 qint64 removeLeastRecentlyUsed(const QString& directory, qint64 goal) {
   struct File {
@@ -54,12 +89,37 @@ struct TileDiskCache::Entry {
 
 TileDiskCache::TileDiskCache(QString directory, qint64 maximumBytes, QObject* parent)
     : QAbstractNetworkCache(parent), directory_(std::move(directory)), maximum_(maximumBytes) {
-  QDir().mkpath(directory_);
-  QDirIterator it(directory_, {QStringLiteral("*.tile")}, QDir::Files, QDirIterator::Subdirectories);
-  while (it.hasNext()) {
-    it.next();
-    size_ += it.fileInfo().size();
-  }
+  makePrivateDirectory(directory_);
+}
+
+// A full cache is thousands of files, a walk of 150 ms of a core: not for
+// start-up, where it slowed the first frame by as much even on another thread.
+// The size matters only once something is written, so the first write starts
+// the walk; until it ends the size counts what this run wrote, and nothing
+// expires.
+void TileDiskCache::startSizing() {
+  if (sizing_ != Sizing::NotStarted) return;
+  sizing_ = Sizing::Walking;
+  using Sizes = std::vector<std::pair<QString, qint64>>;
+  auto* watcher = new QFutureWatcher<Sizes>(this);
+  connect(watcher, &QFutureWatcher<Sizes>::finished, this, [this, watcher] {
+    watcher->deleteLater();
+    // Files written meanwhile are counted already, whether the walk saw them or not.
+    for (const auto& [path, bytes] : watcher->result())
+      if (!writtenWhileSizing_.contains(path)) size_ += bytes;
+    writtenWhileSizing_.clear();
+    sizing_ = Sizing::Done;
+    if (size_ > maximum_) expire();
+  });
+  watcher->setFuture(QtConcurrent::run([directory = directory_] {
+    Sizes sizes;
+    QDirIterator it(directory, {QStringLiteral("*.tile")}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+      it.next();
+      sizes.emplace_back(it.filePath(), it.fileInfo().size());
+    }
+    return sizes;
+  }));
 }
 
 TileDiskCache::~TileDiskCache() { qDeleteAll(preparing_.keyBegin(), preparing_.keyEnd()); }
@@ -89,26 +149,32 @@ bool TileDiskCache::read(const QString& file, Entry& entry) const {
 }
 
 bool TileDiskCache::write(const QString& file, const Entry& entry) {
-  QDir().mkpath(QFileInfo(file).path());
+  lastRead_ = {};
+  makePrivateDirectory(QFileInfo(file).path());
   const qint64 before = QFileInfo(file).exists() ? QFileInfo(file).size() : 0;
   QSaveFile f(file);
   if (!f.open(QIODevice::WriteOnly)) return false;
   QDataStream out(&f);
   out << kMagic << kVersion << entry.metaData << entry.body;
   if (out.status() != QDataStream::Ok || !f.commit()) return false;
+  QFile::setPermissions(file, kPrivateFile);
+  startSizing();
+  if (sizing_ == Sizing::Walking) writtenWhileSizing_.insert(file);
   size_ += QFileInfo(file).size() - before;
   return true;
 }
 
 QNetworkCacheMetaData TileDiskCache::metaData(const QUrl& url) {
-  Entry e;
   const QString file = fileFor(url);
   if (!QFileInfo::exists(file)) return {};
-  if (!read(file, e)) {
+  // Qt asks for the body right after the metadata of a hit: one read serves both.
+  lastRead_ = {url, std::make_shared<Entry>()};
+  if (!read(file, *lastRead_.second)) {
+    lastRead_ = {};
     remove(url);  // unreadable: a cache may drop it
     return {};
   }
-  return e.metaData;
+  return lastRead_.second->metaData;
 }
 
 void TileDiskCache::updateMetaData(const QNetworkCacheMetaData& metaData) {
@@ -120,19 +186,36 @@ void TileDiskCache::updateMetaData(const QNetworkCacheMetaData& metaData) {
 }
 
 QIODevice* TileDiskCache::data(const QUrl& url) {
-  Entry e;
   const QString file = fileFor(url);
-  if (!read(file, e)) return nullptr;
-  QFile touch(file);
-  if (touch.open(QIODevice::ReadWrite))
-    touch.setFileTime(QDateTime::currentDateTimeUtc(), QFileDevice::FileModificationTime);
+  const auto last = std::exchange(lastRead_, {});
+  std::shared_ptr<Entry> e = last.first == url ? last.second : nullptr;
+  if (!e) {
+    e = std::make_shared<Entry>();
+    if (!read(file, *e)) return nullptr;
+  }
+  // The file's time is its place in the least-recently-used order; setting it
+  // is a write, done beside the UI.
+  (void)QtConcurrent::run([file] {
+    QFile touch(file);
+    if (touch.open(QIODevice::ReadWrite))
+      touch.setFileTime(QDateTime::currentDateTimeUtc(), QFileDevice::FileModificationTime);
+  });
   auto* buffer = new QBuffer;
-  buffer->setData(e.body);
+  buffer->setData(e->body);
   buffer->open(QIODevice::ReadOnly);
   return buffer;
 }
 
 bool TileDiskCache::remove(const QUrl& url) {
+  if (lastRead_.first == url) lastRead_ = {};
+  // Qt cancels an insertion (an aborted or failed transfer) by removing its URL.
+  for (auto it = preparing_.begin(); it != preparing_.end(); ++it) {
+    if (it.value().url() == url) {
+      delete it.key();
+      preparing_.erase(it);
+      return true;
+    }
+  }
   const QString file = fileFor(url);
   const qint64 bytes = QFileInfo(file).size();
   if (!QFile::remove(file)) return false;
@@ -142,8 +225,11 @@ bool TileDiskCache::remove(const QUrl& url) {
 
 QIODevice* TileDiskCache::prepare(const QNetworkCacheMetaData& metaData) {
   if (!metaData.isValid() || !metaData.saveToDisk()) return nullptr;
-  auto* buffer = new QBuffer;
-  buffer->open(QIODevice::ReadWrite);
+  for (const auto& [name, value] : metaData.rawHeaders())
+    if (name.compare("content-length", Qt::CaseInsensitive) == 0 && value.trimmed().toLongLong() > kMaxEntryBytes)
+      return nullptr;
+  auto* buffer = new CappedBuffer;
+  buffer->open(QIODevice::WriteOnly);
   preparing_.insert(buffer, metaData);
   return buffer;
 }
@@ -151,24 +237,27 @@ QIODevice* TileDiskCache::prepare(const QNetworkCacheMetaData& metaData) {
 void TileDiskCache::insert(QIODevice* device) {
   auto it = preparing_.find(device);
   if (it == preparing_.end()) return;
-  Entry e{it.value(), static_cast<QBuffer*>(device)->data()};
+  auto* buffer = static_cast<CappedBuffer*>(device);
+  Entry e{it.value(), buffer->data()};
+  const bool overflowed = buffer->overflowed();
   preparing_.erase(it);
   delete device;
-  if (e.body.size() > kMaxEntryBytes) return;
+  if (overflowed) return;
   write(fileFor(e.metaData.url()), e);
   if (size_ > maximum_) expire();
 }
 
 void TileDiskCache::clear() {
+  lastRead_ = {};
   QDir(directory_).removeRecursively();
-  QDir().mkpath(directory_);
+  makePrivateDirectory(directory_);
   size_ = 0;
 }
 
 void TileDiskCache::expire() {
   // Walking thousands of files is too slow for the GUI thread, where the
   // network manager calls us: it runs on the pool, one walk at a time.
-  if (expiring_) return;
+  if (expiring_ || sizing_ != Sizing::Done) return;
   expiring_ = true;
   const qint64 sizeAtStart = size_;
   auto* watcher = new QFutureWatcher<qint64>(this);

@@ -16,7 +16,14 @@ int wrap(int x, int n) { return ((x % n) + n) % n; }
 // 32 MiB: 128 decoded tiles, a phone screen and its ring of tiles (35 at most on
 // a 390 × 844 view) three times over, for panning or zooming back; beyond that
 // the disk cache or the MBTiles file gives them again in milliseconds.
-TileLayer::TileLayer(QObject* parent) : QObject(parent) { setMemoryCacheBytes(32LL * 1024 * 1024); }
+TileLayer::TileLayer(QObject* parent) : QObject(parent) {
+  setMemoryCacheBytes(32LL * 1024 * 1024);
+  clock_.start();
+  retry_.setSingleShot(true);
+  retry_.setTimerType(Qt::PreciseTimer);
+  // Due tiles are asked for by the next update, which a change brings.
+  retry_.callOnTimeout(this, &TileLayer::changed);
+}
 
 void TileLayer::setSource(std::unique_ptr<TileSource> source) {
   if (source_) {
@@ -26,14 +33,41 @@ void TileLayer::setSource(std::unique_ptr<TileSource> source) {
   wanted_.clear();
   requested_.clear();
   unavailable_.clear();
+  retry_.stop();
   cache_.clear();
   source_ = std::move(source);
   if (!source_) return;
   connect(source_.get(), &TileSource::tileReady, this, &TileLayer::arrived);
-  connect(source_.get(), &TileSource::tileUnavailable, this, [this](const TileId& t) {
-    requested_.remove(t);
-    if (wanted_.contains(t)) unavailable_.insert(t);
+  connect(source_.get(), &TileSource::tileUnavailable, this, &TileLayer::missing);
+  connect(source_.get(), &TileSource::reachable, this, [this] {
+    for (Unavailable& u : unavailable_)
+      if (u.askAgainAtMs) u.askAgainAtMs = clock_.elapsed();
+    if (!unavailable_.isEmpty()) emit changed();
   });
+}
+
+void TileLayer::missing(const TileId& tile) {
+  requested_.remove(tile);
+  if (!wanted_.contains(tile)) return;
+  Unavailable& u = unavailable_[tile];
+  ++u.failures;
+  const auto delay = source_->retryDelay(u.failures);
+  u.askAgainAtMs = delay ? std::optional<qint64>(clock_.elapsed() + delay->count()) : std::nullopt;
+  scheduleRetry();
+}
+
+bool TileLayer::waitingToRetry(const TileId& tile) const {
+  const auto it = unavailable_.constFind(tile);
+  return it != unavailable_.cend() && (!it->askAgainAtMs || *it->askAgainAtMs > clock_.elapsed());
+}
+
+void TileLayer::scheduleRetry() {
+  std::optional<qint64> soonest;
+  for (auto it = unavailable_.cbegin(); it != unavailable_.cend(); ++it)
+    if (it->askAgainAtMs && !requested_.contains(it.key()) && (!soonest || *it->askAgainAtMs < *soonest))
+      soonest = it->askAgainAtMs;
+  if (!soonest) return retry_.stop();
+  retry_.start(static_cast<int>(std::clamp<qint64>(*soonest - clock_.elapsed(), 0, 24LL * 3600 * 1000)));
 }
 
 void TileLayer::release() {
@@ -42,6 +76,7 @@ void TileLayer::release() {
   wanted_.clear();
   requested_.clear();
   unavailable_.clear();
+  retry_.stop();
   cache_.clear();
 }
 
@@ -55,6 +90,7 @@ int TileLayer::tileZoom(const MapCamera& camera) const {
 
 void TileLayer::arrived(const TileId& tile, const QImage& image) {
   requested_.remove(tile);
+  unavailable_.remove(tile);
   if (!wanted_.contains(tile)) return;
   cache_.insert(tile, new QImage(image), std::max<qsizetype>(image.sizeInBytes() / 1024, 1));
   emit changed();
@@ -116,10 +152,12 @@ void TileLayer::want(const Grid& grid) {
   }
   wanted_ = std::move(wanted);
   for (const TileId& t : order) {
-    if (cache_.contains(t) || unavailable_.contains(t) || requested_.contains(t)) continue;
+    if (cache_.contains(t) || waitingToRetry(t) || requested_.contains(t)) continue;
     requested_.insert(t);
     source_->request(t);
   }
+  // Also when the timer came a little early and nothing was due yet.
+  if (!unavailable_.isEmpty()) scheduleRetry();
 }
 
 std::vector<TileLayer::Piece> TileLayer::piecesFor(const Grid& grid) const {

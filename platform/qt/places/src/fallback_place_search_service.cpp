@@ -17,30 +17,47 @@ std::unique_ptr<PlaceCompleter> FallbackPlaceSearchService::makeCompleter() {
 }
 
 void FallbackPlaceSearchService::search(const QString& query, SearchCompletion completion) {
-  // One answer: the primary's when it comes in time and succeeds, else the
-  // secondary's, asked on the primary's failure or once patience runs out.
+  // The first answer that found something wins, whichever source gave it. The
+  // secondary is asked when the primary finds nothing, fails, or is late; "no
+  // match" waits for both, since a slow primary may still know a street the
+  // secondary does not. No answer only when both failed.
   struct Pending {
     SearchCompletion completion;
-    bool answered = false;
+    bool done = false;
     bool askedSecondary = false;
+    bool primaryAnswered = false;
+    bool secondaryAnswered = false;
+    bool nothingFound = false;  // a source answered with no match
   };
   auto pending = std::make_shared<Pending>(Pending{std::move(completion)});
-  auto answer = [pending](std::optional<QList<Coordinate>> matches) {
-    if (pending->answered) return;
-    pending->answered = true;
-    pending->completion(std::move(matches));
-  };
-  auto askSecondary = [pending, answer, secondary = secondary_, query] {
-    if (pending->answered || pending->askedSecondary) return;
-    pending->askedSecondary = true;
-    secondary->search(query, answer);
-  };
-  primary_->search(query, [answer, askSecondary](std::optional<QList<Coordinate>> matches) {
-    if (matches) {
-      answer(std::move(matches));
-    } else {
-      askSecondary();
+  auto found = [pending](std::optional<QList<Coordinate>>& matches) {
+    if (pending->done) return true;
+    if (matches && !matches->isEmpty()) {
+      pending->done = true;
+      pending->completion(std::move(matches));
+      return true;
     }
+    pending->nothingFound = pending->nothingFound || matches.has_value();
+    return false;
+  };
+  auto settle = [pending] {
+    if (pending->done || !pending->primaryAnswered || !pending->secondaryAnswered) return;
+    pending->done = true;
+    pending->completion(pending->nothingFound ? std::optional<QList<Coordinate>>(QList<Coordinate>{}) : std::nullopt);
+  };
+  auto askSecondary = [pending, found, settle, secondary = secondary_, query] {
+    if (pending->done || pending->askedSecondary) return;
+    pending->askedSecondary = true;
+    secondary->search(query, [pending, found, settle](std::optional<QList<Coordinate>> matches) {
+      pending->secondaryAnswered = true;
+      if (!found(matches)) settle();
+    });
+  };
+  primary_->search(query, [pending, found, settle, askSecondary](std::optional<QList<Coordinate>> matches) {
+    pending->primaryAnswered = true;
+    if (found(matches)) return;
+    askSecondary();
+    settle();
   });
   QTimer::singleShot(patience_, QCoreApplication::instance(), askSecondary);
 }

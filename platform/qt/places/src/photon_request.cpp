@@ -1,12 +1,15 @@
 #include "kavrano/qt_places/photon_request.h"
 
 #include <QNetworkRequest>
+#include <QTimer>
 #include <memory>
 
 namespace kavrano {
 
 namespace {
 constexpr const char* kAbortedBySender = "kavranoAbortedBySender";
+// A geocoder may move; a longer chain than this is a loop.
+constexpr int kMaxRedirects = 3;
 }  // namespace
 
 QNetworkReply* sendPhotonRequest(QNetworkAccessManager& network, const HttpGeocoderOptions& options,
@@ -26,9 +29,16 @@ QNetworkReply* sendPhotonRequest(QNetworkAccessManager& network, const HttpGeoco
   // Public geocoders ask clients to identify themselves.
   request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Kavrano/" KAVRANO_VERSION));
   request.setTransferTimeout(static_cast<int>(options.timeout.count()));
+  // Qt inflates a gzip body in one piece on this thread before the size cap can
+  // see it; answers of a few KiB gain little from compression anyway.
+  request.setRawHeader("Accept-Encoding", "identity");
   request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
+  request.setMaximumRedirectsAllowed(kMaxRedirects);
 
   QNetworkReply* reply = network.get(request);
+  // Qt's transfer timeout only sees silence: a body trickling a byte at a time
+  // would keep it waiting for ever.
+  QTimer::singleShot(options.timeout, reply, &QNetworkReply::abort);
   const qint64 cap = options.maxBodyBytes;
   auto oversized = std::make_shared<bool>(false);
   QObject::connect(reply, &QNetworkReply::downloadProgress, reply,

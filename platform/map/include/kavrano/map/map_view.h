@@ -3,6 +3,7 @@
 #include <QPointF>
 #include <QString>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "kavrano/core/coordinate.h"
@@ -30,6 +31,11 @@ class MapView {
   [[nodiscard]] virtual bool showsUserLocation() const = 0;
   virtual void setUserTrackingMode(UserTrackingMode mode) = 0;
   [[nodiscard]] virtual UserTrackingMode userTrackingMode() const = 0;
+  /// The own position's latest fix in this run; none before the first.
+  [[nodiscard]] virtual std::optional<Coordinate> userLocationFix() const = 0;
+  /// Where the platform last knew the device to be, maybe in an earlier run and
+  /// long ago; none when it knows nothing.
+  [[nodiscard]] virtual std::optional<Coordinate> lastKnownUserLocation() const = 0;
 
   /// Not owned; the delegate must outlive its use or be reset to null.
   virtual void setDelegate(MapViewDelegate* delegate) = 0;

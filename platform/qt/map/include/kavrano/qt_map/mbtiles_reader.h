@@ -24,7 +24,11 @@ class MbtilesReader {
   [[nodiscard]] bool open(const QString& path);
   [[nodiscard]] const QString& errorText() const { return error_; }
 
-  /// The stored bytes (an image file, never checked here), or none.
+  /// No tile is larger: a longer blob is refused without being read.
+  static constexpr qint64 kMaxTileBytes = 4LL * 1024 * 1024;
+
+  /// The stored bytes (an image file, never checked here), or none; none also
+  /// for a blob over the cap.
   [[nodiscard]] std::optional<QByteArray> tile(const TileId& tile) const;
   /// A value of the metadata table, or an empty text.
   [[nodiscard]] QString metadata(const QString& name) const;

@@ -16,8 +16,10 @@ namespace kavrano {
 /// Tiles over HTTP from a URL template, through the manager's cache. A bounded
 /// number of requests per host run at once (imagery services forbid more, and
 /// the first tiles asked for are the visible ones); the rest wait in order.
-/// Server errors and timeouts are retried with doubling pauses; 4xx answers and
-/// undecodable bodies are final.
+/// Hosts are counted as asked, whatever a redirect leads to; a few redirects
+/// are followed, to http or https only. Server errors and timeouts are retried
+/// with doubling pauses; 4xx answers, bodies over the cap and undecodable
+/// bodies are final.
 class NetworkTileSource : public TileSource {
   Q_OBJECT
  public:
@@ -28,7 +30,18 @@ class NetworkTileSource : public TileSource {
     int firstRetryDelayMs = 1'000;
     int maxZoom = 19;
     QString attribution;
+    /// A whole transfer, however steadily it trickles, ends within this.
+    int deadlineMs = 30'000;
+    /// A tile still in view after its attempts is asked again after this,
+    /// doubling up to the longest pause, and at once when the network is back.
+    int firstUnavailableRetryMs = 5'000;
+    int longestUnavailableRetryMs = 300'000;
   };
+
+  /// Redirects followed for one tile; a chain longer than this is a loop.
+  static constexpr int kMaxRedirects = 3;
+  /// No tile is this large: a longer body is given up as soon as that shows.
+  static constexpr qint64 kMaxBodyBytes = 4LL * 1024 * 1024;
 
   NetworkTileSource(TileUrlTemplate urlTemplate, Options options, QNetworkAccessManager* network,
                     QObject* parent = nullptr);
@@ -38,6 +51,7 @@ class NetworkTileSource : public TileSource {
   void cancel(const TileId& tile) override;
   [[nodiscard]] QString attribution() const override { return options_.attribution; }
   [[nodiscard]] int maxZoom() const override { return options_.maxZoom; }
+  [[nodiscard]] std::optional<std::chrono::milliseconds> retryDelay(int failures) const override;
 
   /// "Kavrano/<version>": servers of free imagery ask clients to name themselves.
   [[nodiscard]] static QByteArray userAgent();
@@ -49,16 +63,24 @@ class NetworkTileSource : public TileSource {
   void start(const TileId& tile);
   void finished(const TileId& tile, QNetworkReply* reply);
   void retryLater(const TileId& tile);
+  void watchReachability();
 
   TileUrlTemplate template_;
   Options options_;
   QNetworkAccessManager* network_;
   QList<TileId> waiting_;
   QSet<TileId> wanted_;
-  QHash<TileId, QPointer<QNetworkReply>> running_;  // the manager may go first
+  struct Running {
+    QPointer<QNetworkReply> reply;  // the manager may go first
+    QString host;                   // as asked: a redirect must not move the count
+  };
+  void forget(const Running& running);
+
+  QHash<TileId, Running> running_;
   QHash<QString, int> perHost_;
   QHash<TileId, int> attempts_;
   bool pumpScheduled_ = false;
+  bool watchingReachability_ = false;
 };
 
 }  // namespace kavrano

@@ -68,6 +68,8 @@ class QuickMapView : public QQuickItem, public MapView {
   [[nodiscard]] bool showsUserLocation() const override { return showsUser_; }
   void setUserTrackingMode(UserTrackingMode mode) override;
   [[nodiscard]] UserTrackingMode userTrackingMode() const override { return tracking_; }
+  [[nodiscard]] std::optional<Coordinate> userLocationFix() const override;
+  [[nodiscard]] std::optional<Coordinate> lastKnownUserLocation() const override;
   void setDelegate(MapViewDelegate* delegate) override { delegate_ = delegate; }
   void addGestureRecognizer(std::shared_ptr<TapGestureRecognizer> recognizer) override;
   [[nodiscard]] Coordinate convertPointToCoordinate(QPointF point) const override;

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QCache>
+#include <QElapsedTimer>
+#include <QHash>
 #include <QImage>
 #include <QObject>
 #include <QRectF>
 #include <QSet>
+#include <QTimer>
 #include <memory>
 #include <vector>
 
@@ -17,7 +20,9 @@ namespace kavrano {
 /// first, then one ring around), cancels those that left the view, keeps decoded
 /// tiles in a bounded memory cache, and says what to draw for every visible
 /// slot: the tile, else its nearest loaded ancestor cut and scaled, else a
-/// placeholder.
+/// placeholder. A tile that came back unavailable is asked again while it stays
+/// wanted, after the pause its source names, or at once when the source is
+/// reachable again.
 class TileLayer : public QObject {
   Q_OBJECT
  public:
@@ -68,13 +73,22 @@ class TileLayer : public QObject {
   [[nodiscard]] Grid gridOf(const MapCamera& camera) const;
   void want(const Grid& grid);
   [[nodiscard]] std::vector<Piece> piecesFor(const Grid& grid) const;
+  struct Unavailable {
+    int failures = 0;
+    std::optional<qint64> askAgainAtMs;  // on `clock_`; none: never
+  };
   void arrived(const TileId& tile, const QImage& image);
+  void missing(const TileId& tile);
+  void scheduleRetry();
+  [[nodiscard]] bool waitingToRetry(const TileId& tile) const;
 
   std::unique_ptr<TileSource> source_;
   QCache<TileId, QImage> cache_;  // cost in KiB
   QSet<TileId> wanted_;
   QSet<TileId> requested_;
-  QSet<TileId> unavailable_;
+  QHash<TileId, Unavailable> unavailable_;
+  QElapsedTimer clock_;
+  QTimer retry_;
 };
 
 }  // namespace kavrano
