@@ -54,6 +54,7 @@ Invocation parseInvocation(const std::vector<std::string>& arguments) {
       throw UsageError("no command given (see --help)");
     }
     if (*name == "help") {
+      requireCount("help", reader.readCommandArguments("help", [](const std::string&) { return false; }), 0, 0, "");
       invocation.globals.help = true;
       return invocation;
     }

@@ -60,8 +60,8 @@ class ListCommand final : public Command {
  public:
   void run(const Context& context) const override {
     for (const auto& record : PersistanceManager().loadMeasurements()) {
-      context.out << record.id << '\t' << iso8601Utc(record.date) << '\t' << record.annotations.size() << '\t'
-                  << escapedForLine(record.title) << '\n';
+      context.out << escapedForLine(record.id) << '\t' << iso8601Utc(record.date) << '\t' << record.annotations.size()
+                  << '\t' << escapedForLine(record.title) << '\n';
     }
   }
 };
@@ -75,14 +75,14 @@ class ExportCommand final : public Command {
   void run(const Context& context) const override {
     const auto measurements = PersistanceManager().loadMeasurements();
     if (format_ == ExportFormat::geojson) {
-      context.out << geoJsonFeatureCollection(measurements)
-                         .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+      context.out << withControlsEscaped(geoJsonFeatureCollection(measurements)
+                                             .dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace))
                   << '\n';
       return;
     }
     const auto json = encodeMeasurements(measurements);
     if (!json) throw CommandFailure("the saved measurements could not be encoded as JSON");
-    context.out << *json << '\n';
+    context.out << withControlsEscaped(*json) << '\n';
   }
 
  private:
@@ -112,7 +112,7 @@ class EventsCommand final : public Command {
  public:
   void run(const Context& context) const override {
     for (const auto& event : LocalEventStore::read(context.dataDirectory)) {
-      context.out << event.time << '\t' << event.name << '\n';
+      context.out << escapedForLine(event.time) << '\t' << escapedForLine(event.name) << '\n';
     }
   }
 };
