@@ -15,8 +15,7 @@ namespace {
 
 std::filesystem::path createDataDirectory(const GlobalOptions& options) {
   auto directory = options.dataDirectory.value_or(defaultDataDirectory());
-  std::error_code error;
-  std::filesystem::create_directories(directory, error);
+  const std::error_code error = keepDataDirectoryPrivate(directory);
   if (error || !std::filesystem::is_directory(directory)) {
     const auto reason = error ? error.message() : std::string("not a directory");
     throw CommandFailure("cannot create the data directory " + quotedArgument(directory.string()) + ": " + reason);
@@ -34,6 +33,7 @@ Session startUp(const GlobalOptions& options) {
   if (!store) {
     throw CommandFailure("cannot open the preferences: " + (error.empty() ? quotedArgument(file.string()) : error));
   }
+  (void)keepDataDirectoryPrivate(directory);  // the -wal and -shm that opening created
   SqlitePreferenceStore* const opened = store.get();
   PreferenceStore::installStandard(std::move(store));
   if (options.locale) setUserNumberLocaleOverride(*options.locale);

@@ -19,8 +19,7 @@ AppDelegate::~AppDelegate() {
 bool AppDelegate::didFinishLaunching(const AppOptions& options, QString& error) {
   dataDirectory_ = options.dataDirectory.isEmpty() ? defaultDataDirectory()
                                                    : std::filesystem::path(options.dataDirectory.toStdString());
-  std::error_code ec;
-  std::filesystem::create_directories(dataDirectory_, ec);
+  const std::error_code ec = keepDataDirectoryPrivate(dataDirectory_);
   if (ec) {
     error = QStringLiteral("Cannot use the data directory %1: %2")
                 .arg(QString::fromStdString(dataDirectory_.string()), QString::fromStdString(ec.message()));
@@ -33,6 +32,7 @@ bool AppDelegate::didFinishLaunching(const AppOptions& options, QString& error) 
     error = QString::fromStdString(storeError);
     return false;
   }
+  (void)keepDataDirectoryPrivate(dataDirectory_);  // the -wal and -shm that opening created
   PreferenceStore::installStandard(std::move(store));
   if (!options.locale.isEmpty()) setUserNumberLocaleOverride(options.locale.toStdString());
 

@@ -1,5 +1,6 @@
 // Runs the built kavrano-cli as a user would: a fresh data directory per test,
 // a fixed locale, and only its exit status and output observed.
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -16,6 +17,7 @@
 #include "gtest/gtest.h"
 #include "kavrano/core/local_event_store.h"
 #include "kavrano/core/measurement_manager.h"
+#include "kavrano/core/sqlite_preference_store.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
@@ -267,6 +269,47 @@ TEST_F(CliTest, StoredControlCharactersArePrintedEscaped) {
   const auto run = cli("delete " + quoted(hostile + "x"));
   EXPECT_EQ(run.status, 1);
   EXPECT_FALSE(hasRawControl(run.err)) << run.err;
+}
+
+// Permission bits, e.g. 0600.
+unsigned modeOf(const fs::path& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0xffff;
+}
+
+TEST_F(CliTest, DataIsPrivateToItsOwnerWhateverTheUmask) {
+  const mode_t savedUmask = ::umask(0);  // the loosest: every file as its creator asks
+  const auto store = data_ / kavrano::SqlitePreferenceStore::kFileName;
+  const auto events = data_ / kavrano::LocalEventStore::kFileName;
+  {
+    // What an earlier version left: all readable, the store held open by the app, so -wal and -shm exist.
+    fs::create_directories(data_);
+    fs::permissions(data_, fs::perms::all);
+    auto app = kavrano::SqlitePreferenceStore::open(store);
+    ASSERT_NE(app, nullptr);
+    app->setBool(true, "FLAG");
+    std::ofstream(events) << "2026-01-01T00:00:00.000Z\tadded_pin\n";
+    fs::permissions(events, fs::perms::all);
+    ASSERT_TRUE(fs::exists(store.string() + "-wal") && fs::exists(store.string() + "-shm"));
+    ASSERT_EQ(modeOf(store), 0644u);
+
+    EXPECT_EQ(ok("units"), "length: m\narea: m²\n");
+    EXPECT_EQ(modeOf(data_), 0700u);
+    for (const auto& file : {store, fs::path(store.string() + "-wal"), fs::path(store.string() + "-shm"), events})
+      EXPECT_EQ(modeOf(file), 0600u) << file;
+  }
+  // A new directory, and an events file the event store creates itself.
+  fs::remove_all(data_);
+  ok("units area ha");
+  EXPECT_EQ(modeOf(data_), 0700u);
+  EXPECT_EQ(modeOf(store), 0600u);
+  {
+    kavrano::LocalEventStore log(data_);
+    log.logEvent("added_pin");
+    log.flush();
+  }
+  EXPECT_EQ(modeOf(events), 0600u);
+  ::umask(savedUmask);
 }
 
 TEST_F(CliTest, GeoJsonExportOpensAsFeatures) {
