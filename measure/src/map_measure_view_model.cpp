@@ -37,8 +37,11 @@ void MapMeasureViewModel::saveMeasurement(const std::vector<std::shared_ptr<Anno
 std::vector<std::shared_ptr<Annotation>> MapMeasureViewModel::annotations(const PersistedMeasurement& record) const {
   std::vector<std::shared_ptr<Annotation>> vertices;
   vertices.reserve(record.annotations.size());
-  for (const auto& point : record.annotations)
-    vertices.push_back(std::make_shared<PointAnnotation>(Coordinate{point.latitude, point.longitude}));
+  for (const auto& point : record.annotations) {
+    // A point off the Earth can be neither drawn nor measured; the rest of the record still opens.
+    const Coordinate coordinate{point.latitude, point.longitude};
+    if (isOnEarth(coordinate)) vertices.push_back(std::make_shared<PointAnnotation>(coordinate));
+  }
   return vertices;
 }
 
