@@ -39,10 +39,7 @@ constexpr std::array kCommands{
 constexpr std::array<std::string_view, 3> kMoreDefaultsForms{
     "defaults write KEY -bool|-int|-string VALUE", "defaults write KEY -data-file FILE", "defaults delete KEY"};
 
-struct Invocation {
-  GlobalOptions globals;
-  std::unique_ptr<Command> command;  // none when help was asked for
-};
+}  // namespace
 
 Invocation parseInvocation(const std::vector<std::string>& arguments) {
   Invocation invocation;
@@ -72,6 +69,8 @@ Invocation parseInvocation(const std::vector<std::string>& arguments) {
     throw;
   }
 }
+
+namespace {
 
 void appendPadded(std::string& text, std::string_view left, std::string_view right) {
   constexpr std::size_t kColumn = 52;
