@@ -67,11 +67,11 @@ QGeoPositionInfoSource* makePositionSource(const QString& option, QObject* paren
     }
     return new FixedPositionSource(c, parent);
   }
-  auto log = readNmeaLog(option, error);
+  const auto log = readNmeaLog(option, error);
   if (!log) return nullptr;
   auto* source = new QNmeaPositionInfoSource(QNmeaPositionInfoSource::SimulationMode, parent);
   auto* device = new QBuffer(source);
-  device->setData(std::move(*log));
+  device->setData(*log);  // shared, not copied
   device->open(QIODevice::ReadOnly);
   source->setDevice(device);
   return source;
