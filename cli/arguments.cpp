@@ -5,8 +5,10 @@
 
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <utility>
+
+#include "kavrano/core/number_text.h"
+#include "output_text.h"
 
 namespace kavrano::cli {
 namespace {
@@ -19,8 +21,42 @@ locale_t cLocale() {
 
 }  // namespace
 
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::size_t skipDigits(const std::string& text, std::size_t at) {
+  while (at < text.size() && isDigit(text[at])) ++at;
+  return at;
+}
+
+// [-]digits[.digits][e[+|-]digits], or with the digits on one side of the point only.
+// strtod alone would also take hex floats, "inf", a leading '+' and white space.
+bool isPlainDecimal(const std::string& text) {
+  std::size_t at = text.empty() || text[0] != '-' ? 0 : 1;
+  const std::size_t integerEnd = skipDigits(text, at);
+  bool digits = integerEnd > at;
+  at = integerEnd;
+  if (at < text.size() && text[at] == '.') {
+    const std::size_t fractionEnd = skipDigits(text, at + 1);
+    digits = digits || fractionEnd > at + 1;
+    at = fractionEnd;
+  }
+  if (!digits) return false;
+  if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+    ++at;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+    const std::size_t exponentEnd = skipDigits(text, at);
+    if (exponentEnd == at) return false;
+    at = exponentEnd;
+  }
+  return at == text.size();
+}
+
+}  // namespace
+
 std::optional<double> parseFiniteNumber(const std::string& text) {
-  if (text.empty()) return std::nullopt;
+  if (!isPlainDecimal(text)) return std::nullopt;
   char* end = nullptr;
   const double value = strtod_l(text.c_str(), &end, cLocale());
   if (end != text.c_str() + text.size() || !std::isfinite(value)) return std::nullopt;
@@ -40,24 +76,7 @@ bool looksLikeOption(std::string_view token) {
 
 }  // namespace
 
-std::string quotedArgument(std::string_view text) {
-  std::string result = "'";
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '\n') {
-      result += "\\n";
-    } else if (c == '\t') {
-      result += "\\t";
-    } else if (byte < 0x20 || byte == 0x7f) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\x%02x", byte);
-      result += escape;
-    } else {
-      result += c;
-    }
-  }
-  return result + "'";
-}
+std::string quotedArgument(std::string_view text) { return "'" + escapedForLine(text) + "'"; }
 
 Coordinate parseCoordinate(const std::string& text) {
   const auto comma = text.find(',');
@@ -104,37 +123,9 @@ std::optional<std::int64_t> parseInteger(const std::string& text) {
 }
 
 bool isValidUtf8(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = 0;
-    char32_t codePoint = 0;
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-      codePoint = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      codePoint = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      codePoint = lead & 0x07;
-    } else {
-      return false;
-    }
-    if (i + length > text.size()) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      codePoint = (codePoint << 6) | (next & 0x3F);
-    }
-    // Overlong forms, UTF-16 surrogates and values past U+10FFFF are not UTF-8.
-    if ((length == 3 && codePoint < 0x800) || (length == 4 && codePoint < 0x10000) || codePoint > 0x10FFFF ||
-        (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
-      return false;
-    }
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = utf8SequenceLength(text, i);
+    if (length == 0) return false;
     i += length;
   }
   return true;
@@ -158,6 +149,10 @@ std::string ArgumentReader::takeOption() {
 }
 
 std::string ArgumentReader::optionValue(const std::string& option) {
+  // Keeping the last of two values would silently drop what the user typed first.
+  if (!valuedOptions_.insert(option).second) {
+    throw UsageError("option " + quotedArgument(option) + " given more than once");
+  }
   if (inlineValue_) return *std::exchange(inlineValue_, std::nullopt);
   if (next_ >= arguments_.size()) throw UsageError("option " + quotedArgument(option) + " needs a value");
   return arguments_[next_++];
@@ -174,7 +169,7 @@ bool ArgumentReader::takeGlobalOption(const std::string& option) {
     globals_.dataDirectory = value;
   } else if (option == "--locale") {
     const auto value = optionValue(option);
-    if (value.empty() || !isValidUtf8(value)) throw UsageError("invalid locale " + quotedArgument(value));
+    if (value.empty() || !isKnownNumberLocale(value)) throw UsageError("unknown locale " + quotedArgument(value));
     globals_.locale = value;
   } else if (option == "--help" || option == "-h") {
     globals_.help = true;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -32,16 +33,17 @@ struct GlobalOptions {
   bool help = false;
 };
 
-/// `text` between single quotes with control characters escaped, so a message
-/// that names an argument stays on one line.
+/// `text` between single quotes, escaped as escapedForLine does, so a message that
+/// names an argument stays on one line and cannot steer the terminal.
 [[nodiscard]] std::string quotedArgument(std::string_view text);
 
-/// "LAT,LON": two finite numbers in any form strtod reads, each using all of its
-/// side of the comma, latitude within ±90 and longitude within ±180. Throws UsageError naming `text`.
+/// "LAT,LON": two plain decimal numbers, latitude within ±90 and longitude within ±180.
+/// Throws UsageError naming `text`.
 [[nodiscard]] Coordinate parseCoordinate(const std::string& text);
 [[nodiscard]] std::vector<Coordinate> parseCoordinates(const std::vector<std::string>& texts);
 
-/// A finite number in any form strtod reads (C locale), using all of `text`.
+/// A finite plain decimal number, using all of `text`: an optional '-', digits with
+/// an optional fraction and exponent ("-12.5", ".5", "1e3"). No hex, '+', "inf" or spaces.
 [[nodiscard]] std::optional<double> parseFiniteNumber(const std::string& text);
 /// true/false/yes/no/1/0, any case.
 [[nodiscard]] std::optional<bool> parseBoolWord(std::string_view text);
@@ -60,7 +62,8 @@ class ArgumentReader {
   [[nodiscard]] std::optional<std::string> readCommandName();
 
   /// The value of the option being handled: its "=VALUE" part, else the next
-  /// argument as it stands (so a value may start with '-').
+  /// argument as it stands (so a value may start with '-'). An option whose value
+  /// was taken before is a usage error.
   [[nodiscard]] std::string optionValue(const std::string& option);
 
   /// Everything after the command name. `handle` gets each option and returns
@@ -79,6 +82,7 @@ class ArgumentReader {
   std::size_t next_ = 0;
   GlobalOptions& globals_;
   std::optional<std::string> inlineValue_;
+  std::set<std::string> valuedOptions_;
   bool optionsEnded_ = false;
 };
 

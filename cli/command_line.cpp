@@ -42,10 +42,7 @@ constexpr std::array kCommands{
 constexpr std::array<std::string_view, 3> kMoreDefaultsForms{
     "defaults write KEY -bool|-int|-string VALUE", "defaults write KEY -data-file FILE", "defaults delete KEY"};
 
-struct Invocation {
-  GlobalOptions globals;
-  std::unique_ptr<Command> command;  // none when help was asked for
-};
+}  // namespace
 
 Invocation parseInvocation(const std::vector<std::string>& arguments) {
   Invocation invocation;
@@ -57,6 +54,7 @@ Invocation parseInvocation(const std::vector<std::string>& arguments) {
       throw UsageError("no command given (see --help)");
     }
     if (*name == "help") {
+      requireCount("help", reader.readCommandArguments("help", [](const std::string&) { return false; }), 0, 0, "");
       invocation.globals.help = true;
       return invocation;
     }
@@ -74,6 +72,8 @@ Invocation parseInvocation(const std::vector<std::string>& arguments) {
     throw;
   }
 }
+
+namespace {
 
 void appendPadded(std::string& text, std::string_view left, std::string_view right) {
   constexpr std::size_t kColumn = 52;

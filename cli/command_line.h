@@ -1,10 +1,22 @@
 #pragma once
 
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "commands.h"
+
 namespace kavrano::cli {
+
+/// A command line read, nothing run yet.
+struct Invocation {
+  GlobalOptions globals;
+  std::unique_ptr<Command> command;  // none when help was asked for
+};
+
+/// Reads `arguments` (without the program name); no side effects. Throws UsageError.
+[[nodiscard]] Invocation parseInvocation(const std::vector<std::string>& arguments);
 
 /// Runs one invocation (arguments without the program name) and returns the exit
 /// status: 0 done, 2 usage error, 1 any other failure.

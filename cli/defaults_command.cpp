@@ -2,6 +2,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <variant>
 
@@ -43,7 +44,7 @@ class ReadAllCommand final : public Command {
  public:
   void run(const Context& context) const override {
     for (const auto& [key, value] : context.store.storedEntries()) {
-      context.out << key << " = " << describe(value) << '\n';
+      context.out << escapedForLine(key) << " = " << describe(value) << '\n';
     }
   }
 };
@@ -74,11 +75,19 @@ class WriteCommand final : public Command {
 
  private:
   static Bytes readFile(const std::filesystem::path& file) {
+    std::error_code error;
+    if (std::filesystem::is_directory(file, error)) {
+      throw CommandFailure("cannot read " + quotedArgument(file.string()) + ": it is a directory");
+    }
     std::ifstream in(file, std::ios::binary);
     if (!in) throw CommandFailure("cannot read " + quotedArgument(file.string()));
-    Bytes bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) throw CommandFailure("cannot read " + quotedArgument(file.string()));
-    return bytes;
+    try {
+      Bytes bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+      if (!in.bad()) return bytes;
+    } catch (const std::ios_base::failure&) {
+      // The stream reports a failed read(2) by throwing; the message below says it better.
+    }
+    throw CommandFailure("cannot read " + quotedArgument(file.string()));
   }
 
   std::string key_;

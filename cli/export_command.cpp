@@ -5,6 +5,7 @@
 #include "commands.h"
 #include "kavrano/core/persistance_manager.h"
 #include "kavrano/interop/measurement_export.h"
+#include "output_text.h"
 
 namespace kavrano::cli {
 namespace {
@@ -18,7 +19,9 @@ class ExportCommand final : public Command {
     if (!ids_.empty()) measurements = chosen(measurements);
     const auto text = interop::exportMeasurements(format_, measurements);
     if (!text) throw CommandFailure("the saved measurements could not be encoded as JSON");
-    context.out << *text;
+    // JSON carries DEL and C1 controls as they are; a terminal would act on them.
+    const bool json = format_ == interop::ExportFormat::json || format_ == interop::ExportFormat::geojson;
+    context.out << (json ? withControlsEscaped(*text) : *text);
   }
 
  private:

@@ -148,12 +148,7 @@ class SetUnitCommand final : public Command {
     const bool isLength = kind_ == UnitKind::length;
     requireStored(isLength ? converter.setLengthUnit(symbol_) : converter.setAreaUnit(symbol_), context);
     const auto& key = isLength ? converter.lengthStorageKey : converter.areaStorageKey;
-    const auto stored = context.store.stringForKey(key).value_or("");
-    context.out << (isLength ? "length: " : "area: ") << stored << '\n';
-    if (!(isLength ? isLengthSymbol(symbol_) : isAreaSymbol(symbol_))) {
-      context.err << "kavrano-cli: warning: " << quotedArgument(symbol_) << " is not "
-                  << (isLength ? "a length" : "an area") << " unit; stored " << quotedArgument(stored) << " instead\n";
-    }
+    context.out << (isLength ? "length: " : "area: ") << context.store.stringForKey(key).value_or("") << '\n';
   }
 
  private:
@@ -209,6 +204,12 @@ std::unique_ptr<Command> parseUnits(ArgumentReader& reader) {
     throw UsageError("unknown unit kind " + quotedArgument(kind) + " for units (length or area)");
   }
   requireCount("units " + kind, positionals, 2, 2, "a unit symbol");
+  // The store would take an unknown symbol as the default unit and replace the user's choice.
+  const bool isLength = kind == "length";
+  if (!(isLength ? isLengthSymbol(positionals[1]) : isAreaSymbol(positionals[1]))) {
+    throw UsageError("unknown " + kind + " unit " + quotedArgument(positionals[1]) + " (one of " +
+                     (isLength ? symbolList(kAllLengthUnits) : symbolList(kAllAreaUnits)) + ")");
+  }
   return std::make_unique<SetUnitCommand>(kind == "length" ? UnitKind::length : UnitKind::area, positionals[1]);
 }
 

@@ -69,8 +69,8 @@ class ListCommand final : public Command {
  public:
   void run(const Context& context) const override {
     for (const auto& record : PersistanceManager().loadMeasurements()) {
-      context.out << record.id << '\t' << iso8601Utc(record.date) << '\t' << record.annotations.size() << '\t'
-                  << escapedForLine(record.title) << '\n';
+      context.out << escapedForLine(record.id) << '\t' << iso8601Utc(record.date) << '\t' << record.annotations.size()
+                  << '\t' << escapedForLine(record.title) << '\n';
     }
   }
 };
@@ -97,7 +97,7 @@ class EventsCommand final : public Command {
  public:
   void run(const Context& context) const override {
     for (const auto& event : LocalEventStore::read(context.dataDirectory)) {
-      context.out << event.time << '\t' << event.name << '\n';
+      context.out << escapedForLine(event.time) << '\t' << escapedForLine(event.name) << '\n';
     }
   }
 };

@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <string>
 #include <system_error>
 
+#include "kavrano/core/local_event_store.h"
 #include "kavrano/core/memory_preference_store.h"
 #include "kavrano/core/reference_date.h"
 #include "kavrano/core/sqlite_preference_store.h"
@@ -51,7 +53,9 @@ fs::path defaultDataDirectory() {
   return fs::path(home && *home ? home : ".") / ".local" / "share" / "kavrano";
 }
 
-OpenedStore openPreferenceStore(const fs::path& directory, StoreFallback fallback) {
+namespace {
+
+OpenedStore openStoreIn(const fs::path& directory, StoreFallback fallback) {
   std::error_code ec;
   fs::create_directories(directory, ec);
   if (!fs::is_directory(directory, ec)) {
@@ -90,6 +94,42 @@ OpenedStore openPreferenceStore(const fs::path& directory, StoreFallback fallbac
   auto fresh = SqlitePreferenceStore::open(file, Access::readWrite);
   if (!fresh) return fallbackStore(fallback, fresh.failure());
   return {std::move(fresh).value(), {}, aside};
+}
+
+}  // namespace
+
+OpenedStore openPreferenceStore(const fs::path& directory, StoreFallback fallback) {
+  (void)keepDataDirectoryPrivate(directory);
+  OpenedStore opened = openStoreIn(directory, fallback);
+  (void)keepDataDirectoryPrivate(directory);  // the -wal and -shm that opening created
+  return opened;
+}
+
+namespace {
+
+// Titles and coordinates are the user's own business, not that of other local users.
+void makeOwnerOnly(const fs::path& file) {
+  std::error_code ec;
+  if (fs::symlink_status(file, ec).type() != fs::file_type::regular) return;
+  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace, ec);
+}
+
+}  // namespace
+
+std::error_code keepDataDirectoryPrivate(const fs::path& directory) {
+  std::error_code ec;
+  fs::create_directories(directory, ec);
+  if (ec) return ec;
+  if (fs::symlink_status(directory, ec).type() == fs::file_type::directory) {
+    std::error_code ignored;
+    fs::permissions(directory, fs::perms::owner_all, fs::perm_options::replace, ignored);
+  }
+  const std::string store = SqlitePreferenceStore::kFileName;
+  for (const auto& name :
+       {store, store + "-wal", store + "-shm", store + "-journal", std::string(LocalEventStore::kFileName)}) {
+    makeOwnerOnly(directory / name);
+  }
+  return {};
 }
 
 }  // namespace kavrano

@@ -1,5 +1,9 @@
 #include "kavrano/core/local_event_store.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -27,6 +31,21 @@ std::string sanitised(std::string name) {
   for (char& c : name)
     if (c == '\t' || c == '\n' || c == '\r') c = ' ';
   return name;
+}
+
+// Created 0600 whatever the umask: what the user did is nobody else's business.
+// A failed write loses these events only; logging never fails its caller.
+void appendPrivately(const std::filesystem::path& file, const std::string& text) {
+  const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  if (fd < 0) return;
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
 }
 
 }  // namespace
@@ -68,9 +87,9 @@ void LocalEventStore::run() {
     {
       std::error_code ignored;
       std::filesystem::create_directories(file_.parent_path(), ignored);
-      // A failed write loses these events only; logging never fails its caller.
-      std::ofstream out(file_, std::ios::app | std::ios::binary);
-      for (const auto& event : batch) out << event.time << '\t' << event.name << '\n';
+      std::string lines;
+      for (const auto& event : batch) lines += event.time + '\t' + event.name + '\n';
+      appendPrivately(file_, lines);
     }
     lock.lock();
     writing_ = false;

@@ -1,5 +1,6 @@
 #include "kavrano/core/number_text.h"
 
+#include <unicode/uloc.h>
 #include <unicode/unum.h>
 #include <unicode/ustring.h>
 
@@ -74,6 +75,31 @@ std::string userNumberLocale() {
     if (value && *value) return normalised(value);
   }
   return "C";
+}
+
+namespace {
+
+bool isAvailableLocale(const std::string& name) {
+  const int32_t count = uloc_countAvailable();
+  for (int32_t i = 0; i < count; ++i)
+    if (name == uloc_getAvailable(i)) return true;
+  return false;
+}
+
+}  // namespace
+
+bool isKnownNumberLocale(const std::string& name) {
+  const auto locale = normalised(name);
+  if (locale == "C" || isAvailableLocale(locale)) return true;
+  // ICU lists a language with only some of its countries; any real country will do.
+  const auto underscore = locale.find('_');
+  if (underscore == std::string::npos || !isAvailableLocale(locale.substr(0, underscore))) return false;
+  const auto country = locale.substr(underscore + 1);
+  if (country.size() != 2) return false;
+  UErrorCode status = U_ZERO_ERROR;
+  char canonical[64];
+  uloc_canonicalize(("und_" + country).c_str(), canonical, sizeof canonical, &status);
+  return U_SUCCESS(status) && *uloc_getISO3Country(canonical) != '\0';
 }
 
 void setUserNumberLocaleOverride(std::optional<std::string> locale) {

@@ -178,6 +178,9 @@ void MapMeasureViewController::didSelectMeasurement(const PersistedMeasurement& 
 
   services_.scheduler.schedule(this, kOpenDelay, [this, record = measurement] {
     auto vertices = viewModel_.annotations(record);
+    // A stored centre off the Earth gives way to the first point that is on it.
+    std::optional<Coordinate> centre = Coordinate{record.center.latitude, record.center.longitude};
+    if (!isOnEarth(*centre)) centre = vertices.empty() ? std::nullopt : std::optional(vertices.front()->coordinate());
     const QPointer<MapMeasureViewController> self(this);
     outlets_.mapTransition(kOpenTransitionSeconds, [self, vertices = std::move(vertices)] {
       if (!self || !self->mapDataSource_) return;
@@ -185,7 +188,7 @@ void MapMeasureViewController::didSelectMeasurement(const PersistedMeasurement& 
       self->mapDataSource_->annotations = vertices;
       self->mapDataSource_->redraw();
     });
-    map().setRegion({record.center.latitude, record.center.longitude}, kRegionMetres, kRegionMetres, true);
+    if (centre) map().setRegion(*centre, kRegionMetres, kRegionMetres, true);
   });
 }
 

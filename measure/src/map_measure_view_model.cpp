@@ -37,8 +37,10 @@ Result<void> MapMeasureViewModel::saveMeasurement(const std::vector<std::shared_
 std::vector<std::shared_ptr<Annotation>> MapMeasureViewModel::annotations(const PersistedMeasurement& record) const {
   std::vector<std::shared_ptr<Annotation>> vertices;
   vertices.reserve(record.annotations.size());
-  for (const auto& coordinate : coordinatesOf(record.annotations))
-    vertices.push_back(std::make_shared<PointAnnotation>(coordinate));
+  for (const auto& coordinate : coordinatesOf(record.annotations)) {
+    // A point off the Earth can be neither drawn nor measured; the rest of the record still opens.
+    if (isOnEarth(coordinate)) vertices.push_back(std::make_shared<PointAnnotation>(coordinate));
+  }
   return vertices;
 }
 

@@ -1,5 +1,6 @@
 // Runs the built kavrano-cli as a user would: a fresh data directory per test,
 // a fixed locale, and only its exit status and output observed.
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -103,11 +104,11 @@ class CliTest : public ::testing::Test {
 TEST_F(CliTest, PrintsTheCoreTextsAndFullPrecisionNumbers) {
   const auto middle = geodesy.midpoint({10, 20}, {30, 40});
   // Each case: the arguments, " => ", the line printed. Negative coordinates are points,
-  // any strtod form is a number; the text command's values live with the converter's tests.
+  // exponents are plain decimals; the text command's values live with the converter's tests.
   for (const std::string& c : std::vector<std::string>{
            "length --unit km 0,0 0,1 => 111.32 km", "area --unit=a" + kSquare + " => 123.92 a",
            "area" + kSquare + " => 12,392.03 m²", "length --unit km -23.5,-46.6 -23.5,-46.6 => 0 km",
-           "length --unit km 0x0p0,+0 1e0,0 => 110.57 km", "text --unit km length 1234.5678 => 1.23 km",
+           "length --unit km 0,.0 1e0,0. => 110.57 km", "text --unit km length 1234.5678 => 1.23 km",
            "text --unit ft² area 123456 => 1,328,869.9 ft²",
            "area --raw" + kSquare + " => " + precise(geodesy.polygonArea(kSquarePoints)),
            "length --raw 0,0 0,1 => " + precise(geodesy.distance({0, 0}, {0, 1})),
@@ -131,27 +132,44 @@ TEST_F(CliTest, UsageErrorsExitTwoWithOneLineNamingTheArgument) {
        {"area 91,0 => '91,0'", "area 0,181 => '0,181'", "area nan,0 => 'nan,0'", "area 1,2,3 => '1,2,3'",
         "area 0,0 '1 ,0' => '1 ,0'", "area => coordinate", "length 0,0 => length", "midpoint 0,0 1,1 2,2 => '2,2'",
         " => command", "frobnicate => 'frobnicate'", "units speed m => 'speed'", "units length => units length",
-        "defaults frob => 'frob'"})
+        "defaults frob => 'frob'", "help extra => 'extra'"})
+    expectUsageError(c);
+  // Numbers are plain decimals: strtod's other forms are not degrees anyone means.
+  for (const char* c : {"area 0x10,0 => '0x10,0'", "area +1,0 => '+1,0'", "area ' 1,0' => ' 1,0'",
+                        "area 1,0x1p0 => '1,0x1p0'", "area 1e,0 => '1e,0'", "area .,0 => '.,0'",
+                        "area inf,0 => 'inf,0'", "text area 0x10 => '0x10'", "text length ' 5' => ' 5'"})
+    expectUsageError(c);
+  // Single-valued options given twice, and unknown locales.
+  for (const char* c : {"save --title A --title=B 0,0 => '--title'", "area --unit m² --unit ha 0,0 => '--unit'",
+                        "save --title A --center 0,0 --center 1,1 0,0 => '--center'",
+                        "export --format json --format geojson => '--format'", "--locale de_DE units => '--locale'",
+                        "--data-dir /tmp units => '--data-dir'"})
     expectUsageError(c);
   for (const char* c :
        {"area --bogus 0,0 => '--bogus'", "area --unit parsec 0,0 => 'parsec'", "length --unit m² 0,0 0,1 => 'm²'",
-        "area 0,0 --unit => '--unit'", "list --raw => '--raw'", "save 0,0 => --title",
-        "save --title 'bad \xff title' 0,0 => title", "save --title T --center '0;0' 0,0 => '0;0'",
-        "export --format shp => 'shp'", "defaults write K -bool maybe => 'maybe'", "defaults write K -int 12x => '12x'",
-        "defaults write K => -bool"})
+        "area 0,0 --unit => '--unit'", "list --raw => '--raw'", "units length parsec => 'parsec'",
+        "units area m => 'm'", "save 0,0 => --title", "save --title 'bad \xff title' 0,0 => title",
+        "save --title T --center '0;0' 0,0 => '0;0'", "export --format shp => 'shp'",
+        "defaults write K -bool maybe => 'maybe'", "defaults write K -int 12x => '12x'", "defaults write K => -bool"})
     expectUsageError(c);
   expectFailure(spawn("--data-dir"), 2, "'--data-dir'", "--data-dir");
+  for (const char* locale : {"xx_NOPE", "de_NOPE", "zz"}) {
+    const auto run = spawn("--data-dir " + quoted(data_) + " --locale " + locale + " units");
+    expectFailure(run, 2, "'" + std::string(locale) + "'", locale);
+  }
+  EXPECT_FALSE(fs::exists(data_)) << "a rejected locale must not open the store";
+  // A listed locale with its encoding, and a listed language in any real country.
+  EXPECT_EQ(spawn("--data-dir " + quoted(data_) + " --locale de_DE.UTF-8 text length 1234.5").out, "1.234,5 m\n");
+  EXPECT_EQ(spawn("--data-dir " + quoted(data_) + " --locale en_NL text length 1234.5").status, 0);
 }
 
 TEST_F(CliTest, UnitChoiceIsStoredForLaterRuns) {
   EXPECT_EQ(ok("units"), "length: m\narea: m²\n");
   EXPECT_EQ(ok("units area ha"), "area: ha\n");
   EXPECT_EQ(ok("units length km"), "length: km\n");
-  // An unknown symbol is stored as metres, with a warning.
-  const auto run = cli("units area acre");
-  expectFailure(run, 0, "'acre'", "units area acre");
-  EXPECT_EQ(run.out, "area: m²\n");
-  EXPECT_EQ(ok("units area ha"), "area: ha\n");
+  // An unknown symbol is refused before the store is touched, so the choice stays.
+  expectFailure(cli("units area acre"), 2, "'acre'", "units area acre");
+  EXPECT_EQ(ok("units"), "length: km\narea: ha\n");
   // --unit is for one call only.
   EXPECT_EQ(ok("area --unit m²" + kSquare), "12,392.03 m²\n");
   EXPECT_EQ(ok("units"), "length: km\narea: ha\n");
@@ -183,6 +201,7 @@ TEST_F(CliTest, DefaultsReadWriteDelete) {
   for (const std::string& arguments : {std::string("defaults read NAME"), std::string("defaults delete NAME"),
                                        "defaults write X -data-file " + quoted(root_ / "missing")})
     expectFailure(cli(arguments), 1, "", arguments);
+  expectFailure(cli("defaults write X -data-file " + quoted(root_)), 1, "is a directory", "a directory as data file");
   EXPECT_EQ(ok("defaults read"), "BLOB = <data, 258 bytes>\nCOUNT = -42\nFLAG = true\n");
 }
 
@@ -304,6 +323,90 @@ TEST_F(CliTest, ASaveOnAFullDiskSaysSoAndKeepsTheOldList) {
                          "sh -c 'ulimit -f 64; trap \"\" XFSZ; exec \"$0\" \"$@\"'");
   expectFailure(run, 1, "size limit", "save on a full disk");
   EXPECT_EQ(ok("export"), before);
+}
+
+// True when `text` holds a byte a terminal would act on: a C0 control other than the
+// line and field separators, DEL, or a C1 control (U+0080–U+009F, C2 80 – C2 9F).
+bool hasRawControl(const std::string& text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if ((byte < 0x20 && byte != '\n' && byte != '\t') || byte == 0x7f) return true;
+    if (byte == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) <= 0x9F) return true;
+  }
+  return false;
+}
+
+TEST_F(CliTest, StoredControlCharactersArePrintedEscaped) {
+  // Titles, ids, keys and event names from the store or the events file, as any program may have written them:
+  // a window-title change ending in BEL, a screen clear, CR, DEL and the one-byte CSI U+009B.
+  const std::string hostile =
+      "A\x1b]0;owned\x07"
+      "B\x1b[2J\rC\x7f\xc2\x9b"
+      "31mD";
+  const std::string escaped = "A\\x1b]0;owned\\x07B\\x1b[2J\\rC\\x7f\\u009b31mD";
+  const json record = {{"id", hostile},
+                       {"date", 0},
+                       {"annotations", json::array({{{"latitude", 1}, {"longitude", 2}}})},
+                       {"title", hostile},
+                       {"center", {{"latitude", 1}, {"longitude", 2}}}};
+  std::ofstream(root_ / "list.json") << json::array({record}).dump();
+  ok("defaults write PERSISTED_MEASUREMENTS -data-file " + quoted(root_ / "list.json"));
+  ok("defaults write " + quoted(hostile) + " -string " + quoted(hostile));
+  fs::create_directories(data_);
+  std::ofstream(data_ / kavrano::LocalEventStore::kFileName) << "2026-01-01T00:00:00.000Z\t" << hostile << "\n";
+
+  EXPECT_EQ(ok("list"), escaped + "\t2001-01-01T00:00:00Z\t1\t" + escaped + "\n");
+  EXPECT_EQ(ok("events"), "2026-01-01T00:00:00.000Z\t" + escaped + "\n");
+  for (const char* arguments : {"defaults read", "export", "export --format geojson"}) {
+    const auto out = ok(arguments);
+    EXPECT_FALSE(hasRawControl(out)) << arguments << ": " << out;
+    EXPECT_NE(out.find("\\u009b31mD"), std::string::npos) << arguments << ": " << out;
+  }
+  EXPECT_EQ(json::parse(ok("export"))[0]["title"], hostile) << "escaped, the JSON still reads back the same";
+  const auto run = cli("delete " + quoted(hostile + "x"));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_FALSE(hasRawControl(run.err)) << run.err;
+}
+
+// Permission bits, e.g. 0600.
+unsigned modeOf(const fs::path& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0xffff;
+}
+
+TEST_F(CliTest, DataIsPrivateToItsOwnerWhateverTheUmask) {
+  const mode_t savedUmask = ::umask(0);  // the loosest: every file as its creator asks
+  const auto store = data_ / kavrano::SqlitePreferenceStore::kFileName;
+  const auto events = data_ / kavrano::LocalEventStore::kFileName;
+  {
+    // What an earlier version left: all readable, the store held open by the app, so -wal and -shm exist.
+    fs::create_directories(data_);
+    fs::permissions(data_, fs::perms::all);
+    auto app = kavrano::SqlitePreferenceStore::open(store);
+    ASSERT_TRUE(app) << app.failure().reason;
+    ASSERT_TRUE(app.value()->setBool(true, "FLAG"));
+    std::ofstream(events) << "2026-01-01T00:00:00.000Z\tadded_pin\n";
+    fs::permissions(events, fs::perms::all);
+    ASSERT_TRUE(fs::exists(store.string() + "-wal") && fs::exists(store.string() + "-shm"));
+    ASSERT_EQ(modeOf(store), 0644u);
+
+    EXPECT_EQ(ok("units"), "length: m\narea: m²\n");
+    EXPECT_EQ(modeOf(data_), 0700u);
+    for (const auto& file : {store, fs::path(store.string() + "-wal"), fs::path(store.string() + "-shm"), events})
+      EXPECT_EQ(modeOf(file), 0600u) << file;
+  }
+  // A new directory, and an events file the event store creates itself.
+  fs::remove_all(data_);
+  ok("units area ha");
+  EXPECT_EQ(modeOf(data_), 0700u);
+  EXPECT_EQ(modeOf(store), 0600u);
+  {
+    kavrano::LocalEventStore log(data_);
+    log.logEvent("added_pin");
+    log.flush();
+  }
+  EXPECT_EQ(modeOf(events), 0600u);
+  ::umask(savedUmask);
 }
 
 TEST_F(CliTest, GeoJsonExportOpensAsFeatures) {

@@ -1,6 +1,7 @@
 #include "kavrano/measure/map_measure_view_controller.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 
 #include "fake_map_view.h"
 #include "fake_places.h"
@@ -354,6 +355,37 @@ TEST_F(MapMeasureViewControllerTest, OpeningASavedMeasurementPopsWaitsRedrawsInT
   EXPECT_TRUE(journal.isEmpty());
   EXPECT_TRUE(map.calls.isEmpty());
   EXPECT_EQ(map.delegate(), nullptr);
+}
+
+TEST_F(MapMeasureViewControllerTest, StoredPointsOffTheEarthAreLeftOutOfTheDrawingAndTheArea) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const std::vector<Coordinate> square{{0, 0}, {0, 0.001}, {0.001, 0.001}, {0.001, 0}};
+  PersistedMeasurement record;
+  record.annotations = {{0, 0},   {200, 0},       {0, 0.001}, {0, 500},   {1e308, 1e308},
+                        {nan, 0}, {0.001, 0.001}, {-90.5, 0}, {0.001, 0}, {0, -180.001}};
+  record.center = {200, 0};
+  scheduler.advance(1s);  // past the zoom that ends the first follow
+  controller->didSelectMeasurement(record);
+  scheduler.advance(500ms);
+
+  QStringList kept;
+  for (const auto& vertex : controller->mapDataSource()->annotations)
+    kept << QStringLiteral("%1,%2").arg(vertex->coordinate().latitude).arg(vertex->coordinate().longitude);
+  EXPECT_EQ(kept, (QStringList{"0,0", "0,0.001", "0.001,0.001", "0.001,0"}));
+  EXPECT_EQ(labelTexts().size(), 4);
+  EXPECT_EQ(
+      controller->areaText(),
+      "Area: " + QString::fromStdString(UnitConverter::shared().areaText(MeasurementManager().polygonArea(square))));
+  EXPECT_EQ(lastRegion(), std::tuple(0.0, 0.0, 200.0, 200.0, true)) << "the first point stands in for the centre";
+
+  // Nothing left on the Earth: nothing drawn, the map stays where it was.
+  const auto regions = map.regions.size();
+  record.annotations = {{100, 0}, {0, 200}, {nan, nan}};
+  controller->didSelectMeasurement(record);
+  scheduler.advance(500ms);
+  EXPECT_TRUE(controller->mapDataSource()->annotations.empty());
+  EXPECT_EQ(controller->areaText(), "");
+  EXPECT_EQ(map.regions.size(), regions);
 }
 
 TEST_F(MapMeasureViewControllerTest, RenderersAndViews) {

@@ -216,6 +216,15 @@ TEST(TileUrlTemplate, FillsPlaceholdersPicksASteadySubdomainAndRefusesWhatCannot
     EXPECT_FALSE(TileUrlTemplate(QString::fromUtf8(text)).isValid()) << text;
 }
 
+TEST(TileUrlTemplate, ATemplateThatBreaksForDeepTilesIsRefused) {
+  // Found by fuzzing: valid for tile 0/0/0, but a host label past 63 characters or a
+  // port past 65535 once the numbers grow, so deep tiles could never load.
+  for (const QString& text :
+       {"https://" + QString(62, 'a') + "{z}.test/{z}/{x}/{y}", QStringLiteral("http://tiles.test:{x}/{z}/{x}/{y}")})
+    EXPECT_FALSE(TileUrlTemplate(text).isValid()) << text.toStdString();
+  EXPECT_TRUE(TileUrlTemplate("https://" + QString(60, 'a') + "{z}.test/{z}/{x}/{y}").isValid());
+}
+
 QByteArray pngOf(const QColor& color, int size = 256) {
   QBuffer buffer;
   buffer.open(QIODevice::WriteOnly);

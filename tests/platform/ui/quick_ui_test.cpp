@@ -224,8 +224,11 @@ TEST(DesktopServices, AuthorisationIsAnsweredLaterFromThePositionSourceOnceThatI
 // centiseconds (none: no control extension), colour index 0 or 1 of all its
 // pixels}. The frame's LZW data sends a clear code before every pixel, so every
 // code stays 3 bits wide: 4 bytes, written out.
-QByteArray writeGif(const std::vector<std::pair<std::optional<int>, int>>& frames) {
-  QByteArray out = "GIF89a" + QByteArray::fromHex("02000200800000000000ffffff");  // 2 × 2, a table of 2 colours
+// `canvas` changes only the logical screen's size, as a hostile file would.
+QByteArray writeGif(const std::vector<std::pair<std::optional<int>, int>>& frames, QSize canvas = {2, 2}) {
+  QByteArray out = "GIF89a";
+  for (const int side : {canvas.width(), canvas.height()}) out += char(side & 0xff) + QByteArray(1, char(side >> 8));
+  out += QByteArray::fromHex("800000000000ffffff");  // a table of 2 colours
   for (const auto& [centiseconds, color] : frames) {
     if (centiseconds)
       out += QByteArray::fromHex("21f90400") + char(*centiseconds & 0xff) + char(*centiseconds >> 8) + '\0' + '\0';
@@ -302,6 +305,40 @@ TEST(AnimatedImage, MissingUnreadableAndCorruptFilesSayWhyAndGiveNoImage) {
     EXPECT_LE(picture ? picture->images.size() : 0, 6) << length;
   }
   testing::internal::GetCapturedStdout();
+}
+
+TEST(AnimatedImage, GifsPastTheBoundsAreRefusedBeforeDecoding) {
+  // Each case: a small file that describes too many pixels, the line on standard output.
+  const std::vector<std::pair<QByteArray, std::string>> refused{
+      {writeGif({{10, 0}}, {65535, 65535}), "image too large: 65535 x 65535 pixels, more than 4096 a side\n"},
+      {writeGif({{10, 0}}, {4097, 1}), "image too large: 4097 x 2 pixels, more than 4096 a side\n"},
+      {writeGif(std::vector<std::pair<std::optional<int>, int>>(5, {10, 0}), {4096, 4096}),
+       "image too large: 320 MiB decoded, more than 256\n"},
+      {writeGif(std::vector<std::pair<std::optional<int>, int>>(kMaxGifFrames + 1, {10, 0})),
+       "image too large: more than 1000 frames\n"}};
+  for (const auto& [gif, why] : refused) {
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(animatedImageWithData(gif)) << why;
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), why);
+  }
+  // An image descriptor larger than its canvas counts too.
+  QByteArray wide = writeGif({{10, 0}});
+  wide[wide.size() - 12] = char(0xff);  // the high byte of the frame's width: 2 + 255 × 256
+  testing::internal::CaptureStdout();
+  EXPECT_FALSE(animatedImageWithData(wide));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "image too large: 65282 x 65282 pixels, more than 4096 a side\n");
+
+  const auto most =
+      animatedImageWithData(writeGif(std::vector<std::pair<std::optional<int>, int>>(kMaxGifFrames, {10, 1})));
+  ASSERT_TRUE(most) << "the bound itself is allowed";
+  EXPECT_EQ(most->images.size(), static_cast<qsizetype>(kMaxGifFrames));
+
+  // 655.35 s beside 0.11 s: 65,546 entries on the common 10 ms step, so a coarser clock.
+  const QImage still(2, 2, QImage::Format_RGB32);
+  const AnimatedImage slow =
+      animatedImageWithFrames({{still, GifFrameProperties{655.35, 655.35}}, {still, GifFrameProperties{0.11, 0.11}}});
+  EXPECT_EQ(slow.images.size(), 9932) << "66 ms steps: 9930 of the first frame, 2 of the second";
+  EXPECT_DOUBLE_EQ(slow.duration, 655.46);
 }
 
 TEST(AppPictures, ShipSmallAndPlayForAFewSeconds) {

@@ -9,4 +9,11 @@ struct Coordinate {
   double longitude = 0.0;
 };
 
+/// Whether `c` is a place on the Earth: latitude within −90…90 and longitude within
+/// −180…180 degrees, so neither is infinite or not a number. The map and the command
+/// line make only such points; a stored record may hold anything.
+[[nodiscard]] constexpr bool isOnEarth(Coordinate c) {
+  return c.latitude >= -90.0 && c.latitude <= 90.0 && c.longitude >= -180.0 && c.longitude <= 180.0;
+}
+
 }  // namespace kavrano

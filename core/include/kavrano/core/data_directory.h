@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
 
 #include "kavrano/core/preference_store.h"
 
@@ -35,5 +36,14 @@ struct OpenedStore {
 /// "preferences.sqlite3.unreadable.<UTC time>" (never deleted) and a new one made;
 /// when that cannot be done, `fallback` decides.
 [[nodiscard]] OpenedStore openPreferenceStore(const std::filesystem::path& directory, StoreFallback fallback);
+
+/// Creates `directory` if it is missing and keeps it and Kavrano's files in it
+/// (the preference store with its -wal, -shm and -journal, the events file) to
+/// their owner, whatever the umask: the directory 0700, the files 0600. Looser
+/// modes left by an earlier version are tightened. Call it before opening the
+/// store and again once it is open, since SQLite creates the -wal and -shm files
+/// while opening. Symbolic links are left alone. Only a directory that cannot be created is an error;
+/// a mode that cannot be changed (another owner's folder) is left as it is.
+[[nodiscard]] std::error_code keepDataDirectoryPrivate(const std::filesystem::path& directory);
 
 }  // namespace kavrano

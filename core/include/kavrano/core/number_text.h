@@ -11,6 +11,11 @@ namespace kavrano {
 /// "POSIX" give "C". Read afresh on every call.
 [[nodiscard]] std::string userNumberLocale();
 
+/// Whether `name` (with any encoding suffix or modifier, as userNumberLocale()
+/// drops them) names a locale whose numbers ICU knows: "C", "POSIX", a locale
+/// ICU lists, or a listed language with a real country ("en_NL"). "xx_NOPE" is not.
+[[nodiscard]] bool isKnownNumberLocale(const std::string& name);
+
 /// Sets or clears the process-wide locale override.
 void setUserNumberLocaleOverride(std::optional<std::string> locale);
 

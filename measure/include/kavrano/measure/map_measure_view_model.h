@@ -38,7 +38,7 @@ class MapMeasureViewModel final : public QObject, public SearchViewDelegate {
   /// map camera's centre. Says why when the store could not keep it.
   Result<void> saveMeasurement(const std::vector<std::shared_ptr<Annotation>>& annotations, const QString& title,
                                const MapView& mapView);
-  /// Untitled vertices at the record's points, in stored order.
+  /// Untitled vertices at the record's points that are on the Earth (isOnEarth), in stored order.
   [[nodiscard]] std::vector<std::shared_ptr<Annotation>> annotations(const PersistedMeasurement& record) const;
 
   /// Logs "selected_address" and looks "title subtitle" up; the answer goes to

@@ -37,18 +37,24 @@ std::optional<AnimatedImage> animatedImageNamed(const QString& name, const QStri
 }
 
 std::optional<AnimatedImage> animatedImageWithData(const QByteArray& data) {
-  const auto properties = readGifFrameProperties(data);
-  if (!properties) {
+  const auto layout = readGifLayout(data);
+  if (!layout) {
     diagnostic(QStringLiteral("image doesn't exist"));
     return std::nullopt;
   }
+  // A few bytes can describe gigabytes of pixels; refuse before Qt decodes any.
+  if (const auto problem = gifBoundExceeded(*layout)) {
+    diagnostic(QStringLiteral("image too large: %1").arg(QString::fromLatin1(*problem)));
+    return std::nullopt;
+  }
+  const auto& properties = layout->frames;
   QBuffer buffer;
   buffer.setData(data);
   buffer.open(QIODevice::ReadOnly);
   QImageReader reader(&buffer, "gif");
   std::vector<GifFrame> frames;
-  frames.reserve(properties->size());
-  for (const auto& frame : *properties) {
+  frames.reserve(properties.size());
+  for (const auto& frame : properties) {
     // Qt's reader gives each frame drawn over the ones before, as shown.
     frames.push_back({reader.read(), frame});
   }
@@ -65,11 +71,18 @@ AnimatedImage animatedImageWithFrames(const std::vector<GifFrame>& frames) {
   }
   qint64 total = 0;  // a GIF may hold thousands of frames of up to 655 s each
   for (int delay : delays) total += delay;
-  const int g = greatestCommonDivisor(delays);
+  qint64 step = greatestCommonDivisor(delays);
+  qint64 steps = 0;
+  for (int delay : delays) steps += delay / step;
+  // 655.35 s beside 0.11 s would be 65,546 entries for two frames: past the bound
+  // the loop steps on a coarser clock, each frame kept at least once.
+  const bool coarse = steps > static_cast<qint64>(kMaxLoopImages);
+  if (coarse) step = (total + static_cast<qint64>(kMaxLoopImages) - 1) / static_cast<qint64>(kMaxLoopImages);
 
   AnimatedImage result;
   for (std::size_t i = 0; i < images.size(); ++i) {
-    for (int k = 0; k < delays[i] / g; ++k) result.images.push_back(images[i]);
+    const qint64 repeats = coarse ? std::max<qint64>(1, (delays[i] + step / 2) / step) : delays[i] / step;
+    for (qint64 k = 0; k < repeats; ++k) result.images.push_back(images[i]);
   }
   result.duration = static_cast<double>(total) / 1000.0;
   return result;

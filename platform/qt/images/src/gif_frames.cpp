@@ -1,6 +1,8 @@
 #include "kavrano/qt_images/gif_frames.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace kavrano {
 
@@ -19,14 +21,17 @@ GifFrameProperties fromCentiseconds(int centiseconds) {
 
 }  // namespace
 
-std::optional<std::vector<std::optional<GifFrameProperties>>> readGifFrameProperties(const QByteArray& bytes) {
+std::optional<GifLayout> readGifLayout(const QByteArray& bytes) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
   const std::size_t n = static_cast<std::size_t>(bytes.size());
   // Signature and logical screen descriptor.
   if (n < 13 || (std::memcmp(p, "GIF87a", 6) != 0 && std::memcmp(p, "GIF89a", 6) != 0)) return std::nullopt;
+  GifLayout layout;
+  layout.canvasWidth = p[6] | p[7] << 8;
+  layout.canvasHeight = p[8] | p[9] << 8;
   std::size_t at = 13 + colorTableBytes(p[10]);
 
-  std::vector<std::optional<GifFrameProperties>> frames;
+  auto& frames = layout.frames;
   std::optional<GifFrameProperties> pending;
   // Data sub-blocks: a length byte, that many bytes, until a length of 0.
   auto skipSubBlocks = [&] {
@@ -48,17 +53,43 @@ std::optional<std::vector<std::optional<GifFrameProperties>>> readGifFrameProper
     } else if (introducer == kImageDescriptor) {
       // Left, top, width, height (2 bytes each), packed fields; then the LZW code size.
       if (at + 10 > n) break;
+      layout.largestImageSide =
+          std::max({layout.largestImageSide, p[at + 4] | p[at + 5] << 8, p[at + 6] | p[at + 7] << 8});
       at += 9 + colorTableBytes(p[at + 8]);
       if (at >= n) break;
       ++at;
       frames.push_back(pending);
-      pending.reset();  // a control extension governs the one image after it
+      pending.reset();                           // a control extension governs the one image after it
+      if (frames.size() > kMaxGifFrames) break;  // already refused; the list need not grow
       if (!skipSubBlocks()) break;
     } else {
       break;  // the trailer, or bytes that are no block: what came before stands
     }
   }
-  return frames;
+  return layout;
+}
+
+std::optional<QByteArray> gifBoundExceeded(const GifLayout& layout) {
+  if (layout.frames.size() > kMaxGifFrames)
+    return QByteArray("more than ") + QByteArray::number(kMaxGifFrames) + " frames";
+  const int width = std::max(layout.canvasWidth, layout.largestImageSide);
+  const int height = std::max(layout.canvasHeight, layout.largestImageSide);
+  if (width > kMaxGifSide || height > kMaxGifSide) {
+    return QByteArray::number(width) + " x " + QByteArray::number(height) + " pixels, more than " +
+           QByteArray::number(kMaxGifSide) + " a side";
+  }
+  const auto decoded = layout.frames.size() * static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4;
+  if (decoded > kMaxGifDecodedBytes) {
+    return QByteArray::number(static_cast<qulonglong>(decoded >> 20)) + " MiB decoded, more than " +
+           QByteArray::number(static_cast<qulonglong>(kMaxGifDecodedBytes >> 20));
+  }
+  return std::nullopt;
+}
+
+std::optional<std::vector<std::optional<GifFrameProperties>>> readGifFrameProperties(const QByteArray& bytes) {
+  auto layout = readGifLayout(bytes);
+  if (!layout) return std::nullopt;
+  return std::move(layout->frames);
 }
 
 }  // namespace kavrano

@@ -1,5 +1,6 @@
 #include "kavrano/qt_map/map_sources.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -13,6 +14,7 @@
 #include "kavrano/qt_map/mbtiles_tile_source.h"
 #include "kavrano/qt_map/network_tile_source.h"
 #include "kavrano/qt_map/network_warning_filter.h"
+#include "kavrano/qt_map/nmea_log.h"
 #include "kavrano/qt_map/tile_disk_cache.h"
 
 namespace kavrano {
@@ -95,15 +97,13 @@ QGeoPositionInfoSource* makePositionSource(const QString& option, QObject* paren
     }
     return new FixedPositionSource(c, parent);
   }
-  auto* file = new QFile(option);
-  if (!QFileInfo(option).isFile() || !file->open(QIODevice::ReadOnly)) {
-    delete file;
-    error = QStringLiteral("neither LAT,LON nor a readable NMEA file: %1").arg(option);
-    return nullptr;
-  }
+  const auto log = readNmeaLog(option, error);
+  if (!log) return nullptr;
   auto* source = new QNmeaPositionInfoSource(QNmeaPositionInfoSource::SimulationMode, parent);
-  file->setParent(source);
-  source->setDevice(file);
+  auto* device = new QBuffer(source);
+  device->setData(*log);  // shared, not copied
+  device->open(QIODevice::ReadOnly);
+  source->setDevice(device);
   return source;
 }
 

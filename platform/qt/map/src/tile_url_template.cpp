@@ -7,9 +7,16 @@ TileUrlTemplate::TileUrlTemplate(QString text, QStringList subdomains)
   if (subdomains_.isEmpty()) subdomains_ = {QString()};
   const bool placeholders = text_.contains(QLatin1String("{z}")) && text_.contains(QLatin1String("{x}")) &&
                             text_.contains(QLatin1String("{y}"));
-  const QUrl probe = placeholders ? url({0, 0, 0}) : QUrl();
-  valid_ = probe.isValid() && !probe.host().isEmpty() &&
-           (probe.scheme() == QLatin1String("http") || probe.scheme() == QLatin1String("https"));
+  // The first tile and the one with the longest numbers: a placeholder in the host or
+  // the port can make a URL that works for the one and not for the other.
+  constexpr int kDeepest = 30;
+  constexpr int kLast = (1 << kDeepest) - 1;
+  valid_ = placeholders;
+  for (const TileId& probe : {TileId{0, 0, 0}, TileId{kDeepest, kLast, kLast}}) {
+    const QUrl address = placeholders ? url(probe) : QUrl();
+    valid_ = valid_ && address.isValid() && !address.host().isEmpty() &&
+             (address.scheme() == QLatin1String("http") || address.scheme() == QLatin1String("https"));
+  }
 }
 
 QUrl TileUrlTemplate::url(const TileId& tile) const {

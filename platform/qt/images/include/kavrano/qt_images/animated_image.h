@@ -34,13 +34,16 @@ inline const QString kAppImageDirectory = QStringLiteral(":/kavrano/intro");
 [[nodiscard]] std::optional<AnimatedImage> animatedImageNamed(const QString& name,
                                                               const QString& directory = kAppImageDirectory);
 
-/// The GIF in `data`. Bytes that are not a GIF give a line on standard output
-/// and no image; a GIF without frames gives an empty picture of no duration.
+/// The GIF in `data`. Bytes that are not a GIF, or a GIF past the bounds of
+/// gif_frames.h (checked before decoding), give a line on standard output and
+/// no image; a GIF without frames gives an empty picture of no duration.
 [[nodiscard]] std::optional<AnimatedImage> animatedImageWithData(const QByteArray& data);
 
 /// Builds the loop: every delay in whole milliseconds (truncated), g their
 /// greatest common divisor, each frame repeated delay ÷ g times, the duration
-/// their sum. A frame that did not decode is left out with its delay.
+/// their sum. A frame that did not decode is left out with its delay. When that
+/// makes more than kMaxLoopImages entries, g becomes total ÷ kMaxLoopImages
+/// (rounded up) and each frame is repeated its delay ÷ g times, rounded, at least once.
 [[nodiscard]] AnimatedImage animatedImageWithFrames(const std::vector<GifFrame>& frames);
 
 /// A frame's delay in seconds: the stored value, else the played one when the

@@ -47,7 +47,7 @@ struct DefaultImagery {
                                                      qint64 cacheBytes = 256LL * 1024 * 1024);
 
 /// `option` empty: the system's source (null, without error, when there is none);
-/// "LAT,LON": that fixed position; otherwise an NMEA log file, replayed.
+/// "LAT,LON": that fixed position; otherwise an NMEA log file, replayed (bounded: nmea_log.h).
 [[nodiscard]] QGeoPositionInfoSource* makePositionSource(const QString& option, QObject* parent, QString& error);
 
 }  // namespace kavrano

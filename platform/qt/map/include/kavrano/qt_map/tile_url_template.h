@@ -13,7 +13,8 @@ namespace kavrano {
 /// tile so that the same tile always comes from the same host (and its cache).
 class TileUrlTemplate {
  public:
-  /// Invalid when a placeholder is missing or the result is not an http(s) URL.
+  /// Invalid when a placeholder is missing or the result is not an http(s) URL,
+  /// for the first tile or for the deepest (zoom 30, the largest x and y).
   explicit TileUrlTemplate(QString text, QStringList subdomains = {"a", "b", "c"});
 
   [[nodiscard]] bool isValid() const { return valid_; }
