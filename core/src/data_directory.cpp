@@ -111,7 +111,8 @@ namespace {
 void makeOwnerOnly(const fs::path& file) {
   std::error_code ec;
   if (fs::symlink_status(file, ec).type() != fs::file_type::regular) return;
-  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace, ec);
+  fs::permissions(file, fs::perms::owner_exec | fs::perms::group_all | fs::perms::others_all, fs::perm_options::remove,
+                  ec);
 }
 
 }  // namespace
@@ -122,7 +123,8 @@ std::error_code keepDataDirectoryPrivate(const fs::path& directory) {
   if (ec) return ec;
   if (fs::symlink_status(directory, ec).type() == fs::file_type::directory) {
     std::error_code ignored;
-    fs::permissions(directory, fs::perms::owner_all, fs::perm_options::replace, ignored);
+    // Only taken away from others: a folder its owner made read-only stays read-only.
+    fs::permissions(directory, fs::perms::group_all | fs::perms::others_all, fs::perm_options::remove, ignored);
   }
   const std::string store = SqlitePreferenceStore::kFileName;
   for (const auto& name :

@@ -289,6 +289,10 @@ std::string unprivileged() { return ::geteuid() == 0 ? "setpriv --reuid=65534 --
 TEST_F(CliTest, AReadOnlyDataDirectoryIsReadAndASaveSaysWhyItFailed) {
   const auto id = ok("save --title kept 1,2 3,4").substr(0, 36);
   const std::string exported = ok("export");
+  if (::geteuid() == 0) {  // the folder and its files belong to the user who runs the CLI, as they would
+    for (const auto& entry : fs::directory_iterator(data_)) ASSERT_EQ(::chown(entry.path().c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chown(data_.c_str(), 65534, 65534), 0);
+  }
   fs::permissions(root_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
                              fs::perms::others_exec);
   fs::permissions(data_, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read | fs::perms::group_exec |
