@@ -28,12 +28,15 @@
 #include "kavrano/qt_images/animated_image_item.h"
 #include "kavrano/tools/fields_imagery.h"
 #include "screenshot_compare.h"
+#include "user_session.h"
 #include "view_warnings.h"
 
 namespace kavrano {
 namespace {
 
-constexpr double kLatitude = 46.5105, kLongitude = 6.6326;  // fields above a lake shore
+using testing::accessibleName;
+
+constexpr double kLatitude = testing::kFieldsLatitude, kLongitude = testing::kFieldsLongitude;
 constexpr char kFirstRunDir[] = "KAVRANO_TEST_FIRST_RUN_DIR";
 
 /// The first item of that name (and text, when given) that is on screen:
@@ -45,11 +48,6 @@ QQuickItem* find(QQuickItem* root, const QString& name, const QString& text = {}
     if (QQuickItem* found = find(child, name, text)) return found;
   }
   return nullptr;
-}
-
-QString accessibleName(QObject* item) {
-  QAccessibleInterface* a = QAccessible::queryAccessibleInterface(item);
-  return a ? a->text(QAccessible::Name) : QString();
 }
 
 /// What a user can press or type into: the styled controls, and the plain items

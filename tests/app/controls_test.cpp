@@ -337,6 +337,40 @@ TEST(Controls, SearchResultsStartRightUnderTheBar) {
   EXPECT_GE(rowTop + first->height() / 2, barBottom) << "the first result's text is below the bar";
 }
 
+// Rows of 60, each named by its place; a place without a subtitle shows its
+// title alone.
+TEST(Controls, SearchRowsAreNamedByTheirPlaceAndAnEmptySubtitleIsNotShown) {
+  LocalHttpServer server([](const LocalHttpServer::Request&) {
+    const char* places[][2] = {{"8.54, 47.37", R"("name":"Zürich","state":"Zurich","country":"Switzerland")"},
+                               {"-6.6, 38.6", R"("name":"Zurbarán")"}};
+    QByteArrayList features;
+    for (const auto& [at, properties] : places) {
+      features << QByteArray(R"({"type":"Feature","geometry":{"type":"Point","coordinates":[)") + at +
+                      "]},\"properties\":{" + properties + "}}";
+    }
+    return LocalHttpServer::Response{200,
+                                     {{"Content-Type", "application/json"}},
+                                     R"({"type":"FeatureCollection","features":[)" + features.join(',') + "]}"};
+  });
+  ASSERT_TRUE(server.listening());
+  Prepared prepared;
+  prepared.geocoder = QString::fromLatin1(server.baseUrl());
+  UserSession s(prepared);
+  ASSERT_TRUE(s.started) << qPrintable(s.error);
+  ASSERT_NE(searchFor(s, "Zur"), nullptr);
+  QList<QQuickItem*> rows;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return (rows = rowsOf(s, "Search results")).size() == 2; }));
+  std::sort(rows.begin(), rows.end(),
+            [](QQuickItem* a, QQuickItem* b) { return a->mapToScene({}).y() < b->mapToScene({}).y(); });
+  EXPECT_EQ(accessibleName(rows[0]), QStringLiteral("Zürich, Zurich, Switzerland"));
+  EXPECT_EQ(rows[1]->mapToScene({}).y() - rows[0]->mapToScene({}).y(), 60.0);
+  auto textsIn = [&](QQuickItem* row) {
+    return s.all([row](QQuickItem* item) { return item->inherits("QQuickText") && row->isAncestorOf(item); }).size();
+  };
+  EXPECT_EQ(textsIn(rows[0]), 2);
+  EXPECT_EQ(textsIn(rows[1]), 1) << "an empty subtitle is hidden";
+}
+
 // Titles and place names are whatever a file, a user or a server made them:
 // markup in them is shown as the characters it is, and fetches nothing.
 TEST(Controls, UntrustedTextIsShownAsPlainText) {

@@ -67,29 +67,18 @@ QByteArray nextHop(const QByteArray& path) { return path + (path.contains('?') ?
 }  // namespace
 
 const char* LocalHttpServer::name(Hostile mode) {
-  switch (mode) {
-    case Hostile::OversizedWithLength:
-      return "oversized body with length";
-    case Hostile::OversizedWithoutLength:
-      return "oversized body without length";
-    case Hostile::EndlessSlowBody:
-      return "endless slow body";
-    case Hostile::RedirectLoop:
-      return "redirect loop";
-    case Hostile::RedirectChain:
-      return "redirect chain";
-    case Hostile::GzipBomb:
-      return "gzip bomb";
-    case Hostile::PixelBomb:
-      return "pixel bomb";
-    case Hostile::WrongType:
-      return "wrong type";
-    case Hostile::LyingLength:
-      return "lying length";
-    case Hostile::ServerError:
-      return "5xx";
-  }
-  return "?";
+  static constexpr const char* kNames[] = {"oversized body with length",
+                                           "oversized body without length",
+                                           "endless slow body",
+                                           "redirect loop",
+                                           "redirect chain",
+                                           "gzip bomb",
+                                           "pixel bomb",
+                                           "wrong type",
+                                           "lying length",
+                                           "5xx"};
+  static_assert(std::size(kNames) == std::size(kEveryHostile));
+  return kNames[static_cast<int>(mode)];
 }
 
 LocalHttpServer::Response LocalHttpServer::hostile(Hostile mode, const Request& request) {

@@ -27,11 +27,9 @@ class FakeScreenFactory final : public MeasureScreenFactory {
     delegate = d;
     return {std::make_unique<FakeScreen>(QStringLiteral("MeasurementSelectionViewController")), {}, {}};
   }
-  Screen instantiateViewController(const QString& storyboard, const QString& identifier) override {
-    instantiated << storyboard + QLatin1Char('/') + identifier;
+  Screen instantiateViewController(const QString&, const QString& identifier) override {
     return {std::make_unique<FakeScreen>(identifier), {}, {}};
   }
-  QStringList instantiated;
   QObject* delegate = nullptr;
 };
 
@@ -59,7 +57,6 @@ class MapMeasureViewControllerTest : public ::testing::Test {
     map.fix = map.centre;  // known before the start-up follow ends; tests without one reset it
     controller->viewDidLoad({&map, transition("map"), transition("label")});
     loadJournal = journal;
-    loadCalls = map.calls;
     journal.clear();
   }
   void TearDown() override {
@@ -94,7 +91,7 @@ class MapMeasureViewControllerTest : public ::testing::Test {
   }
 
   std::shared_ptr<MemoryPreferenceStore> store = std::make_shared<MemoryPreferenceStore>();
-  Journal journal, loadJournal, loadCalls;
+  Journal journal, loadJournal;
   std::shared_ptr<test::FakePlaceSearchService> places = std::make_shared<test::FakePlaceSearchService>();
   test::FakeSearchPresentation search;
   FakeScheduler scheduler;
@@ -113,16 +110,6 @@ class MapMeasureViewControllerTest : public ::testing::Test {
 
 TEST_F(MapMeasureViewControllerTest, LoadingSetsUpInOrderAndStartsIdle) {
   EXPECT_EQ(loadJournal, (QStringList{"barHidden 1 0", "prepare", "requestWhenInUse"}));
-  EXPECT_FALSE(controller->clearEnabled());
-  EXPECT_EQ(controller->clearBackground(), "#bfaaaaaa");
-  EXPECT_EQ(controller->focusIcon(), "location");
-  EXPECT_EQ(controller->searchPlaceholder(), "Search a place or address");
-  EXPECT_EQ(controller->searchController().delegate(), &controller->viewModel());
-  EXPECT_EQ(map.delegate(), controller->mapDataSource());
-  EXPECT_EQ(loadCalls, (QStringList{"setMapType 1", "setShowsUserLocation 1", "setUserTrackingMode 1", "setDelegate",
-                                    "addGestureRecognizer", "setCameraZoomRange 10 1"}));
-  ASSERT_EQ(map.gestureRecognizers().size(), 1u);
-  EXPECT_FALSE(map.gestureRecognizers()[0]->cancelsTouchesInView);
 
   // The map follows the user for a second, then stays where it is.
   map.calls.clear();
@@ -182,15 +169,12 @@ TEST_F(MapMeasureViewControllerTest, AFirstFixWhileTheUserFollowsAgainKeepsTheFo
   EXPECT_TRUE(map.showsUserLocation());
 }
 
-TEST_F(MapMeasureViewControllerTest, EachTapAddsAVertexTheLineOrRegionALabelPerSideAndTheNextHint) {
+TEST_F(MapMeasureViewControllerTest, EachTapAddsAVertexTheLineOrRegionAndALabelPerSide) {
   tapCorner(0);
   EXPECT_EQ(journal, (QStringList{"map dissolve 0.2", "event added_pin", "tick", "label dissolve 0.1"}));
   EXPECT_EQ(vertexCount(), 1u);
   EXPECT_TRUE(map.overlays().empty());
   EXPECT_TRUE(labelTexts().empty());
-  EXPECT_EQ(controller->areaText(), "Add another point to measure");
-  EXPECT_TRUE(controller->clearEnabled());
-  EXPECT_EQ(controller->clearBackground(), "#ffff3b30");
 
   tapCorner(1);  // 0.001° east along the equator
   ASSERT_EQ(map.overlays().size(), 1u);
@@ -199,7 +183,6 @@ TEST_F(MapMeasureViewControllerTest, EachTapAddsAVertexTheLineOrRegionALabelPerS
   const auto onMap = map.annotations();
   const auto label = std::find_if(onMap.begin(), onMap.end(), [](auto& a) { return a->title().has_value(); });
   EXPECT_NEAR((*label)->coordinate().longitude, 0.0005, 1e-12) << "a label sits mid-side";
-  EXPECT_EQ(controller->areaText(), "Add more points to get area");
 
   tapCorner(2);  // 0.001° south of it
   ASSERT_EQ(map.overlays().size(), 1u);
@@ -208,15 +191,7 @@ TEST_F(MapMeasureViewControllerTest, EachTapAddsAVertexTheLineOrRegionALabelPerS
   EXPECT_EQ(vertexCount(), 3u);
   ASSERT_EQ(labelTexts().size(), 3);
   EXPECT_EQ(labelTexts()[2], lengthText({-0.001, 0.001}, {0, 0})) << "the closing side is labelled too";
-  const double triangle =
-      MeasurementManager().polygonArea(std::vector<Coordinate>{{0, 0}, {0, 0.001}, {-0.001, 0.001}});
-  EXPECT_EQ(controller->areaText(), "Area: " + QString::fromStdString(UnitConverter::shared().areaText(triangle)));
-  UnitConverter::shared().setAreaUnit("ha");
-  tapCorner(3);  // in tap order the vertices make a square, not a crossed ring
-  EXPECT_TRUE(controller->areaText().startsWith("Area: 1.2")) << qPrintable(controller->areaText());
-  EXPECT_TRUE(controller->areaText().endsWith(" ha")) << qPrintable(controller->areaText());
-  EXPECT_EQ(journal.count("tick"), 4);
-  EXPECT_EQ(journal.count("event added_pin"), 4);
+  EXPECT_EQ(journal.count("event added_pin"), 3);
 
   journal.clear();
   controller->clearTapped();  // empties the map and goes idle, without a tick
@@ -224,9 +199,6 @@ TEST_F(MapMeasureViewControllerTest, EachTapAddsAVertexTheLineOrRegionALabelPerS
   EXPECT_TRUE(map.annotations().empty());
   EXPECT_TRUE(map.overlays().empty());
   EXPECT_TRUE(controller->mapDataSource()->annotations.empty());
-  EXPECT_EQ(controller->areaText(), "Tap on the map to measure");
-  EXPECT_FALSE(controller->clearEnabled());
-  EXPECT_EQ(controller->clearBackground(), "#bfaaaaaa");
   controller->saveTapped();
   ASSERT_EQ(presenter.alerts.size(), 1u);
   EXPECT_EQ(shown(*presenter.alerts[0]),
@@ -260,15 +232,11 @@ TEST_F(MapMeasureViewControllerTest, SavingStoresTheTypedTitleTheVerticesAndTheC
   controller->saveTapped();
   ASSERT_EQ(presenter.alerts.size(), 1u);
   auto dialog = presenter.alerts[0];
-  EXPECT_EQ(shown(*dialog), "Save measurement | Give a title to your measurement | [Title] | Save | Cancel (cancel)");
-  EXPECT_EQ(dialog->textFields[0]->autocapitalization, TextAutocapitalization::Sentences);
-  EXPECT_EQ(controller->saveAlertAction(), dialog->actions[0]);
   EXPECT_TRUE(dialog->textFields[0]->proposeEdit(0, 0, "Garden"));
   EXPECT_TRUE(dialog->textFields[0]->proposeEdit(6, 0, " plot"));
   journal.clear();
   presenter.press("Save");
   EXPECT_EQ(journal, (QStringList{"alert Success 1", "event persisted_measurement"}));
-  EXPECT_EQ(shown(*presenter.alerts.back()), "Success | Measurement saved successfuly | OK");
 
   tapCorner(1);
   controller->saveTapped();
@@ -388,18 +356,12 @@ TEST_F(MapMeasureViewControllerTest, StoredPointsOffTheEarthAreLeftOutOfTheDrawi
   EXPECT_EQ(map.regions.size(), regions);
 }
 
-TEST_F(MapMeasureViewControllerTest, RenderersAndViews) {
+TEST_F(MapMeasureViewControllerTest, OverlaysGetTheirRendererAndLabelViewsAreReused) {
   MapDataSource& source = *controller->mapDataSource();
   const auto polygon = std::make_shared<PolygonOverlay>(std::vector<Coordinate>{{0, 0}, {0, 1}, {1, 0}});
-  auto fill = std::dynamic_pointer_cast<PolygonRenderer>(source.rendererForOverlay(map, polygon));
-  ASSERT_TRUE(fill);
-  EXPECT_EQ(std::tuple(fill->strokeColor, fill->lineWidth, fill->fillColor),
-            std::tuple(MapColor::white(), 2.0, MapColor::lightGray().withAlpha(0.25)));
-  auto line = std::dynamic_pointer_cast<PolylineRenderer>(
-      source.rendererForOverlay(map, std::make_shared<PolylineOverlay>(std::vector<Coordinate>{{0, 0}, {1, 1}})));
-  ASSERT_TRUE(line);
-  EXPECT_EQ(line->strokeColor, MapColor::white());
-  EXPECT_FALSE(line->fillColor);
+  EXPECT_TRUE(std::dynamic_pointer_cast<PolygonRenderer>(source.rendererForOverlay(map, polygon)));
+  EXPECT_TRUE(std::dynamic_pointer_cast<PolylineRenderer>(
+      source.rendererForOverlay(map, std::make_shared<PolylineOverlay>(std::vector<Coordinate>{{0, 0}, {1, 1}}))));
 
   EXPECT_EQ(source.viewForAnnotation(map, std::make_shared<UserLocationAnnotation>()), nullptr);
   EXPECT_EQ(source.viewForAnnotation(map, std::make_shared<PointAnnotation>(Coordinate{1, 1})), nullptr)
@@ -408,13 +370,7 @@ TEST_F(MapMeasureViewControllerTest, RenderersAndViews) {
   auto view = std::dynamic_pointer_cast<TitleAnnotationView>(
       source.viewForAnnotation(map, std::make_shared<PointAnnotation>(Coordinate{1, 1}, QString("12 m"))));
   ASSERT_TRUE(view && view->label);
-  EXPECT_EQ(std::tuple(view->reuseIdentifier(), view->enabled, view->canShowCallout),
-            std::tuple("custom", true, false));
-  const LabelView& label = *view->label;
-  EXPECT_EQ(std::tuple(label.text, label.frame, label.font, label.alignment, label.adjustsFontSizeToFitWidth),
-            std::tuple("12 m", QRectF(-22, -32, 44, 44), MapFont::boldSystem(20), TextAlignment::Center, true));
-  EXPECT_EQ(std::tuple(label.textColor, label.shadowColor, label.shadowOffset),
-            std::tuple(MapColor::white(), MapColor::black(), QPointF(1, 1)));
+  EXPECT_EQ(view->label->text, "12 m");
 
   view->image = QStringLiteral("stale.png");
   map.offerReusableView(view);
@@ -464,14 +420,11 @@ TEST_F(MapMeasureViewControllerTest, TheFocusButtonTogglesFollowingAndItsIcon) {
   EXPECT_EQ(journal, QStringList{"requestWhenInUse"}) << "asked when following starts";
 }
 
-TEST_F(MapMeasureViewControllerTest, SettingsPushAndAppearanceHidesTheBarAndRunsTheRatingCheck) {
-  controller->settingsTapped();
-  EXPECT_EQ(journal.last(), "push SettingsViewController 1");
-  EXPECT_EQ(screens.instantiated, QStringList{"Main/SettingsViewController"}) << "from the collection \"Main\"";
+TEST_F(MapMeasureViewControllerTest, AppearanceHidesTheBarAndRunsTheRatingCheck) {
   store->setBool(true, "ACHIEVED_SUCCESS");
   controller->viewWillAppear(true);
   controller->viewDidAppear(true);
-  EXPECT_EQ(journal.mid(1), (QStringList{"barHidden 1 1", "requestReview"}));
+  EXPECT_EQ(journal, (QStringList{"barHidden 1 1", "requestReview"}));
 
   controller->setNavigationController(nullptr);
   journal.clear();

