@@ -154,6 +154,14 @@ qml_dependencies_check() {
       continue
     fi
     queue+=($(awk '$1 == "import" || $1 == "depends" { print $2 }' "$qmldir"))
+    # The dialogs load their Qt Quick implementation when the desktop has no
+    # dialog of its own, which their qmldir does not say; its views (plain and
+    # in the app's style) import further modules.
+    if [ "$module" = QtQuick.Dialogs ]; then
+      local impl=$qml_dir/QtQuick/Dialogs/quickimpl/qml
+      queue+=(QtQuick.Dialogs.quickimpl $(sed -n 's/^import[[:space:]]\+\([A-Za-z][A-Za-z0-9.]*\).*/\1/p' \
+        "$impl"/*.qml "$impl"/+Material/*.qml | sort -u))
+    fi
     qmldirs+=("$qmldir")
   done
   local needed=($(dpkg -S "${qmldirs[@]}" | cut -d: -f1 | sort -u))
