@@ -96,6 +96,13 @@ desktop_integration_check() {
   local exec icon
   exec=$(sed -n 's/^Exec=//p' "$desktop")
   [ -x "$usr/bin/${exec%% *}" ] || fail "Exec=$exec is not an installed program"
+  # Files the desktop opens with the app are handed to it as arguments.
+  [ "${exec#* }" = "%F" ] || fail "Exec=$exec does not take the opened files"
+  local types
+  types=$(sed -n 's/^MimeType=//p' "$desktop" | tr ';' '\n')
+  for type in application/geo+json application/vnd.google-earth.kml+xml application/gpx+xml; do
+    grep -qxF "$type" <<<"$types" || fail "the desktop entry does not open $type"
+  done
   icon=$(sed -n 's/^Icon=//p' "$desktop")
   [ -f "$usr/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "no scalable icon named $icon"
   for size in 48 128 256; do
