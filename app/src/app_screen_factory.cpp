@@ -8,7 +8,7 @@
 namespace kavrano {
 
 Screen AppScreenFactory::makeMeasurementSelectionScreen(QObject* delegate) {
-  auto list = std::make_unique<MeasurementSelectionViewController>();
+  auto list = std::make_unique<MeasurementSelectionViewController>(exporter_, presenter_);
   list->setDelegate(delegate);
   MeasurementSelectionViewController* shown = list.get();
   return {std::move(list), {}, [shown](QObject*) { shown->viewDidLoad(); }};

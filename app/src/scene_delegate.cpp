@@ -37,7 +37,7 @@ struct SceneDelegate::PendingMapSources {
   QGeoPositionInfoSource* position = nullptr;
 };
 
-SceneDelegate::SceneDelegate() : screens_(urlOpener_) {}
+SceneDelegate::SceneDelegate() = default;
 
 SceneDelegate::~SceneDelegate() {
   // The start-up warm-up may still run (a start refused for a bad option); it
@@ -116,6 +116,7 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
   fillParent(layer);
   rootPresenter_ = std::make_unique<QuickScreenPresenter>(*engine_, layer);
   measurePresenter_ = std::make_unique<QuickScreenPresenter>(*engine_, layer);
+  screens_ = std::make_unique<AppScreenFactory>(urlOpener_, fileExporter_, *measurePresenter_);
 
   intro_ = std::make_unique<IntroViewController>(IntroServices{*rootPresenter_, *introLocationAuthorization_,
                                                                introHaptics_, scheduler_, images_,
@@ -184,7 +185,7 @@ void SceneDelegate::showIntro(QQuickItem* layer) {
 Screen SceneDelegate::makeMainScreen(const std::shared_ptr<PendingMapSources>& sources) {
   auto measure = std::make_unique<MapMeasureViewController>(MapMeasureServices{
       places_, *searchPresentation_, scheduler_, haptics_, *locationAuthorization_, *measurePresenter_, urlOpener_,
-      screens_, AppFeedbackServices{feedbackForm_, storeReview_, relevantActions_}});
+      *screens_, AppFeedbackServices{feedbackForm_, storeReview_, relevantActions_}});
   measure_ = measure.get();
   Screen measureScreen{
       std::move(measure),

@@ -1,6 +1,8 @@
 #include "kavrano/interop/measurement_export.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <utility>
 
 namespace kavrano::interop {
@@ -20,6 +22,17 @@ std::optional<ExportFormat> exportFormatNamed(std::string_view name) {
   for (const auto& [text, format] : kNames) {
     if (text == name) return format;
   }
+  return std::nullopt;
+}
+
+std::optional<ExportFormat> exportFormatForFile(const std::filesystem::path& file) {
+  std::string extension = file.extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (extension == ".geojson" || extension == ".json") return ExportFormat::geojson;
+  if (extension == ".kml") return ExportFormat::kml;
+  if (extension == ".gpx") return ExportFormat::gpx;
+  if (extension == ".csv") return ExportFormat::csv;
   return std::nullopt;
 }
 

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import QtQuick.Dialogs
 import QtQuick.Layouts
 
 // The saved measurements by title; an empty-state note when there are none.
@@ -28,7 +29,32 @@ Page {
             width: ListView.view.width
             onClicked: root.controller.selectRow(index)
             onDeleteRequested: root.controller.deleteRow(index)
+            onExportRequested: {
+                exportDialog.row = index
+                exportDialog.selectedFile = root.controller.suggestedExportFile(index)
+                exportDialog.open()
+            }
         }
+    }
+
+    // The desktop's own save dialog where it has one; the format follows the
+    // extension of the name chosen.
+    FileDialog {
+        id: exportDialog
+        objectName: "exportDialog"
+
+        property int row: -1
+
+        // The view is made before it is put in the window, so the dialog would
+        // find none by itself.
+        parentWindow: root.Window.window
+        title: "Export Measurement"
+        acceptLabel: "Save"
+        fileMode: FileDialog.SaveFile
+        nameFilters: ["GeoJSON (*.geojson *.json)", "KML (*.kml)", "GPX (*.gpx)", "CSV (*.csv)"]
+        // A name typed without an extension takes the chosen filter's.
+        defaultSuffix: selectedNameFilter.extensions.length > 0 ? selectedNameFilter.extensions[0] : "geojson"
+        onAccepted: root.controller.exportRow(row, selectedFile)
     }
 
     ColumnLayout {

@@ -1,13 +1,14 @@
 import QtQuick
 import QtQuick.Controls
 
-// One saved measurement: its title alone. Swipe left to delete; mouse users
-// get the same through the right-click menu.
+// One saved measurement: its title alone. Swipe left to delete; the menu of a
+// right click or a long press deletes or exports.
 SwipeDelegate {
     id: cell
 
     property string title
     signal deleteRequested()
+    signal exportRequested()
 
     height: 60
     padding: 0
@@ -65,12 +66,28 @@ SwipeDelegate {
     MouseArea {
         anchors.fill: parent
         acceptedButtons: Qt.RightButton
-        onClicked: contextMenu.popup()
+        onClicked: mouse => contextMenu.popup(mouse.x, mouse.y)
     }
+
+    onPressAndHold: contextMenu.popup(cell.pressX, cell.pressY)
 
     Menu {
         id: contextMenu
         objectName: "contextMenu"
+        // Drawn plainly: the style's raised card is a shader effect, which not
+        // every renderer draws, and without it the items float over the rows.
+        background: Rectangle {
+            implicitWidth: 200
+            radius: 8
+            color: "white"
+            border.color: "#33000000"
+        }
+        MenuItem {
+            objectName: "exportMenuItem"
+            text: "Export…"
+            Accessible.name: text
+            onTriggered: cell.exportRequested()
+        }
         MenuItem {
             objectName: "deleteMenuItem"
             text: "Delete"

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 
 #include "kavrano/core/persistance_manager.h"
+#include "kavrano/interop/measurement_import.h"
 #include "local_http_server.h"
 #include "user_session.h"
 #include "view_warnings.h"
@@ -232,6 +233,79 @@ TEST(Controls, SwipedRowShowsItsTitleOnWhite) {
   int inked = 0;
   for (int x = 16; x < 40; ++x) inked += shot.pixelColor(x, y).lightness() < 128 ? 1 : 0;
   EXPECT_GT(inked, 0) << "the title slid off the screen";
+}
+
+// Chooses "Export…" in the row's menu (of a right click, or of a long press),
+// then answers the save dialog (offscreen, Qt's own) with `name` in the folder
+// it opens in.
+void exportRow(UserSession& s, const QString& title, const QString& name, bool longPress = false) {
+  QQuickItem* row = s.await(title);
+  ASSERT_NE(row, nullptr);
+  if (longPress) {
+    s.longPress(row);
+  } else {
+    s.rightClick(row);
+  }
+  QQuickItem* item = s.await(QStringLiteral("Export\u2026"));
+  ASSERT_NE(item, nullptr);
+  QTest::qWait(300);  // the menu has opened
+  s.tap(item);
+  QQuickItem* field = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    const auto found = s.all([](QQuickItem* i) { return i->objectName() == "fileNameTextField" && i->isVisible(); });
+    field = found.isEmpty() ? nullptr : found.front();
+    return field != nullptr;
+  })) << "no save dialog";
+  QTest::qWait(300);  // the dialog has opened
+  s.tap(field);
+  QTest::keyClick(s.window(), Qt::Key_A, Qt::ControlModifier);
+  s.type(name.toUtf8());
+  // Qt's buttons are known by their text alone.
+  const auto save = s.all([](QQuickItem* i) {
+    return i->inherits("QQuickAbstractButton") && i->isVisible() && i->property("text") == QStringLiteral("Save");
+  });
+  ASSERT_EQ(save.size(), 1);
+  s.tap(save.front());
+}
+
+TEST(Controls, ExportedRowReadsBackWithItsCoordinatesAndTitle) {
+  const std::string title = "Wiese S\u00fcd & <Ost> \"2\"";
+  Prepared prepared;
+  prepared.records.push_back(record("1", "Other"));
+  prepared.records.push_back(record("2", title));
+  QTemporaryDir home;  // where the dialog opens
+  qputenv("HOME", QFile::encodeName(home.path()));
+  UserSession s(prepared);
+  ASSERT_TRUE(s.started) << qPrintable(s.error);
+  s.tap(QStringLiteral("My measurements"));
+  ASSERT_TRUE(s.await("Other"));
+  QTest::qWait(400);  // the list has slid in
+
+  const QString kml = home.filePath(QStringLiteral("plot.kml"));
+  ASSERT_NO_FATAL_FAILURE(exportRow(s, QString::fromStdString(title), QStringLiteral("plot.kml")));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(kml); }));
+  const auto read = interop::importMeasurementFile(QFile::encodeName(kml).toStdString(), 0.0);
+  ASSERT_FALSE(read.error) << *read.error;
+  ASSERT_EQ(read.records.size(), 1u);
+  EXPECT_EQ(read.records[0].title, title);
+  // The ring is written counter-clockwise from the first vertex; this one was drawn clockwise.
+  auto want = triangle();
+  std::reverse(want.begin() + 1, want.end());
+  ASSERT_EQ(read.records[0].annotations.size(), want.size());
+  for (size_t i = 0; i < want.size(); ++i) {
+    EXPECT_EQ(read.records[0].annotations[i].latitude, want[i].latitude) << i;
+    EXPECT_EQ(read.records[0].annotations[i].longitude, want[i].longitude) << i;
+  }
+  EXPECT_FALSE(s.named(QStringLiteral("Not exported"))) << "a written file is not a failure";
+
+  // Into a folder that is not there, from the long press's menu: told, and the list stays.
+  QTest::qWait(300);
+  ASSERT_NO_FATAL_FAILURE(exportRow(s, QStringLiteral("Other"), QStringLiteral("gone/plot.gpx"), true));
+  ASSERT_TRUE(s.await(QStringLiteral("Not exported")));
+  EXPECT_TRUE(s.named(QStringLiteral("plot.gpx could not be written: No such file or directory")));
+  s.tap(QStringLiteral("OK"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !s.named(QStringLiteral("Not exported")); }));
+  EXPECT_TRUE(s.named(QStringLiteral("Other")));
 }
 
 TEST(Controls, ChosenUnitIsReportedChecked) {

@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <QAccessible>
+#include <QGuiApplication>
 #include <QPointingDevice>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QStyleHints>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
@@ -117,6 +119,15 @@ class UserSession {
     })) << qPrintable(name)
         << " stays disabled or moving";
     tap(item);
+  }
+  /// One finger held on the item past the platform's long-press time.
+  void longPress(QQuickItem* item) {
+    ASSERT_NE(item, nullptr);
+    const QPoint at = centre(item);
+    QTest::touchEvent(window(), touchScreen()).press(0, at);
+    QTest::qWait(QGuiApplication::styleHints()->mousePressAndHoldInterval() + 200);
+    QTest::touchEvent(window(), touchScreen()).release(0, at);
+    QCoreApplication::processEvents();
   }
   void rightClick(QQuickItem* item) {
     ASSERT_NE(item, nullptr);

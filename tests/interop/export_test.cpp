@@ -140,4 +140,15 @@ TEST(XmlExport, StaysWellFormedWhateverTheTitleHolds) {
   }
 }
 
+// A file named .json from a save dialog is for GIS programs, not a copy of the store.
+TEST(ExportFormat, FollowsTheFileNamesExtensionInAnyCase) {
+  EXPECT_EQ(exportFormatForFile("a/plot.geojson"), ExportFormat::geojson);
+  EXPECT_EQ(exportFormatForFile("plot.JSON"), ExportFormat::geojson);
+  EXPECT_EQ(exportFormatForFile("plot.Kml"), ExportFormat::kml);
+  EXPECT_EQ(exportFormatForFile("plot.gpx"), ExportFormat::gpx);
+  EXPECT_EQ(exportFormatForFile("plot.csv"), ExportFormat::csv);
+  EXPECT_EQ(exportFormatForFile("plot.kml.txt"), std::nullopt);
+  EXPECT_EQ(exportFormatForFile("kml"), std::nullopt);
+}
+
 }  // namespace

@@ -96,6 +96,13 @@ desktop_integration_check() {
   local exec icon
   exec=$(sed -n 's/^Exec=//p' "$desktop")
   [ -x "$usr/bin/${exec%% *}" ] || fail "Exec=$exec is not an installed program"
+  # Files the desktop opens with the app are handed to it as arguments.
+  [ "${exec#* }" = "%F" ] || fail "Exec=$exec does not take the opened files"
+  local types
+  types=$(sed -n 's/^MimeType=//p' "$desktop" | tr ';' '\n')
+  for type in application/geo+json application/vnd.google-earth.kml+xml application/gpx+xml; do
+    grep -qxF "$type" <<<"$types" || fail "the desktop entry does not open $type"
+  done
   icon=$(sed -n 's/^Icon=//p' "$desktop")
   [ -f "$usr/share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "no scalable icon named $icon"
   for size in 48 128 256; do
@@ -154,6 +161,14 @@ qml_dependencies_check() {
       continue
     fi
     queue+=($(awk '$1 == "import" || $1 == "depends" { print $2 }' "$qmldir"))
+    # The dialogs load their Qt Quick implementation when the desktop has no
+    # dialog of its own, which their qmldir does not say; its views (plain and
+    # in the app's style) import further modules.
+    if [ "$module" = QtQuick.Dialogs ]; then
+      local impl=$qml_dir/QtQuick/Dialogs/quickimpl/qml
+      queue+=(QtQuick.Dialogs.quickimpl $(sed -n 's/^import[[:space:]]\+\([A-Za-z][A-Za-z0-9.]*\).*/\1/p' \
+        "$impl"/*.qml "$impl"/+Material/*.qml | sort -u))
+    fi
     qmldirs+=("$qmldir")
   done
   local needed=($(dpkg -S "${qmldirs[@]}" | cut -d: -f1 | sort -u))

@@ -4,13 +4,30 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
+#include "fake_ui.h"
 #include "kavrano/core/memory_preference_store.h"
 #include "kavrano/core/persistance_manager.h"
 #include "kavrano/core/sqlite_preference_store.h"
 
 namespace kavrano {
 namespace {
+
+// Keeps what it was asked to write and answers with `failure`.
+class FakeExporter final : public MeasurementFileExporter {
+ public:
+  std::optional<std::string> exportFile(const PersistedMeasurement& measurement,
+                                        const std::filesystem::path& file) override {
+    written.emplace_back(measurement.id, file);
+    return failure;
+  }
+  std::vector<std::pair<std::string, std::filesystem::path>> written;
+  std::optional<std::string> failure;
+};
 
 class MeasurementSelectionViewControllerTest : public ::testing::Test {
  protected:
@@ -21,7 +38,7 @@ class MeasurementSelectionViewControllerTest : public ::testing::Test {
     for (int i = 0; i < titles.size(); ++i)
       PersistanceManager().appendMeasurement(
           {std::to_string(i), 0.0, {{1.0, 2.0}, {3.0, 4.0}}, titles[i].toStdString(), {2.0, 3.0}});
-    auto list = std::make_unique<MeasurementSelectionViewController>();
+    auto list = std::make_unique<MeasurementSelectionViewController>(exporter, presenter);
     list->viewDidLoad();
     return list;
   }
@@ -32,6 +49,9 @@ class MeasurementSelectionViewControllerTest : public ::testing::Test {
   }
 
   std::shared_ptr<MemoryPreferenceStore> store = std::make_shared<MemoryPreferenceStore>();
+  FakeExporter exporter;
+  Journal journal;
+  FakeScreenPresenter presenter{journal};
 };
 
 TEST_F(MeasurementSelectionViewControllerTest, EmptyOrUnreadableStoreShowsEmptyState) {
@@ -57,6 +77,39 @@ TEST_F(MeasurementSelectionViewControllerTest, DeleteRemovesOnlyThatRecordAndRel
   list->deleteRow(0);
   EXPECT_TRUE(list->emptyStateVisible());
   EXPECT_TRUE(storedIds().empty());
+}
+
+TEST_F(MeasurementSelectionViewControllerTest, ExportWritesTheRowsRecordAndTellsAFailureInAnAlert) {
+  auto list = open({"A", "B"});
+  list->exportRow(1, QUrl::fromLocalFile("/tmp/plot.kml"));
+  list->exportRow(2, QUrl::fromLocalFile("/tmp/none.kml"));  // no such row
+  list->exportRow(0, QUrl(QStringLiteral("/tmp/bare path.gpx")));
+  ASSERT_EQ(exporter.written.size(), 2u);
+  EXPECT_EQ(exporter.written[0], std::make_pair(std::string("1"), std::filesystem::path("/tmp/plot.kml")));
+  EXPECT_EQ(exporter.written[1], std::make_pair(std::string("0"), std::filesystem::path("/tmp/bare path.gpx")));
+  EXPECT_TRUE(presenter.alerts.empty());
+
+  exporter.failure = "plot.kml could not be written: Permission denied";
+  list->exportRow(0, QUrl::fromLocalFile("/tmp/plot.kml"));
+  // A dialog that hands back something not on this device writes nothing.
+  list->exportRow(0, QUrl(QStringLiteral("https://example.org/plot.kml")));
+  EXPECT_EQ(exporter.written.size(), 3u);
+  ASSERT_EQ(presenter.alerts.size(), 2u);
+  for (const auto& alert : presenter.alerts) {
+    EXPECT_EQ(alert->title, "Not exported");
+    ASSERT_EQ(alert->actions.size(), 1u);
+    EXPECT_EQ(alert->actions[0]->title, "OK");
+  }
+  EXPECT_EQ(presenter.alerts[0]->message, "plot.kml could not be written: Permission denied");
+  EXPECT_TRUE(presenter.alerts[1]->message.startsWith("plot.kml "));
+}
+
+TEST_F(MeasurementSelectionViewControllerTest, SuggestedExportFileIsTheTitleMadeSafeAsGeoJson) {
+  auto list = open({"North/south field: *plot*", "", "..hidden"});
+  EXPECT_EQ(list->suggestedExportFile(0).fileName(), "North-south field- -plot-.geojson");
+  EXPECT_EQ(list->suggestedExportFile(1).fileName(), "Measurement.geojson");
+  EXPECT_EQ(list->suggestedExportFile(2).fileName(), "hidden.geojson");
+  EXPECT_TRUE(list->suggestedExportFile(0).isLocalFile());
 }
 
 // A store that refuses the write (here a file opened read-only) must not lose the row.

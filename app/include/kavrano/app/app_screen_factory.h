@@ -1,6 +1,8 @@
 #pragma once
 
+#include "kavrano/files/measurement_file_exporter.h"
 #include "kavrano/measure/measure_screen_factory.h"
+#include "kavrano/ui/screen_presenter.h"
 #include "kavrano/ui/url_opener.h"
 #include "kavrano/ui/view_controller.h"
 
@@ -9,8 +11,10 @@ namespace kavrano {
 /// The screens the measuring screen opens: the saved list and the settings.
 class AppScreenFactory final : public MeasureScreenFactory {
  public:
-  /// `urlOpener` must outlive every screen made here.
-  explicit AppScreenFactory(UrlOpener& urlOpener) : urlOpener_(urlOpener) {}
+  /// The services must outlive every screen made here. `presenter` shows the saved
+  /// list's alerts.
+  AppScreenFactory(UrlOpener& urlOpener, MeasurementFileExporter& exporter, ScreenPresenter& presenter)
+      : urlOpener_(urlOpener), exporter_(exporter), presenter_(presenter) {}
 
   [[nodiscard]] Screen makeMeasurementSelectionScreen(QObject* delegate) override;
   /// "Main" holds the settings screen; its views live at qrc:/kavrano/Main/.
@@ -18,6 +22,8 @@ class AppScreenFactory final : public MeasureScreenFactory {
 
  private:
   UrlOpener& urlOpener_;
+  MeasurementFileExporter& exporter_;
+  ScreenPresenter& presenter_;
 };
 
 }  // namespace kavrano

@@ -11,6 +11,7 @@
 #include "kavrano/app/window_size_memory.h"
 #include "kavrano/core/user_settings.h"
 #include "kavrano/files/measurement_file_importer.h"
+#include "kavrano/files/writing_measurement_file_exporter.h"
 #include "kavrano/measure/map_measure_view_controller.h"
 #include "kavrano/onboarding/intro_view_controller.h"
 #include "kavrano/qt_images/resource_image_source.h"
@@ -84,8 +85,9 @@ class SceneDelegate final : public QObject {
   DesktopUrlOpener urlOpener_;
   DesktopStoreReviewController storeReview_;
   QuickFeedbackFormPresenter feedbackForm_;
-  AppScreenFactory screens_;
-  RelevantActionCounter relevantActions_;  // this process's
+  WritingMeasurementFileExporter fileExporter_;
+  std::unique_ptr<AppScreenFactory> screens_;  // once there is a presenter for its alerts
+  RelevantActionCounter relevantActions_;      // this process's
   std::shared_ptr<PlaceSearchService> places_;
   std::unique_ptr<QuickSearchPresentation> searchPresentation_;
   std::unique_ptr<DesktopLocationAuthorization> locationAuthorization_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
@@ -23,6 +24,10 @@ enum class ExportFormat {
 
 /// "json", "geojson", "kml", "gpx" or "csv".
 [[nodiscard]] std::optional<ExportFormat> exportFormatNamed(std::string_view name);
+
+/// By extension, any case: .geojson or .json (GeoJSON: a file named .json is
+/// meant for GIS programs, not for the store), .kml, .gpx, .csv.
+[[nodiscard]] std::optional<ExportFormat> exportFormatForFile(const std::filesystem::path& file);
 
 /// The measurements in `format`, UTF-8, in the order given. None only when the
 /// store's JSON cannot encode a record (a number that is not finite).

@@ -3,17 +3,20 @@
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <QUrl>
 #include <vector>
 
 #include "kavrano/core/persisted_measurement.h"
+#include "kavrano/files/measurement_file_exporter.h"
 #include "kavrano/saved/title_list_model.h"
+#include "kavrano/ui/screen_presenter.h"
 #include "kavrano/ui/view_controller.h"
 
 namespace kavrano {
 
 /// The saved measurements by title, oldest first. A row hands its record to the
-/// delegate; a deleted row is removed from the store. Its view is
-/// MeasurementSelectionViewController.qml.
+/// delegate; a deleted row is removed from the store; an exported row is written
+/// to a file the user chose. Its view is MeasurementSelectionViewController.qml.
 class MeasurementSelectionViewController final : public ViewController {
   Q_OBJECT
   Q_PROPERTY(QString title READ title CONSTANT)
@@ -23,7 +26,11 @@ class MeasurementSelectionViewController final : public ViewController {
   Q_PROPERTY(QString emptyStateText READ emptyStateText CONSTANT)
 
  public:
-  explicit MeasurementSelectionViewController(QObject* parent = nullptr) : ViewController(parent) {}
+  /// `exporter` writes the files and `presenter` shows why one was not written;
+  /// both must outlive the screen.
+  MeasurementSelectionViewController(MeasurementFileExporter& exporter, ScreenPresenter& presenter,
+                                     QObject* parent = nullptr)
+      : ViewController(parent), exporter_(exporter), presenter_(presenter) {}
 
   [[nodiscard]] QUrl viewUrl() const override;
 
@@ -36,6 +43,12 @@ class MeasurementSelectionViewController final : public ViewController {
 
   Q_INVOKABLE void selectRow(int row);
   Q_INVOKABLE void deleteRow(int row);
+  /// Where the save dialog starts for row `row`: the row's title in the user's
+  /// documents, as GeoJSON.
+  Q_INVOKABLE QUrl suggestedExportFile(int row) const;
+  /// Writes row `row` into the local file `file`, in the format of its extension;
+  /// a failure is told in an alert.
+  Q_INVOKABLE void exportRow(int row, const QUrl& file);
 
   [[nodiscard]] static QString title() { return QStringLiteral("My Measurements"); }
   [[nodiscard]] static QString emptyStateTitle() { return QStringLiteral("No saved measurements"); }
@@ -54,6 +67,8 @@ class MeasurementSelectionViewController final : public ViewController {
  private:
   void reloadMeasurements();
 
+  MeasurementFileExporter& exporter_;
+  ScreenPresenter& presenter_;
   std::vector<PersistedMeasurement> measurements_;
   TitleListModel rows_;
   QPointer<QObject> delegate_;
