@@ -46,6 +46,12 @@
 #include "local_http_server.h"
 #include "process_probe.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+// AddressSanitizer holds freed memory back (256 MB by default) to catch late uses;
+// the memory bounds measured here would count that instead of what the map keeps.
+extern "C" const char* __asan_default_options() { return "quarantine_size_mb=8"; }
+#endif
+
 namespace kavrano {
 namespace {
 
