@@ -8,14 +8,15 @@
 //
 // The sine of x = radians(latitude), |x| ≤ π/2: x = k/8 + r with |r| ≤ 1/16, and
 // sin x = sin(k/8)·cos r + cos(k/8)·sin r with the table values as double-doubles. The
-// two leading products are exact (FMA); every other part is below 2^-10 of the result,
-// so the sum before the last rounding is within a thousandth of an ulp of the sine, and
-// its rounding is the correctly rounded sine unless the exact sine lies that close to a
-// midpoint between two doubles. glibc's sin, which the scalar formula uses, misrounds
-// only near such midpoints (0.14 % of latitudes, at most 0.0153 ulp away), so the lanes
-// in a band around a midpoint that is wider than glibc's are handed to glibc itself:
-// the sines, and so the sums, are glibc's bit for bit. So are latitudes outside ±90°,
-// not finite or below 2^-900.
+// leading part, sin(k/8) + cos(k/8)·r, is kept exactly (FMA); everything else is below
+// 2^-9 of the result and is gathered in one double that rounds once at that size, so
+// the sum before the last rounding is within 0.0011 ulp of the sine (0.0037 ulp where
+// results fall below 1/8, whose ulp is smaller). Its rounding is then the correctly
+// rounded sine unless the exact sine lies that close to a midpoint between two
+// doubles. glibc's sin, which the scalar formula uses, misrounds only near such
+// midpoints (0.14 % of latitudes, at most 0.0153 ulp away), so the lanes in a band
+// around a midpoint that is wider than glibc's are handed to glibc itself: the sines,
+// and so the sums, are glibc's bit for bit. So are latitudes outside ±90° or not finite.
 
 #include <cstddef>
 #include <cstring>
@@ -92,24 +93,22 @@ constexpr double kC4 = 0x1.5555555555555p-5, kC6 = -0x1.6c16c16c16c17p-10, kC8 =
 
 // Adding 1.5·2^52 rounds a value below 2^51 to an integer, which lands in the low bits.
 constexpr double kRoundMagic = 0x1.8p52;
-constexpr double kInv180 = 1.0 / 180.0;
 constexpr long long kSign = static_cast<long long>(0x8000000000000000ULL);
-constexpr long long kNinetyBits = 0x4056800000000000LL;  // 90.0
-// The correction step of the quotient is exact while nothing is subnormal or huge.
-constexpr long long kTinyBits = 0x07b0000000000000LL;  // 2^-900
-constexpr long long kHugeBits = 0x7830000000000000LL;  // 2^900
+constexpr double kRightAngle = 90.0 * kPi / 180.0;  // radians(90), rounded alike
 
 // How close to a midpoint glibc's sine may come and still misround, by the binade of
 // the result (bench/area_exactness.cpp against a 113-bit reference, 4·10⁷ latitudes):
 // 0.0063 ulp below 1/8, 0.0153 in [1/8, 1/4), 0.0076 in [1/4, 1/2), 0.0035 in [1/2, 1].
-// This kernel's own error before rounding is below 0.001 ulp (with the hand-over
-// switched off, 206 of 10⁷ sines were not correctly rounded, all of them within
-// 0.001 ulp of a midpoint). A lane goes to glibc when RN(res + rest·E) ≠ res, a band of
-// about (E − 1)/2 ulp around each midpoint; each E below gives a band at least 1.2
-// times glibc's plus the kernel's error. glibc 2.36 picks its FMA sine on every CPU
-// that runs these kernels; the core tests compare against the glibc in use, so a glibc
-// that rounds differently shows there.
-constexpr double kBandBelowEighth = 1.02, kBandBelowQuarter = 1.045, kBandBelowHalf = 1.024, kBandUpToOne = 1.012;
+// A lane goes to glibc when RN(res + rest·E) ≠ res, a band of about (E − 1)/2 ulp
+// around each midpoint. E is looked up by k: the results of one k span at most two
+// binades (k = 1, 2 and 4 do), which take the wider band of the two. Each band is 1.25
+// to 1.35 times glibc's distance plus this kernel's own error for that k (0.0019 ulp
+// for k = 0, 0.0037 for k = 1, 0.0016 for k = 2, at most 0.0013 above, measured over
+// 8·10⁶ latitudes against the 113-bit sine). glibc 2.36 picks its FMA sine on every
+// CPU that runs these kernels; the core tests compare against the glibc in use, so a
+// glibc that rounds differently shows there.
+alignas(64) constexpr double kBand[16] = {1.022, 1.048, 1.045, 1.024, 1.024, 1.012, 1.012, 1.012,
+                                          1.012, 1.012, 1.012, 1.012, 1.012, 1.012, 1.012, 1.012};
 
 #define KAVRANO_INLINE [[gnu::always_inline]] inline
 
@@ -117,7 +116,6 @@ template <class Isa>
 struct EdgeKernel {
   using V = typename Isa::V;
   using Vi = typename Isa::Vi;
-  using Vu = typename Isa::Vu;
   static constexpr std::size_t W = Isa::kWidth;
 
   KAVRANO_INLINE static V splat(double x) { return V{} + x; }
@@ -131,36 +129,26 @@ struct EdgeKernel {
   }
   KAVRANO_INLINE static void store(double* p, V v) { std::memcpy(p, &v, sizeof v); }
 
-  // y·π/180 rounded as the scalar formula rounds it: the product with the rounded
-  // reciprocal and one exact correction step (Markstein) is the correctly rounded
-  // quotient; `outsideQuotientRange` marks the lanes where that does not hold.
-  KAVRANO_INLINE static V radians(V y) {
-    const V p = y * kPi;
-    const V q0 = p * kInv180;
-    const V rem = Isa::madd(-q0, splat(180.0), p);
-    const V q = Isa::madd(rem, splat(kInv180), q0);
-    return fromBits(bits(q) | (bits(p) & kSign));  // a zero keeps its sign
-  }
+  // Multiply, then divide: the quotient is correctly rounded for every input, as the
+  // scalar formula's is.
+  KAVRANO_INLINE static V radians(V y) { return y * kPi / splat(180.0); }
 
-  KAVRANO_INLINE static Vi outsideQuotientRange(V y) {
-    const Vi a = bits(y) & ~kSign;
-    return (Vi)(a > splat(kHugeBits)) | ((Vi)(a < splat(kTinyBits)) & (Vi)(a != splat(0LL)));
-  }
-
-  // sin(radians(latitude)) for W lanes; `redo` marks the lanes left to glibc.
-  KAVRANO_INLINE static V sines(V latitude, Vi& redo) {
-    const V x = radians(latitude);
-    const Vi sign = bits(x) & kSign;
-    const V t = fromBits(bits(x) ^ sign);
-    const V m = Isa::madd(t, splat(8.0), splat(kRoundMagic));
+  // sin(radians(latitude)) for W lanes; `redo` gets the lanes left to glibc.
+  KAVRANO_INLINE static V sines(V latitude, unsigned& redo) {
+    // Rounding is symmetric, so the work is on |latitude| and the sign goes back last.
+    const Vi sign = bits(latitude) & kSign;
+    const Vi a = bits(latitude) ^ sign;
+    const V x = radians(fromBits(a));
+    const V m = Isa::madd(x, splat(8.0), splat(kRoundMagic));
     const Vi k = bits(m) & 15;
-    const V r = Isa::madd(m - kRoundMagic, splat(-0.125), t);  // exact (Sterbenz)
+    const V r = Isa::madd(m - kRoundMagic, splat(-0.125), x);  // exact (Sterbenz)
 
-    const V sh = Isa::lookup(kSinHi, k), sl = Isa::lookup(kSinLo, k);
-    const V ch = Isa::lookup(kCosHi, k), cl = Isa::lookup(kCosLo, k);
+    const auto e = Isa::lookup(k);  // row k of the table for each lane
+    const V sh = e.sinHi, sl = e.sinLo, ch = e.cosHi, cl = e.cosLo;
 
     const V u = r * r;
     const V ue = Isa::productError(r, r, u);
+    const V h = u * -0.5;  // exact
     V ps = Isa::madd(u, splat(kS9), splat(kS7));
     ps = Isa::madd(u, ps, splat(kS5));
     ps = Isa::madd(u, ps, splat(kS3));
@@ -168,87 +156,94 @@ struct EdgeKernel {
     V pc = Isa::madd(u, splat(kC10), splat(kC8));
     pc = Isa::madd(u, pc, splat(kC6));
     pc = Isa::madd(u, pc, splat(kC4));
-    const V cosTail = u * u * pc;  // cos r − 1 + r²/2
+    const V cosTail = Isa::madd(u * u, pc, ue * -0.5);  // cos r − 1 − h
 
-    const V h = u * -0.5;  // exact
+    // sin(k/8) + cos(k/8)·r exactly as s1 + e1 + p1e; the rest, below 2^-9 of the
+    // result, gathered smallest first, so that only its last addition, sin(k/8)·h,
+    // rounds at 2^-63.
     const V p1 = ch * r, p1e = Isa::productError(ch, r, p1);
-    const V p2 = sh * h, p2e = Isa::productError(sh, h, p2);
     const V s1 = sh + p1, e1 = p1 - (s1 - sh);  // |sh| ≥ |p1| or sh = 0
-    const V s2 = s1 + p2, e2 = p2 - (s2 - s1);  // |s1| ≥ |p2|
-    // Everything below 2^-10 of the result, smallest first: sl·cos r, cl·r, cos(k/8)·(sin r − r),
-    // sin(k/8)·(the rest of cos r − 1).
-    V small = Isa::madd(sl, h, sl);
-    small = Isa::madd(cl, r, small);
-    small = Isa::madd(ch, sinTail, small);
-    small = Isa::madd(sh, Isa::madd(ue, splat(-0.5), cosTail), small);
-    const V lo = ((e1 + e2) + (p1e + p2e)) + small;
-    const V res = s2 + lo;
-    const V rest = lo - (res - s2);
+    V lo = Isa::madd(sl, h, sl + (e1 + p1e));
+    lo = Isa::madd(cl, r, lo);
+    lo = Isa::madd(ch, sinTail, lo);
+    lo = Isa::madd(sh, cosTail, lo);
+    lo = Isa::madd(sh, h, lo);
+    const V res = s1 + lo;
+    const V rest = lo - (res - s1);
 
-    const V band = res < splat(0.125)  ? splat(kBandBelowEighth)
-                   : res < splat(0.25) ? splat(kBandBelowQuarter)
-                   : res < splat(0.5)  ? splat(kBandBelowHalf)
-                                       : splat(kBandUpToOne);
-    // Outside ±90°, not finite, or so small that the quotient's correction step could
-    // lose bits (zero is fine): the unsigned difference wraps those below 2^-900 round.
-    const Vi a = bits(latitude) & ~kSign;
-    const Vi outside = (Vi)((Vu)(a - kTinyBits) > (Vu)splat(kNinetyBits - kTinyBits)) & (Vi)(a != splat(0LL));
-    redo = (Vi)(Isa::madd(rest, band, res) != res) | outside;
+    // Outside ±90° or not a number: past the table's end.
+    redo = Isa::notEqual(Isa::madd(rest, e.band, res), res) | Isa::notLessEqual(x, splat(kRightAngle));
     return fromBits(bits(res) ^ sign);
   }
 
   // The sines of one chunk; the lanes left to glibc are appended to `redo` as indices
   // from `latitude`, and filled in later all at once, away from the vector code.
   KAVRANO_INLINE static unsigned* sineChunk(const double* latitude, double* out, unsigned base, unsigned* redo) {
-    Vi uncertain;
-    store(out, sines(load(latitude), uncertain));
-    for (unsigned lanes = Isa::lanes(uncertain); lanes != 0; lanes &= lanes - 1)
-      *redo++ = base + static_cast<unsigned>(__builtin_ctz(lanes));
+    return sineChunk(load(latitude), out, base, redo);
+  }
+  KAVRANO_INLINE static unsigned* sineChunk(V latitude, double* out, unsigned base, unsigned* redo) {
+    unsigned uncertain;
+    store(out, sines(latitude, uncertain));
+    for (; uncertain != 0; uncertain &= uncertain - 1) *redo++ = base + static_cast<unsigned>(__builtin_ctz(uncertain));
     return redo;
   }
 
   static void redoSines(const double* latitude, double* out, const unsigned* redo, const unsigned* end) {
     for (; redo != end; ++redo) out[*redo] = latitudeSine(latitude[*redo]);
   }
+  static void redoSines(const Coordinate* v, double* out, const unsigned* redo, const unsigned* end) {
+    for (; redo != end; ++redo) out[*redo] = latitudeSine(v[*redo].latitude);
+  }
 
   KAVRANO_INLINE static void termChunk(const double* lon, const double* sine, double* out) {
     const V lonP = load(lon), lonQ = load(lon + 1), sinP = load(sine), sinQ = load(sine + 1);
     const V d = lonQ - lonP;
     store(out, radians(d) * ((sinP + 2.0) + sinQ));
-    for (unsigned lanes = Isa::lanes(outsideQuotientRange(d)); lanes != 0; lanes &= lanes - 1) {
-      const int l = __builtin_ctz(lanes);
-      out[l] = edgeTerm(lon[l], sine[l], lon[l + 1], sine[l + 1]);
+  }
+
+  // One block of edges: the longitudes of its vertices and their sines, padded with
+  // zeros to whole chunks and one more. The latitudes are read straight from the
+  // ring, except those of a last, partial chunk.
+  struct Block {
+    alignas(64) double lon[kBlock + 2 * W];
+    alignas(64) double sine[kBlock + 2 * W];
+    alignas(64) double tailLat[kBlock + 2 * W];
+    unsigned redo[kBlock + 2 * W];
+    std::size_t edges = 0, chunks = 0, whole = 0;
+  };
+
+  // Sets the block up for `edges` edges from `v`: the vertices past the last whole
+  // chunk are copied, so no chunk reads past the ring.
+  KAVRANO_INLINE static void prepare(Block& b, const Coordinate* v, std::size_t edges) {
+    b.edges = edges;
+    b.chunks = (edges + W) / W;
+    b.whole = (edges + 1) / W * W;
+    store(b.tailLat + b.whole, V{});
+    store(b.lon + b.whole, V{});
+    store(b.tailLat + b.whole + W, V{});
+    store(b.lon + b.whole + W, V{});
+    store(b.sine + b.chunks * W, V{});
+    for (std::size_t i = b.whole; i <= edges; ++i) {
+      b.tailLat[i] = v[i].latitude;
+      b.lon[i] = v[i].longitude;
     }
   }
 
-  // One block of edges: its vertices split into latitudes and longitudes, padded with
-  // zeros to whole chunks and one more, their sines, and the lanes left to glibc.
-  struct Block {
-    alignas(64) double lat[kBlock + 2 * W];
-    alignas(64) double lon[kBlock + 2 * W];
-    alignas(64) double sine[kBlock + 2 * W];
-    unsigned redo[kBlock + 2 * W];
-    unsigned* redoEnd = redo;
-    std::size_t edges = 0, chunks = 0;
-  };
-
-  KAVRANO_INLINE static void fill(Block& b, const Coordinate* v, std::size_t edges) {
-    b.edges = edges;
-    b.chunks = (edges + W) / W;
-    b.redoEnd = b.redo;
-    std::size_t i = 0;
-    for (; i + W <= edges + 1; i += W) {
+  // Chunk c of the block: its longitudes kept, its latitudes' sines made.
+  KAVRANO_INLINE static unsigned* split(Block& b, const Coordinate* v, std::size_t c, unsigned* redo) {
+    const std::size_t i = c * W;
+    if (i < b.whole) {
       V lat, lon;
       Isa::loadPairs(reinterpret_cast<const double*>(v + i), lat, lon);
-      store(b.lat + i, lat);
       store(b.lon + i, lon);
+      return sineChunk(lat, b.sine + i, static_cast<unsigned>(i), redo);
     }
-    for (; i <= edges; ++i) {
-      b.lat[i] = v[i].latitude;
-      b.lon[i] = v[i].longitude;
-    }
-    for (; i < (b.chunks + 1) * W; ++i) b.lat[i] = b.lon[i] = 0.0;
-    for (i = b.chunks * W; i < (b.chunks + 1) * W; ++i) b.sine[i] = 0.0;
+    return sineChunk(load(b.tailLat + i), b.sine + i, static_cast<unsigned>(i), redo);
+  }
+
+  KAVRANO_INLINE static double addTerms(double sum, const double* term, std::size_t n) {
+    for (std::size_t l = 0; l < n; ++l) sum += term[l];
+    return sum;
   }
 
   // The sines of the next block are made while the terms of this one are added, so the
@@ -262,31 +257,31 @@ struct EdgeKernel {
     Block* next = &blocks[1];
     alignas(64) double term[W];
 
-    fill(*current, v, totalEdges < kBlock ? totalEdges : kBlock);
-    for (std::size_t c = 0; c < current->chunks; ++c)
-      current->redoEnd =
-          sineChunk(current->lat + c * W, current->sine + c * W, static_cast<unsigned>(c * W), current->redoEnd);
-    redoSines(current->lat, current->sine, current->redo, current->redoEnd);
+    prepare(*current, v, totalEdges < kBlock ? totalEdges : kBlock);
+    unsigned* redoEnd = current->redo;
+    for (std::size_t c = 0; c < current->chunks; ++c) redoEnd = split(*current, v, c, redoEnd);
+    redoSines(v, current->sine, current->redo, redoEnd);
 
     for (std::size_t first = 0; first < totalEdges; first += kBlock) {
-      const bool more = first + kBlock < totalEdges;
-      if (more) {
-        const std::size_t rest = totalEdges - first - kBlock;
-        fill(*next, v + first + kBlock, rest < kBlock ? rest : kBlock);
-      }
-      const std::size_t edgeChunks = (current->edges + W - 1) / W;
-      const std::size_t sineChunks = more ? next->chunks : 0;
-      const std::size_t steps = edgeChunks > sineChunks ? edgeChunks : sineChunks;
+      const Coordinate* nextV = v + first + kBlock;
+      const std::size_t rest = totalEdges - first - current->edges;
+      if (rest != 0) prepare(*next, nextV, rest < kBlock ? rest : kBlock);
+      const std::size_t nextChunks = rest != 0 ? next->chunks : 0;
+      const std::size_t whole = current->edges / W;
+      const std::size_t steps = whole > nextChunks ? whole : nextChunks;
+      unsigned* nextRedoEnd = next->redo;
       for (std::size_t c = 0; c < steps; ++c) {
-        if (c < sineChunks)
-          next->redoEnd = sineChunk(next->lat + c * W, next->sine + c * W, static_cast<unsigned>(c * W), next->redoEnd);
-        if (c < edgeChunks) {
+        if (c < nextChunks) nextRedoEnd = split(*next, nextV, c, nextRedoEnd);
+        if (c < whole) {
           termChunk(current->lon + c * W, current->sine + c * W, term);
-          const std::size_t left = current->edges - c * W, n = left < W ? left : W;
-          for (std::size_t l = 0; l < n; ++l) sum += term[l];
+          sum = addTerms(sum, term, W);
         }
       }
-      if (more) redoSines(next->lat, next->sine, next->redo, next->redoEnd);
+      if (current->edges % W != 0) {
+        termChunk(current->lon + whole * W, current->sine + whole * W, term);
+        sum = addTerms(sum, term, current->edges % W);
+      }
+      redoSines(nextV, next->sine, next->redo, nextRedoEnd);
       Block* done = current;
       current = next;
       next = done;
