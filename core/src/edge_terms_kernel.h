@@ -102,7 +102,7 @@ constexpr double kRightAngle = 90.0 * kPi / 180.0;  // radians(90), rounded alik
 // A lane goes to glibc when RN(res + rest·E) ≠ res, a band of about (E − 1)/2 ulp
 // around each midpoint. E is looked up by k: the results of one k span at most two
 // binades (k = 1, 2 and 4 do), which take the wider band of the two. Each band is 1.25
-// to 1.35 times glibc's distance plus this kernel's own error for that k (0.0019 ulp
+// to 1.4 times glibc's distance plus this kernel's own error for that k (0.0019 ulp
 // for k = 0, 0.0037 for k = 1, 0.0016 for k = 2, at most 0.0013 above, measured over
 // 8·10⁶ latitudes against the 113-bit sine). glibc 2.36 picks its FMA sine on every
 // CPU that runs these kernels; the core tests compare against the glibc in use, so a
@@ -209,7 +209,8 @@ struct EdgeKernel {
     alignas(64) double sine[kBlock + 2 * W];
     alignas(64) double tailLat[kBlock + 2 * W];
     unsigned redo[kBlock + 2 * W];
-    std::size_t edges = 0, chunks = 0, whole = 0;
+    std::size_t edges = 0, chunks = 0;
+    std::size_t direct = 0;  // vertices read straight from the ring: whole chunks
   };
 
   // Sets the block up for `edges` edges from `v`: the vertices past the last whole
@@ -217,13 +218,13 @@ struct EdgeKernel {
   KAVRANO_INLINE static void prepare(Block& b, const Coordinate* v, std::size_t edges) {
     b.edges = edges;
     b.chunks = (edges + W) / W;
-    b.whole = (edges + 1) / W * W;
-    store(b.tailLat + b.whole, V{});
-    store(b.lon + b.whole, V{});
-    store(b.tailLat + b.whole + W, V{});
-    store(b.lon + b.whole + W, V{});
+    b.direct = (edges + 1) / W * W;
+    store(b.tailLat + b.direct, V{});
+    store(b.lon + b.direct, V{});
+    store(b.tailLat + b.direct + W, V{});
+    store(b.lon + b.direct + W, V{});
     store(b.sine + b.chunks * W, V{});
-    for (std::size_t i = b.whole; i <= edges; ++i) {
+    for (std::size_t i = b.direct; i <= edges; ++i) {
       b.tailLat[i] = v[i].latitude;
       b.lon[i] = v[i].longitude;
     }
@@ -232,7 +233,7 @@ struct EdgeKernel {
   // Chunk c of the block: its longitudes kept, its latitudes' sines made.
   KAVRANO_INLINE static unsigned* split(Block& b, const Coordinate* v, std::size_t c, unsigned* redo) {
     const std::size_t i = c * W;
-    if (i < b.whole) {
+    if (i < b.direct) {
       V lat, lon;
       Isa::loadPairs(reinterpret_cast<const double*>(v + i), lat, lon);
       store(b.lon + i, lon);
@@ -267,18 +268,18 @@ struct EdgeKernel {
       const std::size_t rest = totalEdges - first - current->edges;
       if (rest != 0) prepare(*next, nextV, rest < kBlock ? rest : kBlock);
       const std::size_t nextChunks = rest != 0 ? next->chunks : 0;
-      const std::size_t whole = current->edges / W;
-      const std::size_t steps = whole > nextChunks ? whole : nextChunks;
+      const std::size_t fullChunks = current->edges / W;
+      const std::size_t steps = fullChunks > nextChunks ? fullChunks : nextChunks;
       unsigned* nextRedoEnd = next->redo;
       for (std::size_t c = 0; c < steps; ++c) {
         if (c < nextChunks) nextRedoEnd = split(*next, nextV, c, nextRedoEnd);
-        if (c < whole) {
+        if (c < fullChunks) {
           termChunk(current->lon + c * W, current->sine + c * W, term);
           sum = addTerms(sum, term, W);
         }
       }
       if (current->edges % W != 0) {
-        termChunk(current->lon + whole * W, current->sine + whole * W, term);
+        termChunk(current->lon + fullChunks * W, current->sine + fullChunks * W, term);
         sum = addTerms(sum, term, current->edges % W);
       }
       redoSines(nextV, next->sine, next->redo, nextRedoEnd);
