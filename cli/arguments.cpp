@@ -78,30 +78,34 @@ bool looksLikeOption(std::string_view token) {
 
 std::string quotedArgument(std::string_view text) { return "'" + escapedForLine(text) + "'"; }
 
-Coordinate parseCoordinate(const std::string& text) {
+Result<Coordinate> parseCoordinate(const std::string& text) {
   const auto comma = text.find(',');
   if (comma == std::string::npos || text.find(',', comma + 1) != std::string::npos) {
-    throw UsageError("invalid coordinate " + quotedArgument(text) + ": expected LAT,LON");
+    return usageError("invalid coordinate " + quotedArgument(text) + ": expected LAT,LON");
   }
   const auto latitude = parseFiniteNumber(text.substr(0, comma));
   const auto longitude = parseFiniteNumber(text.substr(comma + 1));
   if (!latitude || !longitude) {
-    throw UsageError("invalid coordinate " + quotedArgument(text) +
-                     ": latitude and longitude must be finite decimal numbers");
+    return usageError("invalid coordinate " + quotedArgument(text) +
+                      ": latitude and longitude must be finite decimal numbers");
   }
   if (*latitude < -90.0 || *latitude > 90.0) {
-    throw UsageError("invalid coordinate " + quotedArgument(text) + ": latitude must lie between -90 and 90");
+    return usageError("invalid coordinate " + quotedArgument(text) + ": latitude must lie between -90 and 90");
   }
   if (*longitude < -180.0 || *longitude > 180.0) {
-    throw UsageError("invalid coordinate " + quotedArgument(text) + ": longitude must lie between -180 and 180");
+    return usageError("invalid coordinate " + quotedArgument(text) + ": longitude must lie between -180 and 180");
   }
-  return {*latitude, *longitude};
+  return Coordinate{*latitude, *longitude};
 }
 
-std::vector<Coordinate> parseCoordinates(const std::vector<std::string>& texts) {
+Result<std::vector<Coordinate>> parseCoordinates(const std::vector<std::string>& texts) {
   std::vector<Coordinate> coordinates;
   coordinates.reserve(texts.size());
-  for (const auto& text : texts) coordinates.push_back(parseCoordinate(text));
+  for (const auto& text : texts) {
+    const auto coordinate = parseCoordinate(text);
+    if (!coordinate) return coordinate.failure();
+    coordinates.push_back(coordinate.value());
+  }
   return coordinates;
 }
 
@@ -148,29 +152,40 @@ std::string ArgumentReader::takeOption() {
   return token;
 }
 
-std::string ArgumentReader::optionValue(const std::string& option) {
+Result<std::string> ArgumentReader::optionValue(const std::string& option) {
   // Keeping the last of two values would silently drop what the user typed first.
   if (!valuedOptions_.insert(option).second) {
-    throw UsageError("option " + quotedArgument(option) + " given more than once");
+    return usageError("option " + quotedArgument(option) + " given more than once");
   }
   if (inlineValue_) return *std::exchange(inlineValue_, std::nullopt);
-  if (next_ >= arguments_.size()) throw UsageError("option " + quotedArgument(option) + " needs a value");
+  if (next_ >= arguments_.size()) return usageError("option " + quotedArgument(option) + " needs a value");
   return arguments_[next_++];
 }
 
-void ArgumentReader::rejectUnusedInlineValue(const std::string& option) {
-  if (inlineValue_) throw UsageError("option " + quotedArgument(option) + " takes no value");
+Result<bool> ArgumentReader::readValue(const std::string& option, std::optional<std::string>& into) {
+  auto value = optionValue(option);
+  if (!value) return value.failure();
+  into = std::move(value).value();
+  return true;
 }
 
-bool ArgumentReader::takeGlobalOption(const std::string& option) {
+Result<void> ArgumentReader::rejectUnusedInlineValue(const std::string& option) const {
+  if (inlineValue_) return usageError("option " + quotedArgument(option) + " takes no value");
+  return {};
+}
+
+Result<bool> ArgumentReader::takeGlobalOption(const std::string& option) {
   if (option == "--data-dir") {
     const auto value = optionValue(option);
-    if (value.empty()) throw UsageError("option '--data-dir' needs a directory");
-    globals_.dataDirectory = value;
+    if (!value) return value.failure();
+    if (value->empty()) return usageError("option '--data-dir' needs a directory");
+    globals_.dataDirectory = value.value();
   } else if (option == "--locale") {
     const auto value = optionValue(option);
-    if (value.empty() || !isKnownNumberLocale(value)) throw UsageError("unknown locale " + quotedArgument(value));
-    globals_.locale = value;
+    if (!value) return value.failure();
+    if (value->empty() || !isKnownNumberLocale(value.value()))
+      return usageError("unknown locale " + quotedArgument(value.value()));
+    globals_.locale = value.value();
   } else if (option == "--help" || option == "-h") {
     globals_.help = true;
   } else {
@@ -179,24 +194,26 @@ bool ArgumentReader::takeGlobalOption(const std::string& option) {
   return true;
 }
 
-std::optional<std::string> ArgumentReader::readCommandName() {
+Result<std::optional<std::string>> ArgumentReader::readCommandName() {
   while (next_ < arguments_.size()) {
     if (arguments_[next_] == "--" && !optionsEnded_) {
       optionsEnded_ = true;
       ++next_;
     } else if (nextIsOption()) {
       const auto option = takeOption();
-      if (!takeGlobalOption(option)) throw UsageError("unknown option " + quotedArgument(option));
-      rejectUnusedInlineValue(option);
+      const auto known = takeGlobalOption(option);
+      if (!known) return known.failure();
+      if (!known.value()) return usageError("unknown option " + quotedArgument(option));
+      if (auto used = rejectUnusedInlineValue(option); !used) return used.failure();
     } else {
-      return arguments_[next_++];
+      return std::optional<std::string>(arguments_[next_++]);
     }
   }
-  return std::nullopt;
+  return std::optional<std::string>();
 }
 
-std::vector<std::string> ArgumentReader::readCommandArguments(const std::string& command,
-                                                              const std::function<bool(const std::string&)>& handle) {
+Result<std::vector<std::string>> ArgumentReader::readCommandArguments(const std::string& command,
+                                                                      const OptionHandler& handle) {
   std::vector<std::string> positionals;
   while (next_ < arguments_.size()) {
     if (arguments_[next_] == "--" && !optionsEnded_) {
@@ -204,10 +221,11 @@ std::vector<std::string> ArgumentReader::readCommandArguments(const std::string&
       ++next_;
     } else if (nextIsOption()) {
       const auto option = takeOption();
-      if (!takeGlobalOption(option) && !handle(option)) {
-        throw UsageError("unknown option " + quotedArgument(option) + " for " + command);
-      }
-      rejectUnusedInlineValue(option);
+      auto known = takeGlobalOption(option);
+      if (known && !known.value()) known = handle(option);
+      if (!known) return known.failure();
+      if (!known.value()) return usageError("unknown option " + quotedArgument(option) + " for " + command);
+      if (auto used = rejectUnusedInlineValue(option); !used) return used.failure();
     } else {
       positionals.push_back(arguments_[next_++]);
     }
@@ -215,11 +233,24 @@ std::vector<std::string> ArgumentReader::readCommandArguments(const std::string&
   return positionals;
 }
 
-void requireCount(const std::string& command, const std::vector<std::string>& positionals, std::size_t min,
-                  std::size_t max, std::string_view what) {
-  if (positionals.size() < min) throw UsageError(command + " needs " + std::string(what));
+Result<std::vector<std::string>> ArgumentReader::readCommandArguments(const std::string& command) {
+  return readCommandArguments(command, [](const std::string&) -> Result<bool> { return false; });
+}
+
+Result<void> requireCount(const std::string& command, const std::vector<std::string>& positionals, std::size_t min,
+                          std::size_t max, std::string_view what) {
+  if (positionals.size() < min) return usageError(command + " needs " + std::string(what));
   if (positionals.size() > max)
-    throw UsageError("unexpected argument " + quotedArgument(positionals[max]) + " for " + command);
+    return usageError("unexpected argument " + quotedArgument(positionals[max]) + " for " + command);
+  return {};
+}
+
+Result<std::vector<std::string>> readCountedArguments(ArgumentReader& reader, const std::string& command,
+                                                      std::size_t min, std::size_t max, std::string_view what) {
+  auto positionals = reader.readCommandArguments(command);
+  if (!positionals) return positionals;
+  if (auto counted = requireCount(command, positionals.value(), min, max, what); !counted) return counted.failure();
+  return positionals;
 }
 
 }  // namespace kavrano::cli

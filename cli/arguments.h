@@ -5,26 +5,23 @@
 #include <functional>
 #include <optional>
 #include <set>
-#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "kavrano/core/coordinate.h"
+#include "kavrano/core/result.h"
 
 namespace kavrano::cli {
 
 /// A command line we cannot act on: exit status 2, the message on one line.
-class UsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+[[nodiscard]] inline Failure usageError(std::string message) {
+  return {std::move(message), Failure::Kind::invalidRequest};
+}
 
 /// A well-formed command that could not be carried out: exit status 1.
-class CommandFailure : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+[[nodiscard]] inline Failure commandFailure(std::string message) { return {std::move(message)}; }
 
 /// Options that every command accepts, before or after its name.
 struct GlobalOptions {
@@ -38,9 +35,9 @@ struct GlobalOptions {
 [[nodiscard]] std::string quotedArgument(std::string_view text);
 
 /// "LAT,LON": two plain decimal numbers, latitude within ±90 and longitude within ±180.
-/// Throws UsageError naming `text`.
-[[nodiscard]] Coordinate parseCoordinate(const std::string& text);
-[[nodiscard]] std::vector<Coordinate> parseCoordinates(const std::vector<std::string>& texts);
+/// A usage error names `text`.
+[[nodiscard]] Result<Coordinate> parseCoordinate(const std::string& text);
+[[nodiscard]] Result<std::vector<Coordinate>> parseCoordinates(const std::vector<std::string>& texts);
 
 /// A finite plain decimal number, using all of `text`: an optional '-', digits with
 /// an optional fraction and exponent ("-12.5", ".5", "1e3"). No hex, '+', "inf" or spaces.
@@ -59,24 +56,29 @@ class ArgumentReader {
   ArgumentReader(std::vector<std::string> arguments, GlobalOptions& globals);
 
   /// Takes global options up to the command name and returns that name, or none.
-  [[nodiscard]] std::optional<std::string> readCommandName();
+  [[nodiscard]] Result<std::optional<std::string>> readCommandName();
 
   /// The value of the option being handled: its "=VALUE" part, else the next
   /// argument as it stands (so a value may start with '-'). An option whose value
   /// was taken before is a usage error.
-  [[nodiscard]] std::string optionValue(const std::string& option);
+  [[nodiscard]] Result<std::string> optionValue(const std::string& option);
+  /// optionValue() into `into`; true, for a command's option handler to return.
+  [[nodiscard]] Result<bool> readValue(const std::string& option, std::optional<std::string>& into);
 
   /// Everything after the command name. `handle` gets each option and returns
   /// false for one the command does not know; the positional arguments are returned.
-  [[nodiscard]] std::vector<std::string> readCommandArguments(const std::string& command,
-                                                              const std::function<bool(const std::string&)>& handle);
+  using OptionHandler = std::function<Result<bool>(const std::string&)>;
+  [[nodiscard]] Result<std::vector<std::string>> readCommandArguments(const std::string& command,
+                                                                      const OptionHandler& handle);
+  /// The same for a command without options of its own.
+  [[nodiscard]] Result<std::vector<std::string>> readCommandArguments(const std::string& command);
 
  private:
   [[nodiscard]] bool nextIsOption() const;
   /// Splits "--name=value"; the value waits in inlineValue_ for optionValue().
   [[nodiscard]] std::string takeOption();
-  [[nodiscard]] bool takeGlobalOption(const std::string& option);
-  void rejectUnusedInlineValue(const std::string& option);
+  [[nodiscard]] Result<bool> takeGlobalOption(const std::string& option);
+  [[nodiscard]] Result<void> rejectUnusedInlineValue(const std::string& option) const;
 
   std::vector<std::string> arguments_;
   std::size_t next_ = 0;
@@ -86,8 +88,13 @@ class ArgumentReader {
   bool optionsEnded_ = false;
 };
 
-/// Throws UsageError unless `positionals` has between `min` and `max` entries.
-void requireCount(const std::string& command, const std::vector<std::string>& positionals, std::size_t min,
-                  std::size_t max, std::string_view what);
+/// The arguments of a command without options of its own, between `min` and `max` of them.
+[[nodiscard]] Result<std::vector<std::string>> readCountedArguments(ArgumentReader& reader, const std::string& command,
+                                                                    std::size_t min, std::size_t max,
+                                                                    std::string_view what);
+
+/// A usage error unless `positionals` has between `min` and `max` entries.
+[[nodiscard]] Result<void> requireCount(const std::string& command, const std::vector<std::string>& positionals,
+                                        std::size_t min, std::size_t max, std::string_view what);
 
 }  // namespace kavrano::cli

@@ -44,33 +44,35 @@ constexpr std::array<std::string_view, 3> kMoreDefaultsForms{
 
 }  // namespace
 
-Invocation parseInvocation(const std::vector<std::string>& arguments) {
+namespace {
+
+ParsedCommand parseCommand(ArgumentReader& reader, GlobalOptions& globals) {
+  const auto name = reader.readCommandName();
+  if (!name) return name.failure();
+  if (!name.value()) return usageError("no command given (see --help)");
+  const std::string& command = *name.value();
+  if (command == "help") {
+    if (auto none = readCountedArguments(reader, "help", 0, 0, ""); !none) return none.failure();
+    globals.help = true;
+    return std::unique_ptr<Command>();
+  }
+  for (const auto& entry : kCommands) {
+    if (entry.name == command) return entry.parse(reader);
+  }
+  return usageError("unknown command " + quotedArgument(command) + " (see --help)");
+}
+
+}  // namespace
+
+Result<Invocation> parseInvocation(const std::vector<std::string>& arguments) {
   Invocation invocation;
   ArgumentReader reader(arguments, invocation.globals);
-  try {
-    const auto name = reader.readCommandName();
-    if (!name) {
-      if (invocation.globals.help) return invocation;
-      throw UsageError("no command given (see --help)");
-    }
-    if (*name == "help") {
-      requireCount("help", reader.readCommandArguments("help", [](const std::string&) { return false; }), 0, 0, "");
-      invocation.globals.help = true;
-      return invocation;
-    }
-    for (const auto& entry : kCommands) {
-      if (entry.name == *name) {
-        invocation.command = entry.parse(reader);
-        if (invocation.globals.help) invocation.command.reset();
-        return invocation;
-      }
-    }
-    throw UsageError("unknown command " + quotedArgument(*name) + " (see --help)");
-  } catch (const UsageError&) {
-    // "area --help" asks for help, not for a complaint about the missing points.
-    if (invocation.globals.help) return Invocation{invocation.globals, nullptr};
-    throw;
-  }
+  auto command = parseCommand(reader, invocation.globals);
+  // "area --help" asks for help, not for a complaint about the missing points.
+  if (invocation.globals.help) return invocation;
+  if (!command) return command.failure();
+  invocation.command = std::move(command).value();
+  return invocation;
 }
 
 namespace {
@@ -117,31 +119,35 @@ std::string usageText() {
   return text;
 }
 
-void requireStored(const Result<void>& written, const Context& context) {
-  if (written) return;
-  throw CommandFailure("not saved in " + quotedArgument(context.dataDirectory.string()) + ": " +
-                       written.failure().reason);
+Result<void> requireStored(const Result<void>& written, const Context& context) {
+  if (written) return {};
+  return commandFailure("not saved in " + quotedArgument(context.dataDirectory.string()) + ": " +
+                        written.failure().reason);
 }
 
+namespace {
+
+int reported(const Failure& failure, std::ostream& err) {
+  err << "kavrano-cli: " << failure.reason << '\n';
+  return failure.kind == Failure::Kind::invalidRequest ? 2 : 1;
+}
+
+}  // namespace
+
 int runCommandLine(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
-  Invocation invocation;
-  try {
-    invocation = parseInvocation(arguments);
-  } catch (const UsageError& error) {
-    err << "kavrano-cli: " << error.what() << '\n';
-    return 2;
-  }
-  if (!invocation.command) {
+  auto invocation = parseInvocation(arguments);
+  if (!invocation) return reported(invocation.failure(), err);
+  if (!invocation->command) {
     out << usageText();
     return 0;
   }
+  // The standard library's own failures (memory, a stream set to throw) are the only
+  // exceptions left; they end the command like any other failure.
   try {
-    const Session session = startUp(invocation.globals, err);
-    invocation.command->run(Context{session.dataDirectory, *session.store, out, err});
-    if (!out.flush()) throw CommandFailure("cannot write to standard output");
-    return 0;
-  } catch (const CommandFailure& error) {
-    err << "kavrano-cli: " << error.what() << '\n';
+    const Session session = startUp(invocation->globals, err);
+    auto ran = invocation->command->run(Context{session.dataDirectory, *session.store, out, err});
+    if (ran && !out.flush()) ran = commandFailure("cannot write to standard output");
+    return ran ? 0 : reported(ran.failure(), err);
   } catch (const std::exception& error) {
     err << "kavrano-cli: unexpected failure: " << error.what() << '\n';
   }

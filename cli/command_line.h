@@ -15,8 +15,8 @@ struct Invocation {
   std::unique_ptr<Command> command;  // none when help was asked for
 };
 
-/// Reads `arguments` (without the program name); no side effects. Throws UsageError.
-[[nodiscard]] Invocation parseInvocation(const std::vector<std::string>& arguments);
+/// Reads `arguments` (without the program name); no side effects.
+[[nodiscard]] Result<Invocation> parseInvocation(const std::vector<std::string>& arguments);
 
 /// Runs one invocation (arguments without the program name) and returns the exit
 /// status: 0 done, 2 usage error, 1 any other failure.

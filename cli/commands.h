@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <memory>
 #include <ostream>
+#include <utility>
 
 #include "arguments.h"
 #include "kavrano/core/preference_store.h"
@@ -19,30 +20,37 @@ struct Context {
 };
 
 /// One parsed command, ready to run. Parsing has no side effects, so a usage
-/// error never leaves anything behind; running throws CommandFailure.
+/// error never leaves anything behind.
 class Command {
  public:
   virtual ~Command() = default;
-  virtual void run(const Context& context) const = 0;
+  [[nodiscard]] virtual Result<void> run(const Context& context) const = 0;
 };
 
+using ParsedCommand = Result<std::unique_ptr<Command>>;
+
+template <class C, class... Args>
+[[nodiscard]] ParsedCommand parsed(Args&&... args) {
+  return std::unique_ptr<Command>(std::make_unique<C>(std::forward<Args>(args)...));
+}
+
 /// Each takes the reader positioned after the command name.
-using CommandParser = std::unique_ptr<Command> (*)(ArgumentReader& reader);
+using CommandParser = ParsedCommand (*)(ArgumentReader& reader);
 
-[[nodiscard]] std::unique_ptr<Command> parseArea(ArgumentReader& reader);
-[[nodiscard]] std::unique_ptr<Command> parseLength(ArgumentReader& reader);
-[[nodiscard]] std::unique_ptr<Command> parseMidpoint(ArgumentReader& reader);
-[[nodiscard]] std::unique_ptr<Command> parseUnits(ArgumentReader& reader);
-[[nodiscard]] std::unique_ptr<Command> parseText(ArgumentReader& reader);
-[[nodiscard]] std::unique_ptr<Command> parseSave(ArgumentReader& reader);
-[[nodiscard]] std::unique_ptr<Command> parseList(ArgumentReader& reader);
-[[nodiscard]] std::unique_ptr<Command> parseExport(ArgumentReader& reader);
-[[nodiscard]] std::unique_ptr<Command> parseImport(ArgumentReader& reader);
-[[nodiscard]] std::unique_ptr<Command> parseDelete(ArgumentReader& reader);
-[[nodiscard]] std::unique_ptr<Command> parseEvents(ArgumentReader& reader);
-[[nodiscard]] std::unique_ptr<Command> parseDefaults(ArgumentReader& reader);
+[[nodiscard]] ParsedCommand parseArea(ArgumentReader& reader);
+[[nodiscard]] ParsedCommand parseLength(ArgumentReader& reader);
+[[nodiscard]] ParsedCommand parseMidpoint(ArgumentReader& reader);
+[[nodiscard]] ParsedCommand parseUnits(ArgumentReader& reader);
+[[nodiscard]] ParsedCommand parseText(ArgumentReader& reader);
+[[nodiscard]] ParsedCommand parseSave(ArgumentReader& reader);
+[[nodiscard]] ParsedCommand parseList(ArgumentReader& reader);
+[[nodiscard]] ParsedCommand parseExport(ArgumentReader& reader);
+[[nodiscard]] ParsedCommand parseImport(ArgumentReader& reader);
+[[nodiscard]] ParsedCommand parseDelete(ArgumentReader& reader);
+[[nodiscard]] ParsedCommand parseEvents(ArgumentReader& reader);
+[[nodiscard]] ParsedCommand parseDefaults(ArgumentReader& reader);
 
-/// Throws CommandFailure with the store's reason when `written` failed.
-void requireStored(const Result<void>& written, const Context& context);
+/// A failed write as the command's failure: the store's reason, naming the data folder.
+[[nodiscard]] Result<void> requireStored(const Result<void>& written, const Context& context);
 
 }  // namespace kavrano::cli

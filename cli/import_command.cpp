@@ -14,7 +14,7 @@ class ImportCommand final : public Command {
  public:
   ImportCommand(std::vector<std::string> files, bool dryRun) : files_(std::move(files)), dryRun_(dryRun) {}
 
-  void run(const Context& context) const override {
+  Result<void> run(const Context& context) const override {
     const double now = secondsSinceReferenceDateNow();
     std::vector<std::string> failures;
     for (const auto& file : files_) {
@@ -29,24 +29,25 @@ class ImportCommand final : public Command {
           context.out << iso8601Utc(record.date) << '\t' << record.annotations.size() << '\t'
                       << escapedForLine(record.title) << '\n';
         }
-      } else {
-        store(context, imported.records);
+      } else if (auto stored = store(context, imported.records); !stored) {
+        return stored;
       }
     }
-    if (failures.empty()) return;
+    if (failures.empty()) return {};
     // Each file's error on its own line; the last one ends the command with status 1.
     for (std::size_t i = 0; i + 1 < failures.size(); ++i) context.err << "kavrano-cli: " << failures[i] << '\n';
-    throw CommandFailure(failures.back());
+    return commandFailure(failures.back());
   }
 
  private:
-  static void store(const Context& context, const std::vector<PersistedMeasurement>& records) {
+  static Result<void> store(const Context& context, const std::vector<PersistedMeasurement>& records) {
     PersistanceManager manager;
     if (!interop::saveAllOrNone(manager, records)) {
-      throw CommandFailure("the preferences in " + quotedArgument(context.dataDirectory.string()) +
-                           " could not be written; nothing of the file was saved");
+      return commandFailure("the preferences in " + quotedArgument(context.dataDirectory.string()) +
+                            " could not be written; nothing of the file was saved");
     }
     for (const auto& record : records) context.out << record.id << '\n';
+    return {};
   }
 
   std::vector<std::string> files_;
@@ -55,15 +56,17 @@ class ImportCommand final : public Command {
 
 }  // namespace
 
-std::unique_ptr<Command> parseImport(ArgumentReader& reader) {
+ParsedCommand parseImport(ArgumentReader& reader) {
   bool dryRun = false;
-  auto files = reader.readCommandArguments("import", [&](const std::string& option) {
+  auto files = reader.readCommandArguments("import", [&](const std::string& option) -> Result<bool> {
     if (option != "--dry-run") return false;
     dryRun = true;
     return true;
   });
-  requireCount("import", files, 1, SIZE_MAX, "at least one file");
-  return std::make_unique<ImportCommand>(std::move(files), dryRun);
+  if (!files) return files.failure();
+  if (auto counted = requireCount("import", files.value(), 1, SIZE_MAX, "at least one file"); !counted)
+    return counted.failure();
+  return parsed<ImportCommand>(std::move(files).value(), dryRun);
 }
 
 }  // namespace kavrano::cli

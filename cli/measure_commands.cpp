@@ -25,20 +25,18 @@ struct QuantityOptions {
   bool raw = false;
 };
 
-std::vector<std::string> readQuantityArguments(ArgumentReader& reader, const std::string& command,
-                                               QuantityOptions& options) {
-  auto positionals = reader.readCommandArguments(command, [&](const std::string& option) {
-    if (option == "--unit") {
-      options.unit = reader.optionValue(option);
-      return true;
-    }
+Result<std::vector<std::string>> readQuantityArguments(ArgumentReader& reader, const std::string& command,
+                                                       QuantityOptions& options) {
+  auto positionals = reader.readCommandArguments(command, [&](const std::string& option) -> Result<bool> {
+    if (option == "--unit") return reader.readValue(option, options.unit);
     if (option == "--raw") {
       options.raw = true;
       return true;
     }
     return false;
   });
-  if (options.raw && options.unit) throw UsageError(command + ": --raw always prints metres and takes no --unit");
+  if (positionals && options.raw && options.unit)
+    return usageError(command + ": --raw always prints metres and takes no --unit");
   return positionals;
 }
 
@@ -47,7 +45,7 @@ class AreaCommand final : public Command {
   AreaCommand(std::vector<Coordinate> ring, std::optional<AreaUnit> unit, bool raw)
       : ring_(std::move(ring)), unit_(unit), raw_(raw) {}
 
-  void run(const Context& context) const override {
+  Result<void> run(const Context& context) const override {
     const double area = MeasurementManager().polygonArea(ring_);
     if (raw_) {
       context.out << preciseNumber(area) << '\n';
@@ -56,6 +54,7 @@ class AreaCommand final : public Command {
     } else {
       context.out << UnitConverter::shared().areaText(area) << '\n';
     }
+    return {};
   }
 
  private:
@@ -69,7 +68,7 @@ class LengthCommand final : public Command {
   LengthCommand(Coordinate from, Coordinate to, std::optional<LengthUnit> unit, bool raw)
       : from_(from), to_(to), unit_(unit), raw_(raw) {}
 
-  void run(const Context& context) const override {
+  Result<void> run(const Context& context) const override {
     const double meters = MeasurementManager().distance(from_, to_);
     if (raw_) {
       context.out << preciseNumber(meters) << '\n';
@@ -78,6 +77,7 @@ class LengthCommand final : public Command {
     } else {
       context.out << UnitConverter::shared().lengthText(meters) << '\n';
     }
+    return {};
   }
 
  private:
@@ -91,12 +91,13 @@ class MidpointCommand final : public Command {
  public:
   MidpointCommand(Coordinate a, Coordinate b) : a_(a), b_(b) {}
 
-  void run(const Context& context) const override {
+  Result<void> run(const Context& context) const override {
     const Coordinate middle = MeasurementManager().midpoint(a_, b_);
     if (std::isnan(middle.latitude) || std::isnan(middle.longitude)) {
-      throw CommandFailure("the points are antipodal, so their midpoint is undefined");
+      return commandFailure("the points are antipodal, so their midpoint is undefined");
     }
     context.out << preciseNumber(middle.latitude) << ',' << preciseNumber(middle.longitude) << '\n';
+    return {};
   }
 
  private:
@@ -112,7 +113,7 @@ class TextCommand final : public Command {
   TextCommand(UnitKind kind, double value, std::optional<std::string> unit)
       : kind_(kind), value_(value), unit_(std::move(unit)) {}
 
-  void run(const Context& context) const override {
+  Result<void> run(const Context& context) const override {
     if (kind_ == UnitKind::length) {
       context.out << (unit_ ? UnitConverter::lengthText(value_, lengthUnitFromSymbol(*unit_))
                             : UnitConverter::shared().lengthText(value_))
@@ -122,6 +123,7 @@ class TextCommand final : public Command {
                             : UnitConverter::shared().areaText(value_))
                   << '\n';
     }
+    return {};
   }
 
  private:
@@ -132,10 +134,11 @@ class TextCommand final : public Command {
 
 class ShowUnitsCommand final : public Command {
  public:
-  void run(const Context& context) const override {
+  Result<void> run(const Context& context) const override {
     auto& converter = UnitConverter::shared();
     context.out << "length: " << symbol(converter.selectedLengthUnit()) << '\n';
     context.out << "area: " << symbol(converter.selectedAreaUnit()) << '\n';
+    return {};
   }
 };
 
@@ -143,12 +146,15 @@ class SetUnitCommand final : public Command {
  public:
   SetUnitCommand(UnitKind kind, std::string symbol) : kind_(kind), symbol_(std::move(symbol)) {}
 
-  void run(const Context& context) const override {
+  Result<void> run(const Context& context) const override {
     auto& converter = UnitConverter::shared();
     const bool isLength = kind_ == UnitKind::length;
-    requireStored(isLength ? converter.setLengthUnit(symbol_) : converter.setAreaUnit(symbol_), context);
+    const auto stored =
+        requireStored(isLength ? converter.setLengthUnit(symbol_) : converter.setAreaUnit(symbol_), context);
+    if (!stored) return stored;
     const auto& key = isLength ? converter.lengthStorageKey : converter.areaStorageKey;
     context.out << (isLength ? "length: " : "area: ") << context.store.stringForKey(key).value_or("") << '\n';
+    return {};
   }
 
  private:
@@ -158,81 +164,96 @@ class SetUnitCommand final : public Command {
 
 }  // namespace
 
-std::unique_ptr<Command> parseArea(ArgumentReader& reader) {
+ParsedCommand parseArea(ArgumentReader& reader) {
   QuantityOptions options;
   const auto positionals = readQuantityArguments(reader, "area", options);
+  if (!positionals) return positionals.failure();
   std::optional<AreaUnit> unit;
   if (options.unit) {
     if (!isAreaSymbol(*options.unit)) {
-      throw UsageError("unknown area unit " + quotedArgument(*options.unit) + " (one of " + symbolList(kAllAreaUnits) +
-                       ")");
+      return usageError("unknown area unit " + quotedArgument(*options.unit) + " (one of " + symbolList(kAllAreaUnits) +
+                        ")");
     }
     unit = areaUnitFromSymbol(*options.unit);
   }
-  requireCount("area", positionals, 1, SIZE_MAX, "at least one coordinate LAT,LON");
-  return std::make_unique<AreaCommand>(parseCoordinates(positionals), unit, options.raw);
+  if (auto counted = requireCount("area", positionals.value(), 1, SIZE_MAX, "at least one coordinate LAT,LON");
+      !counted)
+    return counted.failure();
+  auto ring = parseCoordinates(positionals.value());
+  if (!ring) return ring.failure();
+  return parsed<AreaCommand>(std::move(ring).value(), unit, options.raw);
 }
 
-std::unique_ptr<Command> parseLength(ArgumentReader& reader) {
+ParsedCommand parseLength(ArgumentReader& reader) {
   QuantityOptions options;
   const auto positionals = readQuantityArguments(reader, "length", options);
+  if (!positionals) return positionals.failure();
   std::optional<LengthUnit> unit;
   if (options.unit) {
     if (!isLengthSymbol(*options.unit)) {
-      throw UsageError("unknown length unit " + quotedArgument(*options.unit) + " (one of " +
-                       symbolList(kAllLengthUnits) + ")");
+      return usageError("unknown length unit " + quotedArgument(*options.unit) + " (one of " +
+                        symbolList(kAllLengthUnits) + ")");
     }
     unit = lengthUnitFromSymbol(*options.unit);
   }
-  requireCount("length", positionals, 2, 2, "two coordinates LAT,LON LAT,LON");
-  const auto points = parseCoordinates(positionals);
-  return std::make_unique<LengthCommand>(points[0], points[1], unit, options.raw);
+  if (auto counted = requireCount("length", positionals.value(), 2, 2, "two coordinates LAT,LON LAT,LON"); !counted)
+    return counted.failure();
+  const auto points = parseCoordinates(positionals.value());
+  if (!points) return points.failure();
+  return parsed<LengthCommand>(points.value()[0], points.value()[1], unit, options.raw);
 }
 
-std::unique_ptr<Command> parseMidpoint(ArgumentReader& reader) {
-  const auto positionals = reader.readCommandArguments("midpoint", [](const std::string&) { return false; });
-  requireCount("midpoint", positionals, 2, 2, "two coordinates LAT,LON LAT,LON");
-  const auto points = parseCoordinates(positionals);
-  return std::make_unique<MidpointCommand>(points[0], points[1]);
+ParsedCommand parseMidpoint(ArgumentReader& reader) {
+  const auto positionals = readCountedArguments(reader, "midpoint", 2, 2, "two coordinates LAT,LON LAT,LON");
+  if (!positionals) return positionals.failure();
+  const auto points = parseCoordinates(positionals.value());
+  if (!points) return points.failure();
+  return parsed<MidpointCommand>(points.value()[0], points.value()[1]);
 }
 
-std::unique_ptr<Command> parseUnits(ArgumentReader& reader) {
-  const auto positionals = reader.readCommandArguments("units", [](const std::string&) { return false; });
-  if (positionals.empty()) return std::make_unique<ShowUnitsCommand>();
+ParsedCommand parseUnits(ArgumentReader& reader) {
+  const auto read = reader.readCommandArguments("units");
+  if (!read) return read.failure();
+  const auto& positionals = read.value();
+  if (positionals.empty()) return parsed<ShowUnitsCommand>();
   const auto& kind = positionals[0];
   if (kind != "length" && kind != "area") {
-    throw UsageError("unknown unit kind " + quotedArgument(kind) + " for units (length or area)");
+    return usageError("unknown unit kind " + quotedArgument(kind) + " for units (length or area)");
   }
-  requireCount("units " + kind, positionals, 2, 2, "a unit symbol");
+  if (auto counted = requireCount("units " + kind, positionals, 2, 2, "a unit symbol"); !counted)
+    return counted.failure();
   // The store would take an unknown symbol as the default unit and replace the user's choice.
   const bool isLength = kind == "length";
   if (!(isLength ? isLengthSymbol(positionals[1]) : isAreaSymbol(positionals[1]))) {
-    throw UsageError("unknown " + kind + " unit " + quotedArgument(positionals[1]) + " (one of " +
-                     (isLength ? symbolList(kAllLengthUnits) : symbolList(kAllAreaUnits)) + ")");
+    return usageError("unknown " + kind + " unit " + quotedArgument(positionals[1]) + " (one of " +
+                      (isLength ? symbolList(kAllLengthUnits) : symbolList(kAllAreaUnits)) + ")");
   }
-  return std::make_unique<SetUnitCommand>(kind == "length" ? UnitKind::length : UnitKind::area, positionals[1]);
+  return parsed<SetUnitCommand>(isLength ? UnitKind::length : UnitKind::area, positionals[1]);
 }
 
-std::unique_ptr<Command> parseText(ArgumentReader& reader) {
+ParsedCommand parseText(ArgumentReader& reader) {
   std::optional<std::string> unit;
-  const auto positionals = reader.readCommandArguments("text", [&](const std::string& option) {
+  const auto read = reader.readCommandArguments("text", [&](const std::string& option) -> Result<bool> {
     if (option != "--unit") return false;
-    unit = reader.optionValue(option);
-    return true;
+    return reader.readValue(option, unit);
   });
+  if (!read) return read.failure();
+  const auto& positionals = read.value();
   if (positionals.empty() || (positionals[0] != "length" && positionals[0] != "area")) {
-    throw UsageError("text needs 'length METRES' or 'area SQUARE_METRES'");
+    return usageError("text needs 'length METRES' or 'area SQUARE_METRES'");
   }
   const bool isLength = positionals[0] == "length";
-  requireCount("text " + positionals[0], positionals, 2, 2,
-               isLength ? "a number of metres" : "a number of square metres");
+  if (auto counted = requireCount("text " + positionals[0], positionals, 2, 2,
+                                  isLength ? "a number of metres" : "a number of square metres");
+      !counted)
+    return counted.failure();
   const auto value = parseFiniteNumber(positionals[1]);
-  if (!value) throw UsageError("not a finite number: " + quotedArgument(positionals[1]));
+  if (!value) return usageError("not a finite number: " + quotedArgument(positionals[1]));
   if (unit && !(isLength ? isLengthSymbol(*unit) : isAreaSymbol(*unit))) {
-    throw UsageError("unknown " + std::string(isLength ? "length" : "area") + " unit " + quotedArgument(*unit) +
-                     " (one of " + (isLength ? symbolList(kAllLengthUnits) : symbolList(kAllAreaUnits)) + ")");
+    return usageError("unknown " + std::string(isLength ? "length" : "area") + " unit " + quotedArgument(*unit) +
+                      " (one of " + (isLength ? symbolList(kAllLengthUnits) : symbolList(kAllAreaUnits)) + ")");
   }
-  return std::make_unique<TextCommand>(isLength ? UnitKind::length : UnitKind::area, *value, unit);
+  return parsed<TextCommand>(isLength ? UnitKind::length : UnitKind::area, *value, unit);
 }
 
 }  // namespace kavrano::cli

@@ -47,7 +47,7 @@ class SaveCommand final : public Command {
   SaveCommand(std::string title, std::vector<Coordinate> points, std::optional<Coordinate> center)
       : title_(std::move(title)), points_(std::move(points)), center_(center) {}
 
-  void run(const Context& context) const override {
+  Result<void> run(const Context& context) const override {
     PersistedMeasurement record;
     record.id = makeUuidString();
     record.date = secondsSinceReferenceDateNow();
@@ -55,8 +55,9 @@ class SaveCommand final : public Command {
     record.title = title_;
     record.center =
         center_ ? PersistedAnnotationCenter{center_->latitude, center_->longitude} : boundingBoxCenter(points_);
-    requireStored(PersistanceManager().appendMeasurement(record), context);
+    if (auto stored = requireStored(PersistanceManager().appendMeasurement(record), context); !stored) return stored;
     context.out << record.id << '\n';
+    return {};
   }
 
  private:
@@ -67,11 +68,12 @@ class SaveCommand final : public Command {
 
 class ListCommand final : public Command {
  public:
-  void run(const Context& context) const override {
+  Result<void> run(const Context& context) const override {
     for (const auto& record : PersistanceManager().loadMeasurements()) {
       context.out << escapedForLine(record.id) << '\t' << iso8601Utc(record.date) << '\t' << record.annotations.size()
                   << '\t' << escapedForLine(record.title) << '\n';
     }
+    return {};
   }
 };
 
@@ -79,14 +81,14 @@ class DeleteCommand final : public Command {
  public:
   explicit DeleteCommand(std::string id) : id_(std::move(id)) {}
 
-  void run(const Context& context) const override {
+  Result<void> run(const Context& context) const override {
     PersistanceManager manager;
     if (!containsId(manager.loadMeasurements(), id_)) {
-      throw CommandFailure("no saved measurement has the id " + quotedArgument(id_));
+      return commandFailure("no saved measurement has the id " + quotedArgument(id_));
     }
     PersistedMeasurement record;
     record.id = id_;
-    requireStored(manager.deleteMeasurement(record), context);
+    return requireStored(manager.deleteMeasurement(record), context);
   }
 
  private:
@@ -95,56 +97,55 @@ class DeleteCommand final : public Command {
 
 class EventsCommand final : public Command {
  public:
-  void run(const Context& context) const override {
+  Result<void> run(const Context& context) const override {
     for (const auto& event : LocalEventStore::read(context.dataDirectory)) {
       context.out << escapedForLine(event.time) << '\t' << escapedForLine(event.name) << '\n';
     }
+    return {};
   }
 };
 
-std::vector<std::string> readPlainArguments(ArgumentReader& reader, const std::string& command) {
-  return reader.readCommandArguments(command, [](const std::string&) { return false; });
-}
-
 }  // namespace
 
-std::unique_ptr<Command> parseSave(ArgumentReader& reader) {
+ParsedCommand parseSave(ArgumentReader& reader) {
   std::optional<std::string> title;
   std::optional<std::string> center;
-  const auto positionals = reader.readCommandArguments("save", [&](const std::string& option) {
-    if (option == "--title") {
-      title = reader.optionValue(option);
-      return true;
-    }
-    if (option == "--center") {
-      center = reader.optionValue(option);
-      return true;
-    }
+  const auto positionals = reader.readCommandArguments("save", [&](const std::string& option) -> Result<bool> {
+    if (option == "--title") return reader.readValue(option, title);
+    if (option == "--center") return reader.readValue(option, center);
     return false;
   });
-  if (!title) throw UsageError("save needs --title TEXT");
-  if (!isValidUtf8(*title)) throw UsageError("title " + quotedArgument(*title) + " is not valid UTF-8");
-  requireCount("save", positionals, 1, SIZE_MAX, "at least one coordinate LAT,LON");
-  auto points = parseCoordinates(positionals);
+  if (!positionals) return positionals.failure();
+  if (!title) return usageError("save needs --title TEXT");
+  if (!isValidUtf8(*title)) return usageError("title " + quotedArgument(*title) + " is not valid UTF-8");
+  if (auto counted = requireCount("save", positionals.value(), 1, SIZE_MAX, "at least one coordinate LAT,LON");
+      !counted)
+    return counted.failure();
+  auto points = parseCoordinates(positionals.value());
+  if (!points) return points.failure();
   std::optional<Coordinate> centerPoint;
-  if (center) centerPoint = parseCoordinate(*center);
-  return std::make_unique<SaveCommand>(std::move(*title), std::move(points), centerPoint);
+  if (center) {
+    const auto given = parseCoordinate(*center);
+    if (!given) return given.failure();
+    centerPoint = given.value();
+  }
+  return parsed<SaveCommand>(std::move(*title), std::move(points).value(), centerPoint);
 }
 
-std::unique_ptr<Command> parseList(ArgumentReader& reader) {
-  requireCount("list", readPlainArguments(reader, "list"), 0, 0, "");
-  return std::make_unique<ListCommand>();
+ParsedCommand parseList(ArgumentReader& reader) {
+  if (auto none = readCountedArguments(reader, "list", 0, 0, ""); !none) return none.failure();
+  return parsed<ListCommand>();
 }
 
-std::unique_ptr<Command> parseDelete(ArgumentReader& reader) {
-  const auto positionals = readPlainArguments(reader, "delete");
-  requireCount("delete", positionals, 1, 1, "the id of a saved measurement");
-  return std::make_unique<DeleteCommand>(positionals[0]);
+ParsedCommand parseDelete(ArgumentReader& reader) {
+  const auto positionals = readCountedArguments(reader, "delete", 1, 1, "the id of a saved measurement");
+  if (!positionals) return positionals.failure();
+  return parsed<DeleteCommand>(positionals->front());
 }
 
-std::unique_ptr<Command> parseEvents(ArgumentReader& reader) {
-  requireCount("events", readPlainArguments(reader, "events"), 0, 0, "");
-  return std::make_unique<EventsCommand>();
+ParsedCommand parseEvents(ArgumentReader& reader) {
+  if (auto none = readCountedArguments(reader, "events", 0, 0, ""); !none) return none.failure();
+  return parsed<EventsCommand>();
 }
 
 }  // namespace kavrano::cli

@@ -33,13 +33,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       arguments.back() += static_cast<char>(data[i]);
     }
   }
-  try {
-    (void)kavrano::cli::parseInvocation(arguments);
-  } catch (const kavrano::cli::UsageError& error) {
-    if (!isPrintableLine(error.what())) {
-      std::fprintf(stderr, "cli_arguments: usage error not one printable line: %s\n", error.what());
-      std::abort();
-    }
+  const auto invocation = kavrano::cli::parseInvocation(arguments);
+  if (invocation) return 0;
+  const auto& failure = invocation.failure();
+  if (failure.kind != kavrano::Failure::Kind::invalidRequest || !isPrintableLine(failure.reason)) {
+    std::fprintf(stderr, "cli_arguments: a usage error that is not one printable line: %s\n", failure.reason.c_str());
+    std::abort();
   }
   return 0;
 }

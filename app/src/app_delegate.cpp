@@ -18,7 +18,7 @@ AppDelegate::~AppDelegate() {
   AnalyticsService::configure(nullptr);
 }
 
-bool AppDelegate::didFinishLaunching(const AppOptions& options, QString& /*error*/) {
+void AppDelegate::didFinishLaunching(const AppOptions& options) {
   dataDirectory_ = options.dataDirectory.isEmpty() ? defaultDataDirectory()
                                                    : std::filesystem::path(options.dataDirectory.toStdString());
   // Always a store: read-only, fresh beside a file set aside, or in memory with a notice.
@@ -40,7 +40,6 @@ bool AppDelegate::didFinishLaunching(const AppOptions& options, QString& /*error
   events_ = std::make_shared<LocalEventStore>(dataDirectory_);
   AnalyticsService::configure(events_);
   (void)UnitConverter::shared();  // registers the default units now
-  return true;
 }
 
 }  // namespace kavrano

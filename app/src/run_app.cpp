@@ -27,14 +27,10 @@ int runApp(int& argc, char** argv) {
   // The desktop entry's name: the desktop matches the window to it, for its icon.
   QGuiApplication::setDesktopFileName(QStringLiteral(KAVRANO_APP_ID));
   AppDelegate delegate;
-  QString error;
-  if (!delegate.didFinishLaunching(parsed.options, error)) {
-    std::fprintf(stderr, "kavrano: %s\n", qPrintable(error));
-    return 1;
-  }
+  delegate.didFinishLaunching(parsed.options);
   SceneDelegate scene;
-  if (!scene.connect(parsed.options, error)) {
-    std::fprintf(stderr, "kavrano: %s\n", qPrintable(error));
+  if (const auto shown = scene.connect(parsed.options); !shown) {
+    std::fprintf(stderr, "kavrano: %s\n", shown.failure().reason.c_str());
     return 2;
   }
   if (!delegate.storeNotice().isEmpty()) scene.showNotice(delegate.storeNotice());

@@ -52,7 +52,7 @@ SceneDelegate::~SceneDelegate() {
   window_.reset();
 }
 
-bool SceneDelegate::connect(const AppOptions& options, QString& error) {
+Result<void> SceneDelegate::connect(const AppOptions& options) {
   registerQuickUiTypes();
   AnimatedImageItem::registerType();
   // Once per process: a second window (a restart inside a test) keeps the style.
@@ -65,23 +65,23 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
 
   network_ = makeTileNetwork(this);
   auto sources = std::make_shared<PendingMapSources>();
-  sources->satellite = makeTileSource(options.tiles, MapType::Satellite, network_, error);
-  if (!sources->satellite) return false;
-  sources->standard = makeTileSource(options.tiles, MapType::Standard, network_, error);
-  if (!sources->standard) return false;
+  auto satellite = makeTileSource(options.tiles, MapType::Satellite, network_);
+  if (!satellite) return satellite.failure();
+  sources->satellite = std::move(satellite).value();
+  auto standard = makeTileSource(options.tiles, MapType::Standard, network_);
+  if (!standard) return standard.failure();
+  sources->standard = std::move(standard).value();
   // A position named on the command line is made (and checked) now; the system's
   // source loads plugins, so it is looked for once the first frame is out.
   std::optional<bool> hasPositionSource;
   if (!options.position.isEmpty()) {
-    sources->position = makePositionSource(options.position, this, error);
-    if (!sources->position) return false;
+    const auto position = makePositionSource(options.position, this);
+    if (!position) return position.failure();
+    sources->position = position.value();
     hasPositionSource = true;
   }
   PlaceSearchServiceChoice places = makePlaceSearchService(options.geocoder);
-  if (!places.service) {
-    error = places.error;
-    return false;
-  }
+  if (!places.service) return Failure{places.error.toStdString(), Failure::Kind::invalidRequest};
   places_ = places.service;
   importFiles(options.files);
 
@@ -147,8 +147,8 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
         sources->world = makeWorldBeneath(tiles);
         if (map_ && sources->world) map_->setWorldSource(std::move(sources->world));
         if (hasPositionSource) return;
-        QString none;
-        QGeoPositionInfoSource* system = makePositionSource({}, this, none);
+        const auto found = makePositionSource({}, this);
+        QGeoPositionInfoSource* system = found ? found.value() : nullptr;
         if (map_) {
           map_->setPositionSource(system);
         } else {
@@ -163,7 +163,7 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
   // off the UI thread once the start-up follow of the position is over.
   QTimer::singleShot(kPrecompileDelay, engine_.get(),
                      [engine = engine_.get()] { compileInBackground(*engine, viewsIn(QStringLiteral(":/kavrano"))); });
-  return true;
+  return {};
 }
 
 void SceneDelegate::showNotice(const QString& message) {

@@ -69,9 +69,9 @@ struct Scene {
     // The form would cover the map at the first area; this is not its figure.
     UserSettings::shared().setDidRequest(true);
     UserSettings::shared().setDidShowIntro(true);
-    QString error;
-    if (!scene.connect({{}, kNoTiles, QStringLiteral("offline"), QStringLiteral("46.51,6.63"), {}}, error)) {
-      std::fprintf(stderr, "%s\n", qPrintable(error));
+    if (const auto shown = scene.connect({{}, kNoTiles, QStringLiteral("offline"), QStringLiteral("46.51,6.63"), {}});
+        !shown) {
+      std::fprintf(stderr, "%s\n", shown.failure().reason.c_str());
       std::exit(1);
     }
     if (!QTest::qWaitForWindowExposed(scene.window())) std::exit(1);
@@ -161,10 +161,9 @@ int childApp() {
   PreferenceStore::installStandard(std::make_shared<MemoryPreferenceStore>());
   UserSettings::shared().setDidShowIntro(true);
   SceneDelegate scene;
-  QString error;
   QElapsedTimer timer;
   timer.start();
-  if (!scene.connect({{}, kNoTiles, QStringLiteral("offline"), {}, {}}, error)) return 1;
+  if (!scene.connect({{}, kNoTiles, QStringLiteral("offline"), {}, {}})) return 1;
   if (qEnvironmentVariableIsSet("KAVRANO_BENCH_PHASES")) std::fprintf(stderr, "connect %lld ms\n", timer.elapsed());
   QObject::connect(scene.window(), &QQuickWindow::frameSwapped, [timer, &scene] {
     // The intro is the window's root: the frame that counts is the first one
@@ -302,9 +301,8 @@ int childAppIdle(const QString& tiles, bool pan) {
   UserSettings::shared().setDidShowIntro(true);
   UserSettings::shared().setDidRequest(true);
   SceneDelegate scene;
-  QString error;
   const QString place = QStringLiteral("%1,%2").arg(kPlaceLatitude).arg(kPlaceLongitude);
-  if (!scene.connect({{}, tiles, QStringLiteral("offline"), place, {}}, error)) return 1;
+  if (!scene.connect({{}, tiles, QStringLiteral("offline"), place, {}})) return 1;
   int decoded = 0;
   bool counting = false;
   QObject::connect(scene.window(), &QQuickWindow::frameSwapped, [&] {

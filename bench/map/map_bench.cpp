@@ -184,8 +184,7 @@ void BM_StartWithCachedTiles(benchmark::State& state) {
   auto open = [&](QElapsedTimer* clock, bool everything) {
     auto network = std::unique_ptr<QNetworkAccessManager>(makeTileNetwork(nullptr, cache.path()));
     Scene scene;
-    QString error;
-    scene.map->setTileSource(MapType::Satellite, makeTileSource(url, MapType::Satellite, network.get(), error));
+    scene.map->setTileSource(MapType::Satellite, makeTileSource(url, MapType::Satellite, network.get()).value());
     scene.map->setCamera(mercator::toWorld(kCentre), 16);
     if (clock) clock->start();
     scene.window.grabWindow();

@@ -66,8 +66,9 @@ Result<void> PersistanceManager::appendMeasurement(const PersistedMeasurement& r
     if (!stored) return stored.failure();
     encoded_.clear();
     if (const auto& list = stored.value()) {
-      // Only whitespace can follow the closing bracket of a list that reads.
-      encoded_.reserve(list->size() + 1024);
+      // Only whitespace can follow the closing bracket of a list that reads. Room for
+      // later records too: a buffer of the list's size taken anew is fresh pages.
+      if (encoded_.capacity() < list->size() + 1024) encoded_.reserve(list->size() + list->size() / 8 + 1024);
       encoded_.append(list->substr(0, list->rfind(']')));
       if (count > 0) encoded_ += ',';
     } else {

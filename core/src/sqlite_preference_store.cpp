@@ -3,9 +3,12 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdint>
+#include <cstring>
 #include <system_error>
 #include <thread>
 #include <type_traits>
@@ -278,7 +281,7 @@ std::optional<Failure> prepare(sqlite3* db, bool readOnly) {
 }  // namespace
 
 Result<std::unique_ptr<SqlitePreferenceStore>> SqlitePreferenceStore::open(const std::filesystem::path& file,
-                                                                           Access access) {
+                                                                           Access access, std::size_t pagedValueBytes) {
   const bool readOnly = access == Access::readOnly;
   auto fail = [&](Failure failure) -> Result<std::unique_ptr<SqlitePreferenceStore>> {
     failure.reason += " (" + file.string() + ")";
@@ -318,7 +321,8 @@ Result<std::unique_ptr<SqlitePreferenceStore>> SqlitePreferenceStore::open(const
     if (std::filesystem::exists(file.string() + "-wal", ec))
       sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     const auto problem = prepare(db, readOnly);
-    if (!problem) return std::unique_ptr<SqlitePreferenceStore>(new SqlitePreferenceStore(db, readOnly));
+    if (!problem)
+      return std::unique_ptr<SqlitePreferenceStore>(new SqlitePreferenceStore(db, readOnly, pagedValueBytes));
     const int code = sqlite3_extended_errcode(db) & 0xff;
     sqlite3_close_v2(db);
     if (readOnly && !immutable && (code == SQLITE_CANTOPEN || code == SQLITE_READONLY)) {
@@ -335,11 +339,8 @@ Result<std::unique_ptr<SqlitePreferenceStore>> SqlitePreferenceStore::open(const
 struct SqlitePreferenceStore::Statements {
   explicit Statements(sqlite3* db)
       : select(prepare(db, "SELECT type, value FROM preferences WHERE key = ?1")),
-        // The length is known without reading the value, so a value above the bound is
-        // never brought into memory.
-        selectBounded(prepare(db,
-                              "SELECT type, typeof(value), CASE WHEN length(value) <= ?2 THEN value END "
-                              "FROM preferences WHERE key = ?1")),
+        // Kind and length come from the record's header, without reading the value.
+        measure(prepare(db, "SELECT rowid, type, typeof(value), length(value) FROM preferences WHERE key = ?1")),
         exists(prepare(db, "SELECT 1 FROM preferences WHERE key = ?1")),
         upsert(prepare(db,
                        "INSERT INTO preferences (key, type, value) VALUES (?1, ?2, ?3) "
@@ -353,7 +354,7 @@ struct SqlitePreferenceStore::Statements {
                          "AND a.type IS b.type AND typeof(a.value) = typeof(b.value) AND a.value IS b.value")),
         dataVersion(prepare(db, "PRAGMA data_version")) {}
   ~Statements() {
-    for (sqlite3_stmt* statement : {select, selectBounded, exists, upsert, erase, copy, sameRows, dataVersion})
+    for (sqlite3_stmt* statement : {select, measure, exists, upsert, erase, copy, sameRows, dataVersion})
       sqlite3_finalize(statement);
   }
   Statements(const Statements&) = delete;
@@ -366,7 +367,7 @@ struct SqlitePreferenceStore::Statements {
   }
 
   sqlite3_stmt* select;
-  sqlite3_stmt* selectBounded;
+  sqlite3_stmt* measure;
   sqlite3_stmt* exists;
   sqlite3_stmt* upsert;
   sqlite3_stmt* erase;
@@ -405,34 +406,75 @@ Failure missingStatement(sqlite3* db) {
   return failure;
 }
 
-// Steps `statement` (bound, with key at ?1 and the bound at ?2) to the byte string
-// it selects; none for a missing row, another kind, or a value above the bound.
-Result<std::optional<std::string_view>> boundedData(sqlite3* db, sqlite3_stmt* statement) {
-  const int rc = sqlite3_step(statement);
-  if (rc == SQLITE_DONE) return std::optional<std::string_view>{};
-  if (rc != SQLITE_ROW) return failureOf(db);
-  const auto* storage = reinterpret_cast<const char*>(sqlite3_column_text(statement, 1));
-  const bool isData = sqlite3_column_type(statement, 0) == SQLITE_INTEGER &&
-                      sqlite3_column_int(statement, 0) == static_cast<int>(ValueType::data) && storage &&
-                      std::string_view(storage) == "blob";
-  // NULL here is a byte string above the bound.
-  if (!isData || sqlite3_column_type(statement, 2) != SQLITE_BLOB) return std::optional<std::string_view>{};
-  const auto* bytes = static_cast<const char*>(sqlite3_column_blob(statement, 2));
-  const auto size = static_cast<std::size_t>(sqlite3_column_bytes(statement, 2));
-  return std::optional<std::string_view>(bytes ? std::string_view(bytes, size) : std::string_view());
-}
+int blobBytes(std::size_t size) { return static_cast<int>(std::min<std::size_t>(size, INT_MAX)); }
+
+// Room in the page cache for a paged value, for the life of this object: pages of it
+// pushed out to the log between the zeros and the bytes would be written twice and
+// read back once.
+class CacheRoom {
+ public:
+  CacheRoom(sqlite3* db, std::size_t bytes) : db_(db), previous_(singleInteger(db, "PRAGMA cache_size")) {
+    // Negative: a size in KiB. The old value's pages pass through the cache too.
+    const auto kib = static_cast<long long>(bytes / 1024 + 4096);
+    if (previous_) exec(db_, ("PRAGMA cache_size = -" + std::to_string(kib)).c_str());
+  }
+  ~CacheRoom() {
+    if (previous_) exec(db_, ("PRAGMA cache_size = " + std::to_string(*previous_)).c_str());
+  }
+  CacheRoom(const CacheRoom&) = delete;
+  CacheRoom& operator=(const CacheRoom&) = delete;
+
+ private:
+  sqlite3* db_;
+  std::optional<std::int64_t> previous_;
+};
 
 }  // namespace
 
+Result<std::optional<std::string_view>> SqlitePreferenceStore::readData(const std::string& key,
+                                                                        std::size_t largest) const {
+  using Found = std::optional<std::string_view>;
+  sqlite3_stmt* statement = statements_->measure;
+  if (!statement) return failureOf(db_);
+  // The statement's read stays open until the bytes are copied: both see one snapshot.
+  StatementUse use(statement);
+  bindKey(statement, key);
+  const int rc = sqlite3_step(statement);
+  if (rc == SQLITE_DONE) return Found{};
+  if (rc != SQLITE_ROW) return failureOf(db_);
+  const auto* storage = reinterpret_cast<const char*>(sqlite3_column_text(statement, 2));
+  const bool isData = sqlite3_column_type(statement, 1) == SQLITE_INTEGER &&
+                      sqlite3_column_int(statement, 1) == static_cast<int>(ValueType::data) && storage &&
+                      std::string_view(storage) == "blob";
+  const auto size = static_cast<std::size_t>(std::max<sqlite3_int64>(0, sqlite3_column_int64(statement, 3)));
+  if (!isData || size > largest || size > INT_MAX) return Found{};
+  if (size > readCapacity_) {
+    // Room to grow: the list gets longer by a record at a time, and every new buffer
+    // of its size is fresh pages. Pages never written are never taken from the kernel.
+    const std::size_t capacity = std::min<std::size_t>(size + size / 8, INT_MAX);
+    readBuffer_.reset();  // the old one goes before the new one is taken
+    readBuffer_ = std::make_unique_for_overwrite<char[]>(capacity);
+    readCapacity_ = capacity;
+  }
+  if (size == 0) return Found(std::string_view());
+  sqlite3_blob* blob = nullptr;
+  const int opened =
+      sqlite3_blob_open(db_, "main", "preferences", "value", sqlite3_column_int64(statement, 0), 0, &blob);
+  const int read = opened == SQLITE_OK ? sqlite3_blob_read(blob, readBuffer_.get(), blobBytes(size), 0) : opened;
+  sqlite3_blob_close(blob);
+  if (read != SQLITE_OK) return failureOf(db_);
+  return Found(std::string_view(readBuffer_.get(), size));
+}
+
 class SqlitePreferenceStore::Transaction final : public PreferenceTransaction {
  public:
-  Transaction(sqlite3* db, Statements& statements) : db_(db), statements_(statements) {}
-  ~Transaction() override { release(); }
+  Transaction(const SqlitePreferenceStore& store, sqlite3* db, Statements& statements)
+      : store_(store), db_(db), statements_(statements) {}
+  ~Transaction() override = default;
   Transaction(const Transaction&) = delete;
   Transaction& operator=(const Transaction&) = delete;
 
   Result<bool> contains(const std::string& key) override {
-    release();
     if (!statements_.exists) return failureOf(db_);
     StatementUse use(statements_.exists);
     bindKey(statements_.exists, key);
@@ -442,17 +484,10 @@ class SqlitePreferenceStore::Transaction final : public PreferenceTransaction {
   }
 
   Result<std::optional<std::string_view>> data(const std::string& key, std::size_t largest) override {
-    release();
-    sqlite3_stmt* statement = statements_.selectBounded;
-    if (!statement) return failureOf(db_);
-    held_ = statement;  // the view points into it until the next call
-    bindKey(statement, key);
-    sqlite3_bind_int64(statement, 2, static_cast<sqlite3_int64>(std::min<std::size_t>(largest, INT64_MAX)));
-    return boundedData(db_, statement);
+    return store_.readData(key, largest);
   }
 
   Result<void> copy(const std::string& from, const std::string& to) override {
-    release();
     if (!statements_.copy || !statements_.sameRows) return failureOf(db_);
     {
       StatementUse use(statements_.copy);
@@ -469,37 +504,77 @@ class SqlitePreferenceStore::Transaction final : public PreferenceTransaction {
   }
 
   Result<void> setData(const std::string& key, std::string_view bytes) override {
-    release();
     sqlite3_stmt* statement = statements_.upsert;
     if (!statement) return missingStatement(db_);
     StatementUse use(statement);
     bindKey(statement, key);
     sqlite3_bind_int(statement, 2, static_cast<int>(ValueType::data));
-    // Bound in place: the text is not copied again on its way into the file.
-    if (bytes.empty()) {
+    if (bytes.size() > INT_MAX) return Failure{"The value is too large to store", Failure::Kind::tooLarge};
+    const bool paged = bytes.size() >= store_.pagedValueBytes_;
+    std::optional<CacheRoom> room;
+    if (paged) room.emplace(db_, bytes.size());
+    // A large value is made as zeros in its pages, then copied into them from `bytes`:
+    // SQLite builds no record of its own the size of the value.
+    if (paged) {
+      sqlite3_bind_zeroblob64(statement, 3, bytes.size());
+    } else if (bytes.empty()) {
       sqlite3_bind_zeroblob(statement, 3, 0);
     } else {
       sqlite3_bind_blob64(statement, 3, bytes.data(), bytes.size(), SQLITE_STATIC);
     }
     if (sqlite3_step(statement) != SQLITE_DONE) return failureOf(db_);
+    if (!paged) return {};
+    if (!statements_.measure) return failureOf(db_);
+    StatementUse find(statements_.measure);
+    bindKey(statements_.measure, key);
+    if (sqlite3_step(statements_.measure) != SQLITE_ROW) return failureOf(db_);
+    sqlite3_blob* blob = nullptr;
+    int rc =
+        sqlite3_blob_open(db_, "main", "preferences", "value", sqlite3_column_int64(statements_.measure, 0), 1, &blob);
+    if (rc == SQLITE_OK) rc = sqlite3_blob_write(blob, bytes.data(), blobBytes(bytes.size()), 0);
+    if (rc != SQLITE_OK) {
+      const Failure failure = failureOf(db_);
+      sqlite3_blob_close(blob);
+      return failure;
+    }
+    if (sqlite3_blob_close(blob) != SQLITE_OK) return failureOf(db_);
     return {};
   }
 
-  void release() {
-    if (!held_) return;
-    sqlite3_reset(held_);
-    sqlite3_clear_bindings(held_);
-    held_ = nullptr;
-  }
-
  private:
+  const SqlitePreferenceStore& store_;
   sqlite3* db_;
   Statements& statements_;
-  sqlite3_stmt* held_ = nullptr;
 };
 
-SqlitePreferenceStore::SqlitePreferenceStore(sqlite3* db, bool readOnly)
-    : db_(db), readOnly_(readOnly), statements_(std::make_unique<Statements>(db)) {}
+namespace {
+
+// The first region of the file's log index (SQLite's "-shm"), mapped as SQLite maps it
+// for its own connections; none outside write-ahead logging. It stays mapped while the
+// connection lives, and while it does no other connection can leave that mode (which
+// takes the file's exclusive lock).
+const volatile unsigned char* mappedLogIndex(sqlite3* db) {
+  const auto mode = singleText(db, "PRAGMA journal_mode");
+  if (!mode || *mode != "wal") return nullptr;
+  sqlite3_file* file = nullptr;
+  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file || !file->pMethods ||
+      file->pMethods->iVersion < 2 || !file->pMethods->xShmMap)
+    return nullptr;
+  // SQLite's region size for the log index (WALINDEX_PGSZ); another size is refused.
+  constexpr int kRegionBytes = 32768;
+  void volatile* region = nullptr;
+  if (file->pMethods->xShmMap(file, 0, kRegionBytes, 0, &region) != SQLITE_OK) return nullptr;
+  return static_cast<const volatile unsigned char*>(region);
+}
+
+}  // namespace
+
+SqlitePreferenceStore::SqlitePreferenceStore(sqlite3* db, bool readOnly, std::size_t pagedValueBytes)
+    : db_(db),
+      readOnly_(readOnly),
+      pagedValueBytes_(pagedValueBytes),
+      statements_(std::make_unique<Statements>(db)),
+      logIndex_(mappedLogIndex(db)) {}
 
 SqlitePreferenceStore::~SqlitePreferenceStore() {
   statements_.reset();
@@ -520,19 +595,41 @@ std::vector<std::pair<std::string, PreferenceValue>> SqlitePreferenceStore::stor
   return entries;
 }
 
-std::optional<PreferenceValue> SqlitePreferenceStore::storedValue(const std::string& key) const {
-  std::lock_guard lock(mutex_);
-  // Any other connection's commit, in this process or another, changes the version:
-  // only then are the answers kept so far stale.
+bool SqlitePreferenceStore::cacheStillValid() const {
+  if (logIndex_) {
+    // The log index's header, which every commit rewrites (its frame count and
+    // checksums, or its salt when the log starts over), mapped from the file all
+    // connections share. A writer writes the second copy, then the first: copies that
+    // differ are a commit under way, trusted neither way.
+    LogIndexHeader first;
+    LogIndexHeader second;
+    std::memcpy(&first, const_cast<const unsigned char*>(logIndex_), sizeof first);
+    std::atomic_thread_fence(std::memory_order_acquire);
+    std::memcpy(&second, const_cast<const unsigned char*>(logIndex_) + sizeof first, sizeof second);
+    const bool settled = first == second;
+    const bool same = settled && cacheVersion_ == 0 && first == cachedHeader_;
+    cachedHeader_ = first;
+    cacheVersion_ = settled ? 0 : -1;
+    return same;
+  }
+  // Without a shared log index (a read-only copy), SQLite's data version: the same
+  // answer at the price of a read transaction's locks.
   std::int64_t version = -1;
   if (sqlite3_stmt* probe = statements_->dataVersion) {
     StatementUse use(probe);
     if (sqlite3_step(probe) == SQLITE_ROW) version = sqlite3_column_int64(probe, 0);
   }
-  if (version < 0 || version != cacheVersion_) {
-    cache_.clear();
-    cacheVersion_ = version;
-  }
+  const bool same = version >= 0 && version == cacheVersion_;
+  cacheVersion_ = version;
+  return same;
+}
+
+std::optional<PreferenceValue> SqlitePreferenceStore::storedValue(const std::string& key) const {
+  std::lock_guard lock(mutex_);
+  // Any commit by another connection, in this process or another, makes the answers
+  // kept so far stale.
+  if (!cacheStillValid()) cache_.clear();
+  const bool cacheable = cacheVersion_ >= 0;
   if (auto hit = cache_.find(key); hit != cache_.end()) return hit->second;
   sqlite3_stmt* statement = statements_->select;
   if (!statement) return std::nullopt;
@@ -544,24 +641,15 @@ std::optional<PreferenceValue> SqlitePreferenceStore::storedValue(const std::str
   // The saved list runs to megabytes and is read only when a screen opens: keeping a
   // second copy would cost memory and a copy per read for nothing.
   const auto* bytes = value ? std::get_if<Bytes>(&*value) : nullptr;
-  if (version >= 0 && (!bytes || bytes->size() <= kLargestRememberedValue)) cache_.emplace(key, value);
+  if (cacheable && (!bytes || bytes->size() <= kLargestRememberedValue)) cache_.emplace(key, value);
   return value;
 }
 
 void SqlitePreferenceStore::readStoredData(const std::string& key, std::size_t largest,
                                            const std::function<void(std::optional<std::string_view>)>& use) const {
-  std::optional<std::string_view> found;
   std::lock_guard lock(mutex_);
-  sqlite3_stmt* statement = statements_->selectBounded;
-  if (statement) {
-    StatementUse reset(statement);
-    bindKey(statement, key);
-    sqlite3_bind_int64(statement, 2, static_cast<sqlite3_int64>(std::min<std::size_t>(largest, INT64_MAX)));
-    auto read = boundedData(db_, statement);
-    if (read) found = read.value();
-    return use(found);  // while the statement still holds the bytes
-  }
-  use(found);
+  const auto read = readData(key, largest);
+  use(read ? read.value() : std::nullopt);
 }
 
 std::string SqlitePreferenceStore::integrityCheck() const {
@@ -615,7 +703,7 @@ Result<void> SqlitePreferenceStore::transaction(const std::function<Result<void>
   if (!exec(db_, "BEGIN IMMEDIATE")) return failureOf(db_);
   Result<void> result;
   {
-    Transaction transaction(db_, *statements_);
+    Transaction transaction(*this, db_, *statements_);
     result = body(transaction);
   }
   if (result && !exec(db_, "COMMIT")) result = failureOf(db_);

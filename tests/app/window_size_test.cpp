@@ -30,11 +30,10 @@ struct Start {
   explicit Start(const QString& dir) {
     const AppOptions options{dir + "/data", dir + "/fields.mbtiles", "offline",
                              QStringLiteral("%1,%2").arg(kLatitude).arg(kLongitude), "en_US"};
-    QString error;
-    if (!app.didFinishLaunching(options, error)) return;
+    app.didFinishLaunching(options);
     UserSettings::shared().setDidShowIntro(true);
     scene = std::make_unique<SceneDelegate>();
-    started = scene->connect(options, error) && QTest::qWaitForWindowExposed(scene->window()) &&
+    started = scene->connect(options).ok() && QTest::qWaitForWindowExposed(scene->window()) &&
               QTest::qWaitFor([this] { return scene->mapView() != nullptr; });
   }
   [[nodiscard]] QQuickWindow& window() const { return *scene->window(); }

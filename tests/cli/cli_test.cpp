@@ -205,6 +205,21 @@ TEST_F(CliTest, DefaultsReadWriteDelete) {
   EXPECT_EQ(ok("defaults read"), "BLOB = <data, 258 bytes>\nCOUNT = -42\nFLAG = true\n");
 }
 
+// Before the bound a data file was read whole: /dev/zero filled the memory.
+TEST_F(CliTest, ADataFilePastTheBoundIsRefusedWithoutBeingReadAndNothingIsStored) {
+  const fs::path sparse = root_ / "huge.bin";
+  { std::ofstream(sparse, std::ios::binary) << ""; }
+  fs::resize_file(sparse, (std::uintmax_t{64} << 20) + 1);  // sparse: no disk is used
+  for (const fs::path& file : {sparse, fs::path("/dev/zero")}) {
+    const auto run = cli("defaults write BIG -data-file " + quoted(file));
+    expectFailure(run, 2, "'" + file.string() + "'", file.string());
+    EXPECT_NE(run.err.find("larger than 64 MiB"), std::string::npos) << run.err;
+  }
+  fs::resize_file(sparse, std::uintmax_t{64} << 20);
+  ok("defaults write BIG -data-file " + quoted(sparse));
+  EXPECT_EQ(ok("defaults read"), "BIG = <data, 67108864 bytes>\n");
+}
+
 TEST_F(CliTest, SavedMeasurementsRoundTrip) {
   const std::regex idPattern("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}\n");
   const std::string oddTitle = "Field\twith\\odd\nchars";

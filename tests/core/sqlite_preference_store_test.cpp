@@ -60,6 +60,10 @@ std::optional<std::int64_t> blobIndex(const Bytes& blob) {
   return makeBlob(index) == blob ? std::optional(index) : std::nullopt;
 }
 
+// Lists from this size on are written straight into their pages (the product's size
+// is tens of megabytes, too slow to cross here).
+constexpr std::size_t kPaged = 64 * 1024;
+
 PersistedMeasurement measurementTitled(const std::string& title) {
   return {makeUuidString(), 730987200.25, {{-23.551, -46.633}, {-23.552, -46.632}}, title, {-23.552, -46.633}};
 }
@@ -89,7 +93,7 @@ int probeMain(int argc, char** argv) {
     const rlimit limit{std::strtoull(argv[2], nullptr, 10), RLIM_INFINITY};
     if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 4;
   }
-  auto opened = SqlitePreferenceStore::open(argv[1]);
+  auto opened = SqlitePreferenceStore::open(argv[1], SqlitePreferenceStore::Access::readWrite, kPaged);
   if (!opened) return std::fprintf(stderr, "%s\n", opened.failure().reason.c_str()), 2;
   const auto& store = opened.value();
   // Line-buffered, so each ack leaves as soon as its write has returned and none waits in a buffer.
@@ -440,6 +444,43 @@ TEST_F(StoreProcessesTest, SavesAndDeletesFromSeveralProcessesAllLand) {
   EXPECT_EQ(store->integrityCheck(), "ok");
 }
 
+// Large lists are written straight into their pages; crossing that size either way,
+// through another connection's eyes, the stored bytes are the list's exactly.
+TEST_F(SqlitePreferenceStoreTest, ListsCrossingThePagedWriteSizeAreStoredExactlyEitherWay) {
+  const auto store = SqlitePreferenceStore::open(file_, SqlitePreferenceStore::Access::readWrite, kPaged).value();
+  const auto other = openStore();
+  std::vector<PersistedMeasurement> list;
+  // "[" and "]", each record and a comma between two: within 1 kB below the size.
+  for (std::size_t size = 1; size < kPaged - 1000;) {
+    list.push_back(measurementTitled("field " + std::to_string(list.size())));
+    size += encodeMeasurements({list.back()})->size() - 1;
+  }
+  const std::string text = *encodeMeasurements(list);
+  ASSERT_LT(text.size(), kPaged);
+  ASSERT_TRUE(store->setData(Bytes(text.begin(), text.end()), "PERSISTED_MEASUREMENTS"));
+  PersistanceManager manager(*store);
+  const auto storedIs = [&](const std::vector<PersistedMeasurement>& expected, const char* step) {
+    const std::string want = *encodeMeasurements(expected);
+    EXPECT_EQ(other->storedValue("PERSISTED_MEASUREMENTS"), PreferenceValue(Bytes(want.begin(), want.end())))
+        << step << ", " << want.size() << " bytes";
+    EXPECT_EQ(PersistanceManager(*other).loadMeasurements().size(), expected.size()) << step;
+  };
+  for (int i = 0; i < 12; ++i) {  // past the size after a few
+    list.push_back(measurementTitled("more " + std::to_string(i)));
+    ASSERT_TRUE(manager.appendMeasurement(list.back()));
+    storedIs(list, "append");
+  }
+  ASSERT_TRUE(manager.deleteMeasurement(list[5]));
+  list.erase(list.begin() + 5);
+  storedIs(list, "delete above");
+  for (int i = 0; i < 12; ++i) {
+    ASSERT_TRUE(manager.deleteMeasurement(list.back()));
+    list.pop_back();
+  }
+  storedIs(list, "deletes back below");
+  EXPECT_EQ(store->integrityCheck(), "ok");
+}
+
 // A list the reader cannot take, stored in any way this program would not store it,
 // is copied aside as it is before a save replaces it.
 TEST_F(SqlitePreferenceStoreTest, AnUnreadableListOfAnyKindIsSetAsideAsItIsBeforeASaveReplacesIt) {
@@ -476,9 +517,12 @@ TEST_F(StoreProcessesTest, ASaveThatRunsOutOfSpaceFailsAndKeepsTheOldBytes) {
   std::mt19937 rng(11);
   for (auto& c : unreadable) c = static_cast<char>(rng());
   const auto readable = *encodeMeasurements({measurementTitled("kept")});
+  const auto large = *encodeMeasurements(std::vector<PersistedMeasurement>(600, measurementTitled("kept")));
+  ASSERT_GT(large.size(), kPaged);
   // 256 KiB leaves no room to copy the 600 kB aside; 40,000 bytes, room for the log's
   // index but not for one of its 64 KiB pages.
-  for (const auto& [old, limit] : {std::pair{unreadable, "262144"}, std::pair{readable, "40000"}}) {
+  for (const auto& [old, limit] :
+       {std::pair{unreadable, "262144"}, std::pair{readable, "40000"}, std::pair{large, "40000"}}) {
     {
       const auto store = openStore();
       ASSERT_TRUE(store->setData(Bytes(old.begin(), old.end()), "PERSISTED_MEASUREMENTS"));

@@ -172,11 +172,10 @@ TEST(BuiltinWorld, ShowsTheSeaAtZeroZeroAndTheSaharaAsLandAndIsFoundBesideThePro
   EXPECT_GT(sahara.red(), sahara.blue() + 40) << qPrintable(sahara.name());
   EXPECT_EQ(tiles.reader().metadata(QStringLiteral("attribution")), QStringLiteral("NASA Visible Earth"));
 
-  QString error;
-  const auto source = makeTileSource(QStringLiteral("builtin"), MapType::Satellite, nullptr, error);
-  ASSERT_TRUE(source) << qPrintable(error);
-  EXPECT_EQ(source->attribution(), QStringLiteral("NASA Visible Earth"));
-  EXPECT_EQ(source->maxZoom(), 4);
+  const auto source = makeTileSource(QStringLiteral("builtin"), MapType::Satellite, nullptr);
+  ASSERT_TRUE(source) << source.failure().reason;
+  EXPECT_EQ(source.value()->attribution(), QStringLiteral("NASA Visible Earth"));
+  EXPECT_EQ(source.value()->maxZoom(), 4);
 }
 
 }  // namespace

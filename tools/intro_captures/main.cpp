@@ -107,18 +107,14 @@ int capture(const QString& outDirectory) {
   if (!writeFieldsImagery(tiles, kLatitude, kLongitude, kZoom)) return 1;
 
   AppDelegate app;
-  QString error;
   const AppOptions options{scratch.filePath(QStringLiteral("data")), tiles, QStringLiteral("offline"),
                            QStringLiteral("%1,%2").arg(kLatitude).arg(kLongitude), QStringLiteral("en_US")};
-  if (!app.didFinishLaunching(options, error)) {
-    std::fprintf(stderr, "kavrano-intro-capture: %s\n", qPrintable(error));
-    return 1;
-  }
+  app.didFinishLaunching(options);
   UserSettings::shared().setDidShowIntro(true);  // straight to the measuring screen
   UserSettings::shared().setDidRequest(true);    // and no feedback form over it
   SceneDelegate scene;
-  if (!scene.connect(options, error)) {
-    std::fprintf(stderr, "kavrano-intro-capture: %s\n", qPrintable(error));
+  if (const auto shown = scene.connect(options); !shown) {
+    std::fprintf(stderr, "kavrano-intro-capture: %s\n", shown.failure().reason.c_str());
     return 1;
   }
   QQuickWindow& window = *scene.window();

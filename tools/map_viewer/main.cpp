@@ -102,15 +102,14 @@ int main(int argc, char** argv) {
   QObject::connect(&window, &QWindow::widthChanged, map, [&] { map->setSize(window.size()); });
   QObject::connect(&window, &QWindow::heightChanged, map, [&] { map->setSize(window.size()); });
 
-  QString error;
   QNetworkAccessManager* network = makeTileNetwork(&app);
   for (MapType type : {MapType::Satellite, MapType::Standard}) {
-    auto source = makeTileSource(parser.value(QStringLiteral("tiles")), type, network, error);
+    auto source = makeTileSource(parser.value(QStringLiteral("tiles")), type, network);
     if (!source) {
-      std::fprintf(stderr, "kavrano-map-viewer: %s\n", qPrintable(error));
+      std::fprintf(stderr, "kavrano-map-viewer: %s\n", source.failure().reason.c_str());
       return 2;
     }
-    map->setTileSource(type, std::move(source));
+    map->setTileSource(type, std::move(source).value());
   }
   if (auto world = makeWorldBeneath(parser.value(QStringLiteral("tiles")))) map->setWorldSource(std::move(world));
   map->setMapType(MapType::Satellite);
@@ -119,12 +118,12 @@ int main(int argc, char** argv) {
   map->setCameraZoomRange(10.0, false);
 
   if (parser.isSet(QStringLiteral("position"))) {
-    QGeoPositionInfoSource* position = makePositionSource(parser.value(QStringLiteral("position")), map, error);
+    const auto position = makePositionSource(parser.value(QStringLiteral("position")), map);
     if (!position) {
-      std::fprintf(stderr, "kavrano-map-viewer: %s\n", qPrintable(error));
+      std::fprintf(stderr, "kavrano-map-viewer: %s\n", position.failure().reason.c_str());
       return 2;
     }
-    map->setPositionSource(position);
+    map->setPositionSource(position.value());
     map->setShowsUserLocation(true);
     if (!parser.isSet(QStringLiteral("center"))) map->setUserTrackingMode(UserTrackingMode::Follow);
   }

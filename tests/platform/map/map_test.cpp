@@ -955,9 +955,8 @@ TEST(MapCameraControl, TheWorldCoversTheViewSoEveryTapLandsWhereItsMarkerIsDrawn
   w.map->setRegion(north, 1e7, 1e7, false);
   EXPECT_LT(dist(w.map->centerCoordinate(), north), 1e-9);
   tapEverywhere("region");
-  QString error;
   w.map->setCamera({0.5, 0.5}, 0);
-  w.map->setPositionSource(makePositionSource(QStringLiteral("78.22,15.65"), nullptr, error));
+  w.map->setPositionSource(makePositionSource(QStringLiteral("78.22,15.65"), nullptr).value());
   w.map->setShowsUserLocation(true);
   w.map->setUserTrackingMode(UserTrackingMode::Follow);
   ASSERT_TRUE(QTest::qWaitFor([&] { return w.map->userLocation().hasFix(); }));
@@ -1018,9 +1017,10 @@ TEST(MapCameraControl, FlyingOverHolesAsksTheWorldOnlyForItsTilesThere) {
 }
 
 TEST(MapOwnPosition, SourcesFromTheOptionTextAndFollowRecentresUntilTheUserPans) {
-  QString error;
-  for (const char* bad : {"91,0", "/no/such/file.nmea"})
-    EXPECT_TRUE(!makePositionSource(bad, nullptr, error) && !std::exchange(error, {}).isEmpty()) << bad;
+  for (const char* bad : {"91,0", "/no/such/file.nmea"}) {
+    const auto refused = makePositionSource(bad, nullptr);
+    EXPECT_TRUE(!refused && !refused.failure().reason.empty()) << bad;
+  }
   QTemporaryDir dir;
   QFile log(dir.filePath(QStringLiteral("walk.nmea")));
   ASSERT_TRUE(log.open(QIODevice::WriteOnly));
@@ -1028,8 +1028,10 @@ TEST(MapOwnPosition, SourcesFromTheOptionTextAndFollowRecentresUntilTheUserPans)
       "$GPRMC,120000.00,A,4807.038,N,01131.000,E,0.0,0.0,010124,,,A*59\r\n"
       "$GPRMC,120001.00,A,4807.038,N,01131.000,E,0.0,0.0,010124,,,A*58\r\n");
   log.close();
-  std::unique_ptr<QGeoPositionInfoSource> nmea(makePositionSource(log.fileName(), nullptr, error));
-  ASSERT_NE(nmea, nullptr) << error.toStdString();
+  const auto replay = makePositionSource(log.fileName(), nullptr);
+  ASSERT_TRUE(replay) << replay.failure().reason;
+  std::unique_ptr<QGeoPositionInfoSource> nmea(replay.value());
+  ASSERT_NE(nmea, nullptr);
   QSignalSpy updates(nmea.get(), &QGeoPositionInfoSource::positionUpdated);
   nmea->startUpdates();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !updates.isEmpty(); }));
@@ -1039,7 +1041,7 @@ TEST(MapOwnPosition, SourcesFromTheOptionTextAndFollowRecentresUntilTheUserPans)
   Delegate delegate;
   MapWindow w;
   EXPECT_FALSE(w.map->lastKnownUserLocation()) << "no source";
-  w.map->setPositionSource(makePositionSource(QStringLiteral("-33.8568, 151.2153"), nullptr, error));
+  w.map->setPositionSource(makePositionSource(QStringLiteral("-33.8568, 151.2153"), nullptr).value());
   EXPECT_LT(dist(w.map->lastKnownUserLocation().value_or(Coordinate{}), {-33.8568, 151.2153}), 1e-9);
   EXPECT_FALSE(w.map->userLocationFix());
   w.map->setDelegate(&delegate);

@@ -36,9 +36,9 @@ TEST(NmeaLog, AFileLargerThanTheBoundIsRefusedUnread) {
   QFile huge(dir.filePath(QStringLiteral("huge.nmea")));
   ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(kMaxNmeaLogBytes + 1));  // sparse: no disk used
   huge.close();
-  QString error;
-  EXPECT_EQ(makePositionSource(huge.fileName(), nullptr, error), nullptr);
-  EXPECT_EQ(error, "NMEA file larger than 64 MiB: " + huge.fileName());
+  const auto refused = makePositionSource(huge.fileName(), nullptr);
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(QString::fromStdString(refused.failure().reason), "NMEA file larger than 64 MiB: " + huge.fileName());
 }
 
 TEST(NmeaLog, SentencesAroundAnOverlongLineStillPlay) {
@@ -47,9 +47,10 @@ TEST(NmeaLog, SentencesAroundAnOverlongLineStillPlay) {
   ASSERT_TRUE(log.open(QIODevice::WriteOnly));
   log.write(QByteArray(8 << 20, 'x') + "\r\n" + kFirst + "\r\n" + kSecond + "\r\n");
   log.close();
-  QString error;
-  std::unique_ptr<QGeoPositionInfoSource> source(makePositionSource(log.fileName(), nullptr, error));
-  ASSERT_NE(source, nullptr) << error.toStdString();
+  const auto replay = makePositionSource(log.fileName(), nullptr);
+  ASSERT_TRUE(replay) << replay.failure().reason;
+  std::unique_ptr<QGeoPositionInfoSource> source(replay.value());
+  ASSERT_NE(source, nullptr);
   QSignalSpy updates(source.get(), &QGeoPositionInfoSource::positionUpdated);
   source->startUpdates();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !updates.isEmpty(); }));

@@ -17,9 +17,9 @@ class AppDelegate {
   AppDelegate();
   ~AppDelegate();
 
-  /// Starts the services. The store always opens, so this succeeds; `error` is kept
-  /// for start-up steps that can refuse.
-  [[nodiscard]] bool didFinishLaunching(const AppOptions& options, QString& error);
+  /// Starts the services. The store always opens (read-only, fresh, or in memory), so
+  /// nothing here can refuse.
+  void didFinishLaunching(const AppOptions& options);
   [[nodiscard]] const std::filesystem::path& dataDirectory() const { return dataDirectory_; }
   /// What the user must hear once: nothing of this run will be kept. Empty normally.
   [[nodiscard]] const QString& storeNotice() const { return storeNotice_; }

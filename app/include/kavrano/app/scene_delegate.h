@@ -9,6 +9,7 @@
 #include "kavrano/app/app_options.h"
 #include "kavrano/app/app_screen_factory.h"
 #include "kavrano/app/window_size_memory.h"
+#include "kavrano/core/result.h"
 #include "kavrano/core/user_settings.h"
 #include "kavrano/files/measurement_file_importer.h"
 #include "kavrano/files/writing_measurement_file_exporter.h"
@@ -48,9 +49,9 @@ class SceneDelegate final : public QObject {
   SceneDelegate();
   ~SceneDelegate() override;
 
-  /// Makes the window and shows it. False, with `error` for the user, when an
-  /// option names an unusable source.
-  [[nodiscard]] bool connect(const AppOptions& options, QString& error);
+  /// Makes the window and shows it. Fails, saying why to the user, when an option
+  /// names an unusable source.
+  [[nodiscard]] Result<void> connect(const AppOptions& options);
 
   /// An alert with one "OK" over whatever shows: for the one thing the user must
   /// hear at start (nothing of this run will be kept).

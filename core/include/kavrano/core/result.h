@@ -9,7 +9,9 @@ namespace kavrano {
 /// Why an operation did not happen, in words a user can act on ("The disk is full").
 struct Failure {
   /// What kind of trouble, for callers that react differently (open read-only, set a file aside).
-  enum class Kind { other, diskFull, readOnly, busy, unreadableFile, tooLarge };
+  /// `invalidRequest`: what was asked for is at fault (a command line, a file handed in),
+  /// not the circumstances, so asking again the same way fails again.
+  enum class Kind { other, diskFull, readOnly, busy, unreadableFile, tooLarge, invalidRequest };
   std::string reason;
   Kind kind = Kind::other;
 };

@@ -38,29 +38,30 @@ QString builtinWorldPath() {
   return {};
 }
 
-std::unique_ptr<TileSource> makeTileSource(const QString& option, MapType type, QNetworkAccessManager* network,
-                                           QString& error) {
+namespace {
+
+Failure unusableOption(const QString& why) { return {why.toStdString(), Failure::Kind::invalidRequest}; }
+
+}  // namespace
+
+Result<std::unique_ptr<TileSource>> makeTileSource(const QString& option, MapType type,
+                                                   QNetworkAccessManager* network) {
   if (option == QLatin1String("builtin")) {
     const QString path = builtinWorldPath();
     if (path.isEmpty()) {
-      error = QStringLiteral("the built-in world map is not installed (share/kavrano/world.mbtiles)");
-      return nullptr;
+      return unusableOption(QStringLiteral("the built-in world map is not installed (share/kavrano/world.mbtiles)"));
     }
-    return makeTileSource(path, type, network, error);
+    return makeTileSource(path, type, network);
   }
   if (option.endsWith(QLatin1String(".mbtiles"), Qt::CaseInsensitive)) {
     auto reader = std::make_shared<MbtilesReader>();
-    if (!reader->open(option)) {
-      error = reader->errorText();
-      return nullptr;
-    }
-    return std::make_unique<MbtilesTileSource>(std::move(reader));
+    if (!reader->open(option)) return unusableOption(reader->errorText());
+    return std::unique_ptr<TileSource>(std::make_unique<MbtilesTileSource>(std::move(reader)));
   }
   const DefaultImagery imagery = defaultImagery(type);
   TileUrlTemplate url(option.isEmpty() ? imagery.urlTemplate : option);
   if (!url.isValid()) {
-    error = QStringLiteral("not a tile URL template with {z}, {x} and {y}: %1").arg(option);
-    return nullptr;
+    return unusableOption(QStringLiteral("not a tile URL template with {z}, {x} and {y}: %1").arg(option));
   }
   NetworkTileSource::Options options;
   if (option.isEmpty()) {
@@ -69,13 +70,13 @@ std::unique_ptr<TileSource> makeTileSource(const QString& option, MapType type, 
   } else {
     options.attribution = url.url({0, 0, 0}).host();  // at least say where the pictures come from
   }
-  return std::make_unique<NetworkTileSource>(std::move(url), options, network);
+  return std::unique_ptr<TileSource>(std::make_unique<NetworkTileSource>(std::move(url), options, network));
 }
 
 std::unique_ptr<TileSource> makeWorldBeneath(const QString& tilesOption) {
   if (tilesOption == QLatin1String("builtin")) return nullptr;
-  QString unused;
-  return makeTileSource(QStringLiteral("builtin"), MapType::Satellite, nullptr, unused);
+  auto world = makeTileSource(QStringLiteral("builtin"), MapType::Satellite, nullptr);
+  return world ? std::move(world).value() : nullptr;
 }
 
 QNetworkAccessManager* makeTileNetwork(QObject* parent, const QString& cacheDirectory, qint64 cacheBytes) {
@@ -86,22 +87,21 @@ QNetworkAccessManager* makeTileNetwork(QObject* parent, const QString& cacheDire
   return network;
 }
 
-QGeoPositionInfoSource* makePositionSource(const QString& option, QObject* parent, QString& error) {
+Result<QGeoPositionInfoSource*> makePositionSource(const QString& option, QObject* parent) {
   if (option.isEmpty()) return QGeoPositionInfoSource::createDefaultSource(parent);
   static const QRegularExpression pair(QStringLiteral(R"(^\s*([-+]?\d+(?:\.\d+)?)\s*,\s*([-+]?\d+(?:\.\d+)?)\s*$)"));
   if (const auto m = pair.match(option); m.hasMatch()) {
     const QGeoCoordinate c(m.captured(1).toDouble(), m.captured(2).toDouble());
     if (!c.isValid() || c.latitude() < -90 || c.latitude() > 90 || c.longitude() < -180 || c.longitude() > 180) {
-      error = QStringLiteral("position out of range: %1").arg(option);
-      return nullptr;
+      return unusableOption(QStringLiteral("position out of range: %1").arg(option));
     }
     return new FixedPositionSource(c, parent);
   }
-  const auto log = readNmeaLog(option, error);
-  if (!log) return nullptr;
+  const auto log = readNmeaLog(option);
+  if (!log) return log.failure();
   auto* source = new QNmeaPositionInfoSource(QNmeaPositionInfoSource::SimulationMode, parent);
   auto* device = new QBuffer(source);
-  device->setData(*log);  // shared, not copied
+  device->setData(log.value());  // shared, not copied
   device->open(QIODevice::ReadOnly);
   source->setDevice(device);
   return source;

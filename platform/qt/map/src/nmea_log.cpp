@@ -23,23 +23,21 @@ QByteArray boundedNmeaLines(QByteArrayView bytes) {
   return lines;
 }
 
-std::optional<QByteArray> readNmeaLog(const QString& path, QString& error) {
+Result<QByteArray> readNmeaLog(const QString& path) {
+  const auto fail = [](const QString& why) { return Failure{why.toStdString(), Failure::Kind::invalidRequest}; };
   QFile file(path);
   if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
-    error = QStringLiteral("neither LAT,LON nor a readable NMEA file: %1").arg(path);
-    return std::nullopt;
+    return fail(QStringLiteral("neither LAT,LON nor a readable NMEA file: %1").arg(path));
   }
   const auto tooLarge = [&] {
-    error = QStringLiteral("NMEA file larger than %1 MiB: %2").arg(kMaxNmeaLogBytes >> 20).arg(path);
-    return std::nullopt;
+    return fail(QStringLiteral("NMEA file larger than %1 MiB: %2").arg(kMaxNmeaLogBytes >> 20).arg(path));
   };
   if (file.size() > kMaxNmeaLogBytes) return tooLarge();
   // The file may grow between the size and the read: one byte past the bound tells.
   const QByteArray bytes = file.read(kMaxNmeaLogBytes + 1);
   if (bytes.size() > kMaxNmeaLogBytes) return tooLarge();
   if (file.error() != QFileDevice::NoError) {
-    error = QStringLiteral("cannot read the NMEA file %1: %2").arg(path, file.errorString());
-    return std::nullopt;
+    return fail(QStringLiteral("cannot read the NMEA file %1: %2").arg(path, file.errorString()));
   }
   return boundedNmeaLines(bytes);
 }

@@ -3,6 +3,7 @@
 #include <QString>
 #include <memory>
 
+#include "kavrano/core/result.h"
 #include "kavrano/map/map_type.h"
 #include "kavrano/qt_map/tile_source.h"
 
@@ -12,8 +13,8 @@ class QObject;
 
 namespace kavrano {
 
-/// The sources behind the app's `--tiles` and `--position` options. Each returns
-/// null and sets `error` (a sentence for the user) when the option is unusable.
+/// The sources behind the app's `--tiles` and `--position` options. Each fails with
+/// a sentence for the user, of the kind `invalidRequest`, when the option is unusable.
 
 /// Public imagery used when no `--tiles` is given: satellite for type 1, a street
 /// map for type 0. Their licences allow interactive viewing with attribution and
@@ -28,8 +29,8 @@ struct DefaultImagery {
 /// `option` empty: the default imagery for `type`; "builtin": the world map that
 /// ships with the app (builtinWorldPath()); a path ending in ".mbtiles": that
 /// file; otherwise a URL template with {z}, {x}, {y} and optional {s}.
-[[nodiscard]] std::unique_ptr<TileSource> makeTileSource(const QString& option, MapType type,
-                                                         QNetworkAccessManager* network, QString& error);
+[[nodiscard]] Result<std::unique_ptr<TileSource>> makeTileSource(const QString& option, MapType type,
+                                                                 QNetworkAccessManager* network);
 
 /// The shipped world map, share/kavrano/world.mbtiles in the program's directory
 /// or up to three levels above it (an installed prefix, or the build tree); an
@@ -46,8 +47,8 @@ struct DefaultImagery {
 [[nodiscard]] QNetworkAccessManager* makeTileNetwork(QObject* parent, const QString& cacheDirectory = {},
                                                      qint64 cacheBytes = 256LL * 1024 * 1024);
 
-/// `option` empty: the system's source (null, without error, when there is none);
+/// `option` empty: the system's source (null, not a failure, when there is none);
 /// "LAT,LON": that fixed position; otherwise an NMEA log file, replayed (bounded: nmea_log.h).
-[[nodiscard]] QGeoPositionInfoSource* makePositionSource(const QString& option, QObject* parent, QString& error);
+[[nodiscard]] Result<QGeoPositionInfoSource*> makePositionSource(const QString& option, QObject* parent);
 
 }  // namespace kavrano

@@ -4,7 +4,8 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QtGlobal>
-#include <optional>
+
+#include "kavrano/core/result.h"
 
 namespace kavrano {
 
@@ -19,8 +20,8 @@ inline constexpr qsizetype kMaxNmeaLineBytes = 1024;
 /// reader never has to hold one.
 [[nodiscard]] QByteArray boundedNmeaLines(QByteArrayView bytes);
 
-/// The NMEA log in the regular file `path`, read whole and its lines bounded, or
-/// none with `error` saying why: missing, unreadable, or larger than kMaxNmeaLogBytes.
-[[nodiscard]] std::optional<QByteArray> readNmeaLog(const QString& path, QString& error);
+/// The NMEA log in the regular file `path`, read whole and its lines bounded; fails
+/// saying why when it is missing, unreadable, or larger than kMaxNmeaLogBytes.
+[[nodiscard]] Result<QByteArray> readNmeaLog(const QString& path);
 
 }  // namespace kavrano
