@@ -11,6 +11,8 @@
 //   kavrano_app_bench --startup [RUNS]      the start-up comparison
 //   kavrano_app_bench --memory [RUNS]       memory at rest with offline imagery, against
 //                                           the minimal window, and the tiles decoded per start
+//                                           (KAVRANO_BENCH_MAPPINGS=1: where each child's
+//                                           memory is, on stderr)
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
@@ -30,6 +32,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include "kavrano/app/memory_tuning.h"
 #include "kavrano/app/scene_delegate.h"
@@ -75,9 +80,8 @@ struct Scene {
       std::exit(1);
     }
     if (!QTest::qWaitForWindowExposed(scene.window())) std::exit(1);
-    // The start-up follow and zoom are over, and so is the compiling of the
-    // screens not shown at start, which runs beside the UI thread after it.
-    QTest::qWait(std::chrono::milliseconds(SceneDelegate::kPrecompileDelay).count() + 2000);
+    // The start-up follow and zoom are over.
+    QTest::qWait(3500);
   }
   QTemporaryDir dataDir;
   SceneDelegate scene;
@@ -177,9 +181,20 @@ int childApp() {
   return QGuiApplication::exec();
 }
 
-// Long enough for the start-up zoom (1 s), the tiles, and the screens compiled
-// beside the UI after the first frame.
-constexpr int kIdleAfterFrameMs = 5000;
+/// With KAVRANO_BENCH_MAPPINGS, what a child at rest holds, per mapping and in the heap.
+void explainMemory(const char* who) {
+  if (!qEnvironmentVariableIsSet("KAVRANO_BENCH_MAPPINGS")) return;
+  std::fprintf(stderr, "--- %s: resident by mapping\n", who);
+  printResidentByMapping(stderr);
+#if defined(__GLIBC__)
+  malloc_stats();
+#endif
+}
+
+// Long enough for the start-up zoom (1 s), the tiles, and the app's letting go
+// at rest (3 s after the map's last change, 5 s after the last frame), with
+// room for a machine under load.
+constexpr int kIdleAfterFrameMs = 20000;
 
 /// The anchor, a window with one rectangle: prints "frame" at its first frame,
 /// or, `idle`, "rss KIB" once it has rested as long as the app does.
@@ -201,6 +216,7 @@ int childMinimal(bool idle) {
       return;
     }
     QTimer::singleShot(kIdleAfterFrameMs, [] {
+      explainMemory("minimal window");
       std::printf("rss %ld\n", residentKiB());
       std::fflush(stdout);
       QCoreApplication::exit(0);
@@ -312,6 +328,7 @@ int childAppIdle(const QString& tiles, bool pan) {
     QObject::connect(scene.mapView()->tileLayer().source(), &TileSource::tileReady, [&] { ++decoded; });
     QTimer::singleShot(kIdleAfterFrameMs, [&] {
       if (pan) panFourHundredScreens(scene);
+      explainMemory(pan ? "app after panning" : "app at rest");
       const TileLayer& layer = scene.mapView()->tileLayer();
       const auto loaded = std::count_if(layer.wanted().begin(), layer.wanted().end(),
                                         [&](const TileId& t) { return layer.hasImage(t); });
@@ -328,6 +345,7 @@ int childAppIdle(const QString& tiles, bool pan) {
 /// The child's line of figures, split into name → value.
 QHash<QString, double> idleFigures(const QString& program, const QStringList& arguments) {
   QProcess child;
+  child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   child.start(program, arguments);
   child.waitForFinished(60'000);
   QHash<QString, double> figures;

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <QAccessible>
 #include <QBuffer>
 #include <QDirIterator>
@@ -27,7 +29,9 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <thread>
 
 #include "kavrano/map/point_annotation.h"
 #include "kavrano/qt_map/annotation_images.h"
@@ -36,6 +40,7 @@
 #include "kavrano/qt_map/map_sources.h"
 #include "kavrano/qt_map/mbtiles_reader.h"
 #include "kavrano/qt_map/mbtiles_tile_source.h"
+#include "kavrano/qt_map/network_reachability.h"
 #include "kavrano/qt_map/network_tile_source.h"
 #include "kavrano/qt_map/network_warning_filter.h"
 #include "kavrano/qt_map/quick_map_view.h"
@@ -184,30 +189,6 @@ TEST(TileLayer, AsksForTheViewAndOneRingCancelsWhatLeftItAndWrapsRoundTheWorld) 
   EXPECT_EQ(layer.update(camera).size(), 4u) << "rows above the world are not drawn";
   for (const TileId& t : source->requested) EXPECT_TRUE(t.valid()) << t.x << "," << t.y;
   EXPECT_TRUE(source->requested.contains(TileId{2, 3, 0}) && source->requested.contains(TileId{2, 0, 0}));
-}
-
-// Back online, what is missing in view is asked again at once, not after its pause.
-TEST(TileLayer, MissingTilesAreAskedAgainAtOnceWhenTheSourceIsReachableAgain) {
-  struct PatientSource : MemoryTileSource {
-    [[nodiscard]] std::optional<std::chrono::milliseconds> retryDelay(int) const override {
-      return std::chrono::hours(1);
-    }
-  };
-  TileLayer layer;
-  auto* source = new PatientSource;  // holds nothing: every tile is unavailable
-  layer.setSource(std::unique_ptr<TileSource>(source));
-  QSignalSpy unavailable(source, &TileSource::tileUnavailable);
-  QSignalSpy changed(&layer, &TileLayer::changed);
-  const MapCamera camera{{0.5, 0.5}, 1, {256, 256}};
-  (void)layer.update(camera);
-  const qsizetype asked = source->requested.size();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return unavailable.size() == asked; }));
-  (void)layer.update(camera);
-  EXPECT_EQ(source->requested.size(), asked) << "an hour's pause";
-  emit source->reachable();
-  EXPECT_FALSE(changed.isEmpty()) << "the view is asked to draw again";
-  (void)layer.update(camera);
-  EXPECT_EQ(source->requested.size(), 2 * asked);
 }
 
 TEST(TileUrlTemplate, FillsPlaceholdersPicksASteadySubdomainAndRefusesWhatCannotAddressTiles) {
@@ -418,6 +399,42 @@ TEST(NetworkTileSource, FreshTilesComeFromTheDiskCacheAndStaleOnesAreRevalidated
     const bool revalidated = f.ready[i][0].value<TileId>() == TileId{1, 0, 0};
     EXPECT_EQ(f.ready[i][1].value<QImage>().pixelColor(1, 1), QColor(revalidated ? Qt::cyan : Qt::red)) << i;
   }
+}
+
+// The manager looks its cache up on the UI thread and waits for the answer: a
+// cached file on a slow disk held the whole window. A FIFO's read waits for a writer.
+TEST(NetworkTileSource, ACachedTileWhoseReadHangsNeverHoldsUpTheUiThread) {
+  Fixture f([](const LocalHttpServer::Request&) {
+    return Response{200, {{"Cache-Control", "max-age=3600"}}, pngOf(Qt::red)};
+  });
+  f.source.request({0, 0, 0});
+  ASSERT_TRUE(f.settled(1));
+  QDirIterator files(f.cacheDir.path(), {QStringLiteral("*.tile")}, QDir::Files, QDirIterator::Subdirectories);
+  ASSERT_TRUE(files.hasNext());
+  const QByteArray cached = QFile::encodeName(files.next());
+  ASSERT_TRUE(QFile::remove(cached));
+  ASSERT_EQ(mkfifo(cached.constData(), 0600), 0);
+  std::atomic<bool> release = false;
+  std::thread writer([&] {
+    // The reader gets its end once the window has shown it kept serving, or
+    // after 3 s; what it reads then is no tile.
+    for (int i = 0; i < 300 && !release; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 500; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10))) {
+      const int fd = ::open(cached.constData(), O_WRONLY | O_NONBLOCK);  // fails until a reader waits
+      if (fd < 0) continue;
+      (void)!::write(fd, "junk", 4);
+      ::close(fd);
+      return;
+    }
+  });
+  const Heartbeat heart;
+  f.source.request({0, 0, 0});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return heart.beats() >= 20; }, 2000)) << heart.beats() << " beats";
+  release = true;
+  writer.join();
+  ASSERT_TRUE(f.settled(2));
+  EXPECT_EQ(f.ready.size(), 2) << "an entry that cannot be read is fetched again";
+  EXPECT_EQ(f.server.requests.size(), 2);
 }
 
 // Only the formats tiles come in are decoded: other readers guess from content,
@@ -715,6 +732,35 @@ TEST(MapRendering, TilesMissingWhileOfflineAppearWhenTheServerIsBackWithoutAPan)
   ASSERT_TRUE(QTest::qWaitFor([&] { return unavailable.size() >= 8; })) << "each of the four asked again";
   EXPECT_TRUE(near(w.window.grabWindow().pixelColor(128, 128), QColor(0xd9, 0xd6, 0xcf)));
   ASSERT_TRUE(server.listenAgain());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return near(w.window.grabWindow().pixelColor(64, 64), QColor(Qt::darkGreen)); }));
+}
+
+// The system tells that the network is back: what is missing in view is asked
+// again at once, not after its pause (an hour here).
+TEST(MapRendering, TilesMissingWhileOfflineAppearAsSoonAsTheSystemSaysTheNetworkIsBack) {
+  LocalHttpServer server([](const LocalHttpServer::Request&) { return Response{200, {}, pngOf(Qt::darkGreen)}; });
+  const QString url = QString::fromUtf8(server.baseUrl() + "/{z}/{x}/{y}");
+  server.goAway();
+  QTemporaryDir cacheDir;
+  std::unique_ptr<QNetworkAccessManager> network(makeTileNetwork(nullptr, cacheDir.path(), 1 << 20));
+  NetworkTileSource::Options options = kQuick;
+  options.maxAttempts = 1;
+  options.firstUnavailableRetryMs = 3'600'000;
+  QPointer<NetworkReachability> system;
+  options.reachability = [&] {
+    auto watch = std::make_unique<NetworkReachability>();
+    system = watch.get();
+    return watch;
+  };
+  auto* source = new NetworkTileSource(TileUrlTemplate(url), options, network.get());
+  QSignalSpy unavailable(source, &TileSource::tileUnavailable);
+  MapWindow w;
+  w.map->setTileSource(MapType::Satellite, std::unique_ptr<TileSource>(source));
+  w.map->setCamera({0.5, 0.5}, 1.0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return unavailable.size() >= 4; }));
+  ASSERT_TRUE(system) << "watched from the first transfer that found no network";
+  ASSERT_TRUE(server.listenAgain());
+  emit system->online();
   EXPECT_TRUE(QTest::qWaitFor([&] { return near(w.window.grabWindow().pixelColor(64, 64), QColor(Qt::darkGreen)); }));
 }
 

@@ -42,9 +42,6 @@ class SceneDelegate final : public QObject {
   /// introduction's card just fits it.
   static constexpr int kMinimumWidth = 320;
   static constexpr int kMinimumHeight = 568;
-  /// From start to compiling the screens not shown at start: after the start-up
-  /// follow of the position (1 s), so that it runs smoothly.
-  static constexpr std::chrono::milliseconds kPrecompileDelay{1500};
 
   SceneDelegate();
   ~SceneDelegate() override;

@@ -8,11 +8,6 @@
 
 namespace kavrano {
 
-namespace {
-// Tile textures kept beyond those drawn: a few screens' worth, for panning back.
-constexpr qsizetype kKeptTileTextures = 96;
-}  // namespace
-
 MapRootNode::MapRootNode(QQuickWindow* window) : window_(window) {
   // The groups are members: the tree must not delete them.
   for (QSGNode* group : {&placeholders, &tiles, &overlays, &annotations, &chrome}) {
@@ -45,8 +40,10 @@ QSGTexture* MapRootNode::tileTexture(const QImage& image) {
   return it->texture;
 }
 
+// A texture holds its tile's pixels (the software one shares the image): kept
+// past its frame, it would keep a tile the layer has dropped. Made again from
+// the layer's image, it costs an upload, not a decode.
 void MapRootNode::dropUnusedTileTextures() {
-  if (tileTextures_.size() < kKeptTileTextures) return;
   for (auto it = tileTextures_.begin(); it != tileTextures_.end();) {
     if (it->lastFrame != frame_) {
       delete it->texture;

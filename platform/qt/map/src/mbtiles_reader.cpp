@@ -35,6 +35,9 @@ bool MbtilesReader::open(const QString& path) {
   // SQLite refuses any longer value before making it, whether a stored blob or
   // one a view computes (a zeroblob() of 300 MB is a few bytes of file).
   sqlite3_limit(db_, SQLITE_LIMIT_LENGTH, static_cast<int>(kMaxTileBytes));
+  // A tile is read once, then decoded and kept as an image; the system's file
+  // cache serves a read again. SQLite's own cache of 2 MB per file stayed full.
+  sqlite3_exec(db_, "PRAGMA cache_size = -128", nullptr, nullptr, nullptr);
   Statement st;
   if (sqlite3_prepare_v2(db_, "SELECT 1 FROM tiles LIMIT 1", -1, &st.s, nullptr) != SQLITE_OK) {
     error_ = QStringLiteral("%1 is not an MBTiles file: %2").arg(path, QString::fromUtf8(sqlite3_errmsg(db_)));

@@ -2,11 +2,12 @@
 
 #include <QFutureWatcher>
 #include <QNetworkAccessManager>
-#include <QNetworkInformation>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QTimer>
 #include <QtConcurrent>
+
+#include "kavrano/qt_map/tile_disk_cache.h"
 
 #ifndef KAVRANO_VERSION
 #define KAVRANO_VERSION "0"
@@ -20,11 +21,16 @@ constexpr const char* kOversized = "kavranoOversized";
 
 NetworkTileSource::NetworkTileSource(TileUrlTemplate urlTemplate, Options options, QNetworkAccessManager* network,
                                      QObject* parent)
-    : TileSource(parent), template_(std::move(urlTemplate)), options_(std::move(options)), network_(network) {}
+    : TileSource(parent),
+      template_(std::move(urlTemplate)),
+      options_(std::move(options)),
+      network_(network),
+      cache_(network ? qobject_cast<TileDiskCache*>(network->cache()) : nullptr) {}
 
 NetworkTileSource::~NetworkTileSource() {
-  for (const Running& running : std::as_const(running_)) {
-    QNetworkReply* reply = running.reply.data();
+  for (auto it = running_.cbegin(); it != running_.cend(); ++it) {
+    if (cache_) cache_->release(template_.url(it.key()));
+    QNetworkReply* reply = it->reply.data();
     if (!reply) continue;
     reply->disconnect(this);
     reply->abort();
@@ -67,7 +73,7 @@ void NetworkTileSource::cancel(const TileId& tile) {
   attempts_.remove(tile);
   if (running_.contains(tile)) {
     const Running running = running_.take(tile);
-    forget(running);
+    forget(running, tile);
     if (QNetworkReply* reply = running.reply.data()) {
       reply->disconnect(this);
       reply->abort();
@@ -77,8 +83,9 @@ void NetworkTileSource::cancel(const TileId& tile) {
   }
 }
 
-void NetworkTileSource::forget(const Running& running) {
+void NetworkTileSource::forget(const Running& running, const TileId& tile) {
   if (--perHost_[running.host] <= 0) perHost_.remove(running.host);
+  if (cache_) cache_->release(template_.url(tile));
 }
 
 void NetworkTileSource::pump() {
@@ -93,7 +100,24 @@ void NetworkTileSource::pump() {
   }
 }
 
+// A tile counts against its host from here, while its cache entry is read:
+// the reads of a full view then go in the order the view asked.
 void NetworkTileSource::start(const TileId& tile) {
+  const QUrl url = template_.url(tile);
+  const quint64 serial = ++serial_;
+  ++perHost_[url.host()];
+  running_.insert(tile, {nullptr, url.host(), serial});
+  attempts_[tile] += 1;
+  if (!cache_) return send(tile);
+  // The manager reads its cache on this thread, and a file may take its time
+  // (a slow disk, a network home): the entry is read beside it first.
+  cache_->load(url, this, [this, tile, serial] {
+    const auto it = running_.constFind(tile);
+    if (it != running_.cend() && it->serial == serial && !it->reply) send(tile);
+  });
+}
+
+void NetworkTileSource::send(const TileId& tile) {
   QNetworkRequest request(template_.url(tile));
   request.setHeader(QNetworkRequest::UserAgentHeader, userAgent());
   request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferCache);
@@ -105,10 +129,7 @@ void NetworkTileSource::start(const TileId& tile) {
   request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
   request.setMaximumRedirectsAllowed(kMaxRedirects);
   QNetworkReply* reply = network_->get(request);
-  const QString host = request.url().host();
-  ++perHost_[host];
-  running_.insert(tile, {reply, host});
-  attempts_[tile] += 1;
+  running_[tile].reply = reply;
   // A stalled transfer is given up after the timeout without a byte. Qt's own
   // transfer timeout reports a failed connection twice (Qt 6.4), with a warning.
   auto* stall = new QTimer(reply);
@@ -131,7 +152,7 @@ void NetworkTileSource::start(const TileId& tile) {
 void NetworkTileSource::finished(const TileId& tile, QNetworkReply* reply) {
   reply->deleteLater();
   if (running_.value(tile).reply != reply) return;
-  forget(running_.take(tile));
+  forget(running_.take(tile), tile);
   pump();
 
   const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
@@ -173,18 +194,13 @@ std::optional<std::chrono::milliseconds> NetworkTileSource::retryDelay(int failu
   return std::chrono::milliseconds(std::min<qint64>(delay, options_.longestUnavailableRetryMs));
 }
 
-// Loaded at the first transfer that failed without an answer, not at start:
-// the backend is a plugin and talks to the system.
+// Made at the first transfer that failed without an answer, not at start: the
+// system's watch is a plugin and talks to the system.
 void NetworkTileSource::watchReachability() {
-  if (watchingReachability_) return;
+  if (watchingReachability_ || !options_.reachability) return;
   watchingReachability_ = true;
-  if (!QNetworkInformation::loadDefaultBackend()) return;
-  QNetworkInformation* information = QNetworkInformation::instance();
-  connect(information, &QNetworkInformation::reachabilityChanged, this,
-          [this, last = information->reachability()](QNetworkInformation::Reachability now) mutable {
-            if (now == QNetworkInformation::Reachability::Online && last != now) emit reachable();
-            last = now;
-          });
+  reachability_ = options_.reachability();
+  if (reachability_) connect(reachability_.get(), &NetworkReachability::online, this, &TileSource::reachable);
 }
 
 void NetworkTileSource::retryLater(const TileId& tile) {

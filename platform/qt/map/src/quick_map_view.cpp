@@ -12,6 +12,9 @@ namespace kavrano {
 
 namespace {
 constexpr int kRegionAnimationMs = 300;
+// A map unchanged this long is looked at, not moved: what it decoded on the
+// way is let go.
+constexpr int kRestMs = 3000;
 }  // namespace
 
 QuickMapView::QuickMapView(QQuickItem* parent)
@@ -43,6 +46,9 @@ QuickMapView::QuickMapView(QQuickItem* parent)
     camera_.zoom = animFromZoom_ + (animToZoom_ - animFromZoom_) * t;
     changed();
   });
+  rest_.setSingleShot(true);
+  rest_.setInterval(kRestMs);
+  rest_.callOnTimeout(this, &QuickMapView::rest);
   flick_.setEasingCurve(QEasingCurve::OutQuad);
   flick_.setStartValue(0.0);
   flick_.setEndValue(1.0);
@@ -110,6 +116,7 @@ void QuickMapView::redraw() {
 // On the GUI thread before each frame: tile requests create objects and talk to
 // the network, which the render thread must not do.
 void QuickMapView::updatePolish() {
+  rest_.start();
   if (cameraAnimation_.state() != QAbstractAnimation::Running) {
     pieces_ = layerFor(type_)->update(camera_);
     updateWorldPieces(camera_);
@@ -124,6 +131,17 @@ void QuickMapView::updatePolish() {
   destination.normalise();
   pieces_ = layerFor(type_)->update(camera_, destination);
   updateWorldPieces(destination);
+}
+
+// Only the view stays decoded, and the world only while it shows. The next
+// frame lets go of the textures of what went.
+void QuickMapView::rest() {
+  layerFor(type_)->keepOnlyVisible();
+  if (worldPieces_.empty())
+    world_->release();
+  else
+    world_->keepOnlyVisible();
+  update();
 }
 
 void QuickMapView::updateWorldPieces(const MapCamera& wanting) {

@@ -136,7 +136,7 @@ QString TileDiskCache::fileFor(const QUrl& url) const {
          QString::fromLatin1(hash) + QStringLiteral(".tile");
 }
 
-bool TileDiskCache::read(const QString& file, Entry& entry) const {
+bool TileDiskCache::read(const QString& file, Entry& entry) {
   QFile f(file);
   if (!f.open(QIODevice::ReadOnly) || f.size() > kMaxEntryBytes) return false;
   QDataStream in(&f);
@@ -150,6 +150,8 @@ bool TileDiskCache::read(const QString& file, Entry& entry) const {
 
 bool TileDiskCache::write(const QString& file, const Entry& entry) {
   lastRead_ = {};
+  if (auto it = loaded_.find(entry.metaData.url()); it != loaded_.end() && it->ready)
+    it->entry = std::make_shared<const Entry>(entry);
   makePrivateDirectory(QFileInfo(file).path());
   const qint64 before = QFileInfo(file).exists() ? QFileInfo(file).size() : 0;
   QSaveFile f(file);
@@ -164,7 +166,61 @@ bool TileDiskCache::write(const QString& file, const Entry& entry) {
   return true;
 }
 
+void TileDiskCache::load(const QUrl& url, QObject* context, std::function<void()> done) {
+  Loaded& loaded = loaded_[url];
+  ++loaded.holds;
+  if (loaded.ready) return done();
+  loaded.waiting.emplace_back(context, std::move(done));
+  if (loaded.waiting.size() > 1) return;  // its read is under way
+  struct Read {
+    std::shared_ptr<const Entry> entry;
+    bool unreadable = false;  // a file there, but not one of ours
+  };
+  auto* watcher = new QFutureWatcher<Read>(this);
+  connect(watcher, &QFutureWatcher<Read>::finished, this, [this, watcher, url] {
+    watcher->deleteLater();
+    const auto it = loaded_.find(url);
+    if (it == loaded_.end()) return;
+    const Read read = watcher->result();
+    it->ready = true;
+    it->entry = read.entry;
+    const auto waiting = std::move(it->waiting);
+    if (it->holds <= 0) loaded_.erase(it);
+    if (read.unreadable) remove(url);  // a cache may drop what it cannot read
+    for (const auto& [context, done] : waiting)
+      if (context) done();
+  });
+  watcher->setFuture(QtConcurrent::run([file = fileFor(url)] {
+    Read read;
+    if (!QFileInfo::exists(file)) return read;
+    auto entry = std::make_shared<Entry>();
+    if (!TileDiskCache::read(file, *entry)) {
+      read.unreadable = true;
+      return read;
+    }
+    read.entry = std::move(entry);
+    // The file's time is its place in the least-recently-used order.
+    QFile touch(file);
+    if (touch.open(QIODevice::ReadWrite))
+      touch.setFileTime(QDateTime::currentDateTimeUtc(), QFileDevice::FileModificationTime);
+    return read;
+  }));
+}
+
+void TileDiskCache::release(const QUrl& url) {
+  const auto it = loaded_.find(url);
+  if (it == loaded_.end()) return;
+  // A read under way ends what it started; its answer is dropped then.
+  if (--it->holds <= 0 && it->ready) loaded_.erase(it);
+}
+
+const std::shared_ptr<const TileDiskCache::Entry>* TileDiskCache::loadedEntry(const QUrl& url) const {
+  const auto it = loaded_.constFind(url);
+  return it != loaded_.cend() && it->ready ? &it->entry : nullptr;
+}
+
 QNetworkCacheMetaData TileDiskCache::metaData(const QUrl& url) {
+  if (const auto* loaded = loadedEntry(url)) return *loaded ? (*loaded)->metaData : QNetworkCacheMetaData();
   const QString file = fileFor(url);
   if (!QFileInfo::exists(file)) return {};
   // Qt asks for the body right after the metadata of a hit: one read serves both.
@@ -180,12 +236,27 @@ QNetworkCacheMetaData TileDiskCache::metaData(const QUrl& url) {
 void TileDiskCache::updateMetaData(const QNetworkCacheMetaData& metaData) {
   Entry e;
   const QString file = fileFor(metaData.url());
-  if (!read(file, e)) return;
+  if (const auto* loaded = loadedEntry(metaData.url())) {
+    if (!*loaded) return;
+    e = **loaded;
+  } else if (!read(file, e)) {
+    return;
+  }
   e.metaData = metaData;
   write(file, e);
 }
 
+namespace {
+QIODevice* bodyDevice(const QByteArray& body) {
+  auto* buffer = new QBuffer;
+  buffer->setData(body);
+  buffer->open(QIODevice::ReadOnly);
+  return buffer;
+}
+}  // namespace
+
 QIODevice* TileDiskCache::data(const QUrl& url) {
+  if (const auto* loaded = loadedEntry(url)) return *loaded ? bodyDevice((*loaded)->body) : nullptr;
   const QString file = fileFor(url);
   const auto last = std::exchange(lastRead_, {});
   std::shared_ptr<Entry> e = last.first == url ? last.second : nullptr;
@@ -200,14 +271,12 @@ QIODevice* TileDiskCache::data(const QUrl& url) {
     if (touch.open(QIODevice::ReadWrite))
       touch.setFileTime(QDateTime::currentDateTimeUtc(), QFileDevice::FileModificationTime);
   });
-  auto* buffer = new QBuffer;
-  buffer->setData(e->body);
-  buffer->open(QIODevice::ReadOnly);
-  return buffer;
+  return bodyDevice(e->body);
 }
 
 bool TileDiskCache::remove(const QUrl& url) {
   if (lastRead_.first == url) lastRead_ = {};
+  if (auto it = loaded_.find(url); it != loaded_.end() && it->ready) it->entry = nullptr;
   // Qt cancels an insertion (an aborted or failed transfer) by removing its URL.
   for (auto it = preparing_.begin(); it != preparing_.end(); ++it) {
     if (it.value().url() == url) {
@@ -249,6 +318,8 @@ void TileDiskCache::insert(QIODevice* device) {
 
 void TileDiskCache::clear() {
   lastRead_ = {};
+  for (Loaded& loaded : loaded_)
+    if (loaded.ready) loaded.entry = nullptr;
   QDir(directory_).removeRecursively();
   makePrivateDirectory(directory_);
   size_ = 0;

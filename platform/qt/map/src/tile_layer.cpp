@@ -33,6 +33,8 @@ void TileLayer::setSource(std::unique_ptr<TileSource> source) {
   wanted_.clear();
   requested_.clear();
   unavailable_.clear();
+  visible_.clear();
+  ringDroppedFor_.reset();
   retry_.stop();
   cache_.clear();
   source_ = std::move(source);
@@ -76,8 +78,16 @@ void TileLayer::release() {
   wanted_.clear();
   requested_.clear();
   unavailable_.clear();
+  visible_.clear();
+  ringDroppedFor_.reset();
   retry_.stop();
   cache_.clear();
+}
+
+void TileLayer::keepOnlyVisible() {
+  for (const TileId& t : cache_.keys())
+    if (!visible_.contains(t)) cache_.remove(t);
+  if (!visible_.isEmpty()) ringDroppedFor_ = restingBounds_;
 }
 
 void TileLayer::setMemoryCacheBytes(qint64 bytes) { cache_.setMaxCost(std::max<qint64>(bytes / 1024, 1)); }
@@ -142,6 +152,12 @@ void TileLayer::want(const Grid& grid) {
       if (y >= 0 && y < n && (y < grid.y0 || y > grid.y1 || x < grid.x0 || x > grid.x1))
         order.push_back({z, wrap(x, n), y});
   for (const TileId& t : order) wanted.insert(t);
+  visible_.clear();
+  for (const Slot& s : grid.visible) visible_.insert(s.id);
+  restingBounds_ = boundsOf(grid);
+  // Still where it rested, the view needs no ring.
+  const bool ringDropped = ringDroppedFor_ == restingBounds_;
+  if (!ringDropped) ringDroppedFor_.reset();
 
   for (const TileId& t : std::as_const(wanted_)) {
     if (!wanted.contains(t)) {
@@ -151,7 +167,9 @@ void TileLayer::want(const Grid& grid) {
     }
   }
   wanted_ = std::move(wanted);
-  for (const TileId& t : order) {
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    const TileId& t = order[i];
+    if (ringDropped && i >= grid.visible.size()) break;
     if (cache_.contains(t) || waitingToRetry(t) || requested_.contains(t)) continue;
     requested_.insert(t);
     source_->request(t);

@@ -84,8 +84,10 @@ QList<QUrl> viewsIn(const QString& folder) {
 void compileInBackground(QQmlEngine& engine, const QList<QUrl>& views) {
   for (const QUrl& view : views) {
     auto* component = new QQmlComponent(&engine, view, QQmlComponent::Asynchronous, &engine);
+    // Done, it goes: the engine's cache holds the compiled view until trimmed.
     QObject::connect(component, &QQmlComponent::statusChanged, component, [component](QQmlComponent::Status status) {
       if (status == QQmlComponent::Error) qWarning("%s", qPrintable(component->errorString()));
+      if (status == QQmlComponent::Ready || status == QQmlComponent::Error) component->deleteLater();
     });
   }
 }

@@ -28,7 +28,7 @@ class MapRootNode : public QSGNode {
 
   /// The tile image's texture, made at its first frame.
   QSGTexture* tileTexture(const QImage& image);
-  /// Past a few screens' worth, textures of tiles not drawn this frame go.
+  /// Textures of tiles not drawn this frame go.
   void dropUnusedTileTextures();
 
   [[nodiscard]] const QImage& labelImage(const LabelView& label) { return labels_.picture(label, dpr_); }

@@ -2,6 +2,7 @@
 
 #include <QPointer>
 #include <QQuickItem>
+#include <QTimer>
 #include <QVariantAnimation>
 #include <map>
 #include <memory>
@@ -126,6 +127,7 @@ class QuickMapView : public QQuickItem, public MapView {
   TileLayer* layerFor(MapType type) const;
   void redraw();
   void changed();
+  void rest();
   void applyZoomLimit();
   void stopAnimations();
   void animateTo(QPointF worldCentre, double zoom);
@@ -173,6 +175,7 @@ class QuickMapView : public QQuickItem, public MapView {
   QString accessibleDescription_ = QStringLiteral("Satellite map. Tap to place a point; drag to move; pinch to zoom.");
   QVariantAnimation flick_;
   QPointF flickFrom_, flickTravel_;  // world units
+  QTimer rest_;
 };
 
 }  // namespace kavrano

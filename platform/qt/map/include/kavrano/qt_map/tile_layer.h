@@ -8,7 +8,9 @@
 #include <QRectF>
 #include <QSet>
 #include <QTimer>
+#include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "kavrano/qt_map/map_camera.h"
@@ -43,6 +45,10 @@ class TileLayer : public QObject {
   /// Cancels every request and empties the memory cache (the disk cache keeps
   /// what came over the network): for a layer that is no longer shown.
   void release();
+  /// For a map at rest: drops every decoded tile the last update did not show
+  /// (zooms passed on the way, views left, the ring). The ring is asked for
+  /// again once the view moves, not while it stays.
+  void keepOnlyVisible();
   /// Requests and cancels for this camera; returns the visible pieces.
   [[nodiscard]] std::vector<Piece> update(const MapCamera& camera);
   /// The same for a camera on its way to `wanting`: only the tiles there are
@@ -82,8 +88,15 @@ class TileLayer : public QObject {
   void scheduleRetry();
   [[nodiscard]] bool waitingToRetry(const TileId& tile) const;
 
+  [[nodiscard]] static std::array<int, 5> boundsOf(const Grid& grid) {
+    return {grid.z, grid.x0, grid.x1, grid.y0, grid.y1};
+  }
+
   std::unique_ptr<TileSource> source_;
-  QCache<TileId, QImage> cache_;  // cost in KiB
+  QCache<TileId, QImage> cache_;                      // cost in KiB
+  QSet<TileId> visible_;                              // of the last update
+  std::array<int, 5> restingBounds_{};                // of the last update's grid
+  std::optional<std::array<int, 5>> ringDroppedFor_;  // the grid at rest
   QSet<TileId> wanted_;
   QSet<TileId> requested_;
   QHash<TileId, Unavailable> unavailable_;

@@ -34,7 +34,8 @@ void fillParent(QQuickItem* item);
 
 /// Compiles `views` on the engine's loading thread, with the modules they
 /// import, so that the first screen that needs them opens without that wait.
-/// The engine keeps what it compiled.
+/// The engine keeps what it compiled in its component cache (and the compiled
+/// files on disk), until it is trimmed.
 void compileInBackground(QQmlEngine& engine, const QList<QUrl>& views);
 
 /// Presents over one screen inside `layer` (an item over the whole window):
