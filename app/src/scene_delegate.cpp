@@ -19,7 +19,6 @@
 #include "kavrano/files/saving_measurement_file_importer.h"
 #include "kavrano/measure/map_data_source.h"
 #include "kavrano/measure/map_measure_view_controller.h"
-#include "kavrano/qt_images/animated_image_item.h"
 #include "kavrano/qt_map/map_sources.h"
 #include "kavrano/qt_map/quick_map_view.h"
 #include "kavrano/qt_places/place_search_service_factory.h"
@@ -54,7 +53,6 @@ SceneDelegate::~SceneDelegate() {
 
 bool SceneDelegate::connect(const AppOptions& options, QString& error) {
   registerQuickUiTypes();
-  AnimatedImageItem::registerType();
   // Once per process: a second window (a restart inside a test) keeps the style.
   if (QQuickStyle::name() != QLatin1String("Material")) QQuickStyle::setStyle(QStringLiteral("Material"));
   // The product's accent: the blue of links and primary buttons (an environment
@@ -161,8 +159,9 @@ bool SceneDelegate::connect(const AppOptions& options, QString& error) {
 
   // The screens not shown at start use the styled controls; they are compiled
   // off the UI thread once the start-up follow of the position is over.
-  QTimer::singleShot(kPrecompileDelay, engine_.get(),
-                     [engine = engine_.get()] { compileInBackground(*engine, viewsIn(QStringLiteral(":/kavrano"))); });
+  QTimer::singleShot(kPrecompileDelay, engine_.get(), [engine = engine_.get()] {
+    compileInBackground(*engine, viewsIn(QStringLiteral(":/qt-project.org/imports/Kavrano")));
+  });
   return true;
 }
 
