@@ -1,7 +1,5 @@
 #include "kavrano/app/app_screen_factory.h"
 
-#include <QFile>
-
 #include "kavrano/saved/measurement_selection_view_controller.h"
 #include "kavrano/settings/settings_view_controller.h"
 
@@ -15,8 +13,6 @@ Screen AppScreenFactory::makeMeasurementSelectionScreen(QObject* delegate) {
 }
 
 Screen AppScreenFactory::instantiateViewController(const QString& storyboard, const QString& identifier) {
-  // A screen of a collection is one whose view the collection holds.
-  if (!QFile::exists(QStringLiteral(":/kavrano/%1/%2.qml").arg(storyboard, identifier))) return {};
   if (storyboard == QLatin1String("Main") && identifier == QLatin1String("SettingsViewController")) {
     return {std::make_unique<SettingsViewController>(urlOpener_), {}, {}};
   }

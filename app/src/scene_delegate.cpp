@@ -20,7 +20,6 @@
 #include "kavrano/files/saving_measurement_file_importer.h"
 #include "kavrano/measure/map_data_source.h"
 #include "kavrano/measure/map_measure_view_controller.h"
-#include "kavrano/qt_images/animated_image_item.h"
 #include "kavrano/qt_map/map_sources.h"
 #include "kavrano/qt_map/quick_map_view.h"
 #include "kavrano/qt_places/place_search_service_factory.h"
@@ -55,7 +54,6 @@ SceneDelegate::~SceneDelegate() {
 
 Result<void> SceneDelegate::connect(const AppOptions& options) {
   registerQuickUiTypes();
-  AnimatedImageItem::registerType();
   // Once per process: a second window (a restart inside a test) keeps the style.
   if (QQuickStyle::name() != QLatin1String("Material")) QQuickStyle::setStyle(QStringLiteral("Material"));
   // The product's accent: the blue of links and primary buttons (an environment

@@ -1,5 +1,7 @@
 import QtQuick
 import Kavrano.Ui
+import Kavrano.Platform
+import Kavrano.Measure.Controllers
 
 // The measuring screen: the satellite map full-bleed, the place search across
 // the top, round buttons floating over the map and the status in a panel near
@@ -9,18 +11,14 @@ import Kavrano.Ui
 Item {
     id: root
 
-    required property QtObject controller           // MapMeasureViewController
-    property QtObject searchPresentation: null      // QuickSearchPresentation
-
-    readonly property color ink: "#1c1c1e"
-    readonly property color glass: Qt.rgba(1, 1, 1, 0.92)
-    readonly property color tint: "#1e88e5"
+    required property MapMeasureViewController controller
+    property QuickSearchPresentation searchPresentation: null
 
     property string title: "Measure"
 
     Rectangle {
         anchors.fill: parent
-        color: "#20262b"
+        color: Theme.mapBackground
     }
 
     Item {
@@ -49,7 +47,7 @@ Item {
         onOpenChanged: {
             if (open && !used) {
                 used = true
-                setSource("qrc:/kavrano/measure/SearchViewController.qml", { controller: root.controller.searchController })
+                setSource(Qt.resolvedUrl("SearchViewController.qml"), { controller: root.controller.searchController })
             }
             // A closed search keeps its text but not the keyboard: tapping the
             // field again reopens the results for that text.
@@ -69,7 +67,7 @@ Item {
         anchors { left: parent.left; right: parent.right; top: parent.top; margins: 12; topMargin: 16 }
         height: 48
         radius: 24
-        color: root.glass
+        color: Theme.glass
         border.color: Qt.rgba(0, 0, 0, 0.08)
 
         TintedIcon {
@@ -77,8 +75,8 @@ Item {
             anchors { left: parent.left; leftMargin: 16; verticalCenter: parent.verticalCenter }
             width: 18
             height: 18
-            source: "qrc:/kavrano/measure/icons/search.svg"
-            color: root.ink
+            source: Qt.resolvedUrl("icons/search.svg")
+            color: Theme.ink
             opacity: 0.55
             Accessible.ignored: true
         }
@@ -95,9 +93,9 @@ Item {
             Accessible.role: Accessible.EditableText
             Accessible.name: root.controller.searchPlaceholder
             font.pixelSize: 16
-            color: root.ink
+            color: Theme.ink
             selectionColor: Qt.rgba(0.12, 0.53, 0.9, 0.3)
-            selectedTextColor: root.ink
+            selectedTextColor: Theme.ink
             inputMethodHints: Qt.ImhNoPredictiveText
             Text {
                 anchors.fill: parent
@@ -130,7 +128,7 @@ Item {
                 anchors.fill: parent
                 text: cancelButton.text
                 font.pixelSize: 16   // as the field's: one font less at start
-                color: root.tint
+                color: Theme.tint
                 opacity: cancelButton.down ? 0.5 : 1
                 horizontalAlignment: Text.AlignHCenter
                 verticalAlignment: Text.AlignVCenter
@@ -151,21 +149,21 @@ Item {
 
         MapButton {
             objectName: "loadButton"
-            iconSource: "qrc:/kavrano/measure/icons/list.svg"
+            iconSource: Qt.resolvedUrl("icons/list.svg")
             Accessible.name: "My measurements"
             onClicked: root.controller.loadTapped()
         }
         MapButton {
             objectName: "settingsButton"
-            iconSource: "qrc:/kavrano/measure/icons/gear.svg"
+            iconSource: Qt.resolvedUrl("icons/gear.svg")
             Accessible.name: "Settings"
             onClicked: root.controller.settingsTapped()
         }
         MapButton {
             objectName: "focusOnLocationButton"
             readonly property bool following: root.controller.following
-            iconSource: "qrc:/kavrano/measure/icons/" + root.controller.focusIcon + ".svg"
-            tint: following ? "#0a84ff" : root.ink
+            iconSource: Qt.resolvedUrl("icons/" + root.controller.focusIcon + ".svg")
+            tint: following ? Theme.accent : Theme.ink
             Accessible.name: following ? "Stop following my position" : "Follow my position"
             onClicked: root.controller.locationTapped()
         }
@@ -186,7 +184,7 @@ Item {
             id: clearButton
             objectName: "clearButton"
             anchors { left: parent.left; verticalCenter: parent.verticalCenter }
-            iconSource: "qrc:/kavrano/measure/icons/trash.svg"
+            iconSource: Qt.resolvedUrl("icons/trash.svg")
             fill: root.controller.clearBackground
             tint: "white"
             enabled: root.controller.clearEnabled
@@ -200,7 +198,7 @@ Item {
             anchors { left: parent.left; right: parent.right; leftMargin: 58; rightMargin: 58 }
             height: Math.max(48, areaLabel.implicitHeight + 20)
             radius: 16
-            color: Qt.rgba(0.08, 0.09, 0.1, 0.72)
+            color: Theme.statusPanel
             border.color: Qt.rgba(1, 1, 1, 0.12)
 
             Text {
@@ -228,7 +226,7 @@ Item {
         MapButton {
             objectName: "saveButton"
             anchors { right: parent.right; verticalCenter: parent.verticalCenter }
-            iconSource: "qrc:/kavrano/measure/icons/save.svg"
+            iconSource: Qt.resolvedUrl("icons/save.svg")
             Accessible.name: "Save measurement"
             onClicked: root.controller.saveTapped()
         }

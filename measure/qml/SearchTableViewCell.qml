@@ -20,7 +20,6 @@ ItemDelegate {
         anchors.verticalCenter: parent ? parent.verticalCenter : undefined
 
         Label {
-            id: titleLabel
             objectName: "titleLabel"
             width: parent.width
             text: cell.title
@@ -29,7 +28,6 @@ ItemDelegate {
             elide: Text.ElideRight
         }
         Label {
-            id: descriptionLabel
             objectName: "descriptionLabel"
             width: parent.width
             text: cell.subtitle

@@ -1,12 +1,13 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
+import Kavrano.Measure.Controllers
 
-// The place search's results: one row per suggestion of the controller
-// (a SearchViewController).
+// The place search's results: one row per suggestion of the controller.
 Pane {
     id: root
 
-    required property QtObject controller
+    required property SearchViewController controller
 
     padding: 0
     background: Rectangle {

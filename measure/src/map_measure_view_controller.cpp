@@ -18,7 +18,7 @@ MapMeasureViewController::MapMeasureViewController(MapMeasureServices services, 
 MapMeasureViewController::~MapMeasureViewController() = default;
 
 QUrl MapMeasureViewController::viewUrl() const {
-  return QUrl(QStringLiteral("qrc:/kavrano/measure/MapMeasureViewController.qml"));
+  return QUrl(QStringLiteral("qrc:/qt-project.org/imports/Kavrano/Measure/MapMeasureViewController.qml"));
 }
 
 MapView& MapMeasureViewController::map() const {

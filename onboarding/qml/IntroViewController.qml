@@ -1,5 +1,8 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import Kavrano.Ui
+import Kavrano.Platform
+import Kavrano.Onboarding.Controllers
 
 // The introduction: a white card on a dark night-sky background, holding the
 // page's picture (still or moving), title and text, the page dots and the
@@ -8,10 +11,7 @@ import Kavrano.Ui
 Item {
     id: root
 
-    required property QtObject controller   // IntroViewController
-
-    readonly property color ink: "#1c1c1e"
-    readonly property color accent: "#0a84ff"
+    required property IntroViewController controller
 
     Rectangle {
         anchors.fill: parent
@@ -22,10 +22,12 @@ Item {
     }
 
     // A faint grid of survey lines: the product's subject, behind the card.
-    Loader {
-        anchors.fill: parent
-        active: root.controller.cardVisible
-        sourceComponent: Canvas {
+    // Repeaters of one, not loaders: Qt 6.4's loader makes its item in a context
+    // of its own, where a bound component is refused.
+    Repeater {
+        model: root.controller.cardVisible ? 1 : 0
+        delegate: Canvas {
+            anchors.fill: parent
             opacity: 0.07
             Accessible.ignored: true
             onPaint: {
@@ -38,15 +40,14 @@ Item {
         }
     }
 
-    Loader {
-        id: cardLoader
-        anchors.centerIn: parent
-        active: root.controller.cardVisible
+    Repeater {
+        model: root.controller.cardVisible ? 1 : 0
 
-        sourceComponent: Component {
+        delegate: Component {
             Rectangle {
                 id: card
                 objectName: "cardView"
+                anchors.centerIn: parent
                 width: Math.min(root.width - 32, 420)
                 height: content.implicitHeight + 48
                 radius: 24
@@ -79,7 +80,7 @@ Item {
                         objectName: "cardTitleLabel"
                         width: parent.width
                         text: root.controller.cardTitle
-                        color: root.ink
+                        color: Theme.ink
                         font.pixelSize: 26
                         font.weight: Font.Bold
                         horizontalAlignment: Text.AlignHCenter
@@ -113,12 +114,13 @@ Item {
                         Repeater {
                             model: root.controller.pageCount
                             Rectangle {
+                                required property int index
                                 readonly property bool current: index === Math.min(root.controller.currentIndex,
                                                                                     root.controller.pageCount - 1)
                                 width: current ? 22 : 8
                                 height: 8
                                 radius: 4
-                                color: current ? root.accent : "#d1d1d6"
+                                color: current ? Theme.accent : Theme.switchOff
                                 Behavior on width { NumberAnimation { duration: 200 } }
                             }
                         }
@@ -138,7 +140,7 @@ Item {
                         Rectangle {
                             anchors.fill: parent
                             radius: height / 2
-                            color: actionButton.enabled ? root.accent : "#c7c7cc"
+                            color: actionButton.enabled ? Theme.accent : Theme.separator
                             opacity: actionButton.down ? 0.8 : 1
                             border.color: "white"
                             border.width: actionButton.activeFocus ? 2 : 0

@@ -32,7 +32,7 @@ IntroViewController::IntroViewController(IntroServices services, QObject* parent
 }
 
 QUrl IntroViewController::viewUrl() const {
-  return QUrl(QStringLiteral("qrc:/kavrano/onboarding/IntroViewController.qml"));
+  return QUrl(QStringLiteral("qrc:/qt-project.org/imports/Kavrano/Onboarding/IntroViewController.qml"));
 }
 
 void IntroViewController::viewDidLoad(ViewTransition transition) {

@@ -1,16 +1,19 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Dialogs
 import QtQuick.Layouts
+import Kavrano.Saved.Controllers
+import Kavrano.Ui
 
 // The saved measurements by title; an empty-state note when there are none.
 Page {
     id: root
 
-    required property QtObject controller   // MeasurementSelectionViewController
+    required property MeasurementSelectionViewController controller
 
     title: root.controller.title
-    background: Rectangle { color: "#f2f2f7" }
+    background: Rectangle { color: Theme.groupedBackground }
 
     ListView {
         id: tableView
@@ -74,7 +77,7 @@ Page {
             font.weight: Font.DemiBold
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.Wrap
-            color: "#1c1c1e"
+            color: Theme.ink
         }
         Label {
             Layout.fillWidth: true
@@ -84,7 +87,7 @@ Page {
             font.pixelSize: 15
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.Wrap
-            color: "#6c6c70"
+            color: Theme.footnoteInk
         }
     }
 }

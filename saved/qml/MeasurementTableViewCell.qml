@@ -1,5 +1,7 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
+import Kavrano.Ui
 
 // One saved measurement: its title alone. Swipe left to delete; the menu of a
 // right click or a long press deletes or exports.
@@ -35,7 +37,7 @@ SwipeDelegate {
     }
     // White at rest and when swiped; the press shows only on a row at rest.
     background: Rectangle {
-        color: cell.down && cell.swipe.position === 0 ? "#e5e5ea" : "white"
+        color: cell.down && cell.swipe.position === 0 ? Theme.rowPressed : "white"
     }
 
     swipe.right: Button {
@@ -55,7 +57,7 @@ SwipeDelegate {
             horizontalAlignment: Text.AlignHCenter
             verticalAlignment: Text.AlignVCenter
         }
-        background: Rectangle { color: "#ff3b30" }
+        background: Rectangle { color: Theme.destructive }
         onClicked: {
             cell.swipe.close()
             cell.deleteRequested()

@@ -12,7 +12,7 @@
 namespace kavrano {
 
 QUrl MeasurementSelectionViewController::viewUrl() const {
-  return QUrl(QStringLiteral("qrc:/kavrano/saved/MeasurementSelectionViewController.qml"));
+  return QUrl(QStringLiteral("qrc:/qt-project.org/imports/Kavrano/Saved/MeasurementSelectionViewController.qml"));
 }
 
 void MeasurementSelectionViewController::viewDidLoad() { reloadMeasurements(); }

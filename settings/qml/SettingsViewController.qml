@@ -1,17 +1,17 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
-// The table rows live beside the unit screens.
-import "qrc:/kavrano/settings"
+import Kavrano.Settings.Controllers
+import Kavrano.Ui
 
 // The settings table: usage data, the two units, the maker's other applications.
 Page {
     id: root
 
-    required property QtObject controller   // SettingsViewController
+    required property SettingsViewController controller
 
     title: root.controller.title
-    background: Rectangle { color: "#f2f2f7" }
+    background: Rectangle { color: Theme.groupedBackground }
 
     Flickable {
         anchors.fill: parent
@@ -55,7 +55,7 @@ Page {
                             x: usageSwitch.width - width - usageSwitch.rightPadding
                             y: (usageSwitch.height - height) / 2
                             radius: height / 2
-                            color: usageSwitch.checked ? "#2196f3" : "#d1d1d6"
+                            color: usageSwitch.checked ? Theme.switchOn : Theme.switchOff
                             Behavior on color {
                                 enabled: usageSwitch.animated
                                 ColorAnimation { duration: 150 }
@@ -84,7 +84,7 @@ Page {
                 Layout.rightMargin: 16
                 wrapMode: Text.Wrap
                 font.pixelSize: 13
-                color: "#6c6c70"
+                color: Theme.footnoteInk
                 text: "Anonymous usage data helps improve the app."
                 Accessible.name: text
             }

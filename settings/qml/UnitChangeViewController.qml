@@ -1,14 +1,17 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
+import Kavrano.Settings.Controllers
+import Kavrano.Ui
 
 // Every unit of one kind; touching a row chooses it.
 Page {
     id: root
 
-    required property QtObject controller   // UnitChangeViewController
+    required property UnitChangeViewController controller
 
     title: root.controller.title
-    background: Rectangle { color: "#f2f2f7" }
+    background: Rectangle { color: Theme.groupedBackground }
 
     ListView {
         id: tableView

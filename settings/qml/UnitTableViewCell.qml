@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Kavrano.Ui
 
 // One unit: its symbol, and a check mark on the chosen one.
 ItemDelegate {
@@ -26,7 +27,6 @@ ItemDelegate {
     contentItem: RowLayout {
         spacing: 8
         Label {
-            id: unitLabel
             objectName: "unitLabel"
             Layout.fillWidth: true
             text: cell.symbol
@@ -38,7 +38,7 @@ ItemDelegate {
             text: "\u2713"
             visible: cell.checkMark
             font.pixelSize: 20
-            color: "#007aff"
+            color: Theme.checkMark
             Accessible.ignored: true
         }
     }

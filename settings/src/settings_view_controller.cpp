@@ -20,7 +20,7 @@ SettingsViewController::SettingsViewController(UrlOpener& urlOpener, QObject* pa
     : ViewController(parent), urlOpener_(urlOpener) {}
 
 QUrl SettingsViewController::viewUrl() const {
-  return QUrl(QStringLiteral("qrc:/kavrano/Main/SettingsViewController.qml"));
+  return QUrl(QStringLiteral("qrc:/qt-project.org/imports/Kavrano/Settings/SettingsViewController.qml"));
 }
 
 void SettingsViewController::viewWillAppear(bool animated) {

@@ -21,7 +21,7 @@ UnitChangeViewController::UnitChangeViewController(DisplayMode displayMode, QObj
                           : qSymbol(symbol(UnitConverter::shared().selectedAreaUnit()))) {}
 
 QUrl UnitChangeViewController::viewUrl() const {
-  return QUrl(QStringLiteral("qrc:/kavrano/settings/UnitChangeViewController.qml"));
+  return QUrl(QStringLiteral("qrc:/qt-project.org/imports/Kavrano/Settings/UnitChangeViewController.qml"));
 }
 
 void UnitChangeViewController::viewDidLoad() { loadSymbols(); }

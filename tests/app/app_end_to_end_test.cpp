@@ -436,9 +436,8 @@ TEST(AppEndToEnd, ADamagedStoreIsMovedAsideAndTheAppStartsAndSaves) {
 TEST(AppViews, EveryViewCompiles) {
   QQuickStyle::setStyle("Material");  // as the app, before any control is loaded
   registerQuickUiTypes();
-  AnimatedImageItem::registerType();
   QQmlEngine engine;
-  const QList<QUrl> views = viewsIn(":/kavrano");
+  const QList<QUrl> views = viewsIn(QStringLiteral(":/qt-project.org/imports/Kavrano"));
   for (const QUrl& view : views) {
     QQmlComponent component(&engine, view);
     EXPECT_TRUE(component.isReady()) << qPrintable(component.errorString());

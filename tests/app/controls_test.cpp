@@ -13,6 +13,7 @@
 
 #include "kavrano/core/persistance_manager.h"
 #include "kavrano/interop/measurement_import.h"
+#include "kavrano/qt_map/quick_map_view.h"
 #include "local_http_server.h"
 #include "user_session.h"
 #include "view_warnings.h"
@@ -80,6 +81,42 @@ TEST(Controls, DisabledClearButtonDoesNotAddAPoint) {
   EXPECT_FALSE(accessibleState(clear).disabled);
   s.tap(clear);
   EXPECT_TRUE(s.await(kIdle));
+}
+
+TEST(Controls, SideLabelsAreReadByAssistiveTechnology) {
+  UserSession s;
+  ASSERT_TRUE(s.started) << qPrintable(s.error);
+  QAccessibleInterface* map = QAccessible::queryAccessibleInterface(s.named("Map", QAccessible::Graphic));
+  ASSERT_NE(map, nullptr);
+  // After the start's zoom to the fields, which would take the labels off screen.
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return s.scene.mapView()->camera().zoom > 15 && !s.scene.mapView()->isAnimating(); }));
+  s.tapMap(kFieldMiddle);
+  s.tapMap(kFieldMiddle + QPoint(90, 0));
+  s.tapMap(kFieldMiddle + QPoint(0, 90));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return map->childCount() == 3; }))
+      << "a label per side, found " << map->childCount();
+
+  QStringList read, shown;
+  for (int i = 0; i < map->childCount(); ++i) {
+    QAccessibleInterface* label = map->child(i);
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->role(), QAccessible::StaticText);
+    EXPECT_EQ(label->parent(), map);
+    EXPECT_EQ(map->indexOfChild(label), i);
+    EXPECT_TRUE(map->rect().contains(label->rect().center())) << "read where it is drawn";
+    read << label->text(QAccessible::Name);
+  }
+  for (const auto& annotation : s.scene.mapView()->annotations()) {
+    if (annotation->title()) shown << *annotation->title();
+  }
+  read.sort();
+  shown.sort();
+  EXPECT_EQ(read, shown);
+  EXPECT_EQ(read.size(), 3);
+
+  s.tap(QStringLiteral("Clear all points"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return map->childCount() == 0; })) << "no label is read once cleared";
 }
 
 TEST(Controls, IdleClearButtonIsLightGreyAtThreeQuarters) {

@@ -51,7 +51,7 @@ ApplicationWindow {
         Behavior on opacity {
             NumberAnimation { duration: window.presentation.closingDuration }
         }
-        Component.onCompleted: setSource("qrc:/kavrano/measure/SearchViewController.qml",
+        Component.onCompleted: setSource("qrc:/qt-project.org/imports/Kavrano/Measure/SearchViewController.qml",
                                          { controller: window.controller })
     }
 }

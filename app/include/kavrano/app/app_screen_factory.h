@@ -17,7 +17,7 @@ class AppScreenFactory final : public MeasureScreenFactory {
       : urlOpener_(urlOpener), exporter_(exporter), presenter_(presenter) {}
 
   [[nodiscard]] Screen makeMeasurementSelectionScreen(QObject* delegate) override;
-  /// "Main" holds the settings screen; its views live at qrc:/kavrano/Main/.
+  /// "Main" holds the settings screen; any other name makes no screen.
   [[nodiscard]] Screen instantiateViewController(const QString& storyboard, const QString& identifier) override;
 
  private:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QtQmlIntegration/qqmlintegration.h>
 #include <QObject>
 #include <QPointer>
 #include <memory>
@@ -47,11 +48,13 @@ struct MapMeasureOutlets {
 /// The main screen: the satellite map on which the points of a measurement are
 /// placed, a status label, the place search and five buttons (clear, save, saved
 /// list, settings, follow own position). Its view is MapMeasureViewController.qml.
-class MapMeasureViewController final : public ViewController,
+class MapMeasureViewController final : public kavrano::ViewController,
                                        public MeasurementSelectionDelegate,
                                        public TextFieldDelegate,
                                        public CanAskAppFeedback {
   Q_OBJECT
+  QML_ELEMENT
+  QML_UNCREATABLE("made by the app with its services")
   Q_INTERFACES(kavrano::MeasurementSelectionDelegate kavrano::TextFieldDelegate)
   Q_PROPERTY(QString areaText READ areaText NOTIFY areaTextChanged)
   Q_PROPERTY(bool clearEnabled READ clearEnabled NOTIFY clearButtonChanged)
@@ -59,7 +62,7 @@ class MapMeasureViewController final : public ViewController,
   Q_PROPERTY(QString focusIcon READ focusIcon NOTIFY focusIconChanged)
   Q_PROPERTY(bool following READ isFoccusingOnLocation NOTIFY focusIconChanged)
   Q_PROPERTY(QString searchPlaceholder READ searchPlaceholder CONSTANT)
-  Q_PROPERTY(QObject* searchController READ searchControllerObject CONSTANT)
+  Q_PROPERTY(kavrano::SearchViewController* searchController READ searchControllerObject CONSTANT)
 
  public:
   static constexpr const char* kSupportAddress = "support@kavrano.app";
@@ -133,7 +136,7 @@ class MapMeasureViewController final : public ViewController,
   const char* clearBackground_ = kIdleBackground;
   QString focusIcon_ = QStringLiteral("location");
 
-  [[nodiscard]] QObject* searchControllerObject() { return &searchController_; }
+  [[nodiscard]] SearchViewController* searchControllerObject() { return &searchController_; }
 };
 
 }  // namespace kavrano

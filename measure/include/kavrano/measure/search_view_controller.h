@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QtQmlIntegration/qqmlintegration.h>
 #include <QAbstractItemModel>
 #include <QObject>
 #include <QPointer>
@@ -18,6 +19,8 @@ namespace kavrano {
 /// search has closed. Its view is SearchViewController.qml.
 class SearchViewController : public QObject {
   Q_OBJECT
+  QML_ELEMENT
+  QML_UNCREATABLE("made by the app with its services")
   Q_PROPERTY(QAbstractItemModel* suggestions READ suggestions CONSTANT)
   Q_PROPERTY(qreal rowHeight READ rowHeight CONSTANT)
   Q_PROPERTY(qreal contentInsetTop READ contentInsetTop CONSTANT)

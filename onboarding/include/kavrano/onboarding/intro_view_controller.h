@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QtQmlIntegration/qqmlintegration.h>
 #include <QObject>
 #include <QStringList>
 #include <QVariant>
@@ -35,8 +36,10 @@ struct IntroServices {
 /// the position; once answered, "DID_SHOW_INTRO" is recorded and the main screen
 /// presented over it. Later starts present the main screen at once. Its view is
 /// IntroViewController.qml.
-class IntroViewController final : public ViewController {
+class IntroViewController final : public kavrano::ViewController {
   Q_OBJECT
+  QML_ELEMENT
+  QML_UNCREATABLE("made by the app with its services")
   Q_PROPERTY(bool cardVisible READ cardVisible NOTIFY pageChanged)
   Q_PROPERTY(QString cardTitle READ cardTitle NOTIFY pageChanged)
   Q_PROPERTY(QString cardDescription READ cardDescription NOTIFY pageChanged)

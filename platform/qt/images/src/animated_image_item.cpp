@@ -3,7 +3,6 @@
 #include <QPainter>
 
 #include <QPainterPath>
-#include <QQmlEngine>
 #include <algorithm>
 #include <cmath>
 #include "kavrano/qt_images/resource_image_source.h"
@@ -14,8 +13,6 @@ AnimatedImageItem::AnimatedImageItem(QQuickItem* parent) : QQuickPaintedItem(par
   setAntialiasing(true);
   connect(&timer_, &QTimer::timeout, this, &AnimatedImageItem::step);
 }
-
-void AnimatedImageItem::registerType() { qmlRegisterType<AnimatedImageItem>("Kavrano.Ui", 1, 0, "AnimatedImageItem"); }
 
 void AnimatedImageItem::setImage(const QVariant& image) {
   value_ = image;

@@ -1,8 +1,9 @@
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Controls.Material
 import QtQuick.Layouts
-import Kavrano.Ui
+import Kavrano.Platform
 
 // An alert over the screen: a dimmed backdrop and a card with the title, the
 // message, the text fields and the buttons (cancel first on the left). It takes
@@ -11,7 +12,7 @@ import Kavrano.Ui
 FocusScope {
     id: root
 
-    required property QtObject controller   // AlertViewController
+    required property AlertViewController controller
 
     function pressFirst(cancel) {
         const actions = root.controller.actions
@@ -31,7 +32,7 @@ FocusScope {
 
     Rectangle {
         anchors.fill: parent
-        color: "#66000000"
+        color: Theme.dimming
         MouseArea { anchors.fill: parent }   // the screen below takes no touches
     }
 
@@ -43,8 +44,8 @@ FocusScope {
         padding: 20
         background: Rectangle {
             radius: 16
-            color: "#fbfbfd"
-            border.color: "#22000000"
+            color: Theme.card
+            border.color: Theme.cardBorder
         }
         Accessible.role: Accessible.AlertMessage
         Accessible.name: root.controller.title
@@ -62,7 +63,7 @@ FocusScope {
                 font.weight: Font.DemiBold
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.Wrap
-                color: "#1c1c1e"
+                color: Theme.ink
             }
             Label {
                 objectName: "alertMessage"
@@ -73,7 +74,7 @@ FocusScope {
                 font.pixelSize: 14
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.Wrap
-                color: "#3a3a3c"
+                color: Theme.secondaryInk
             }
             Repeater {
                 id: fields
@@ -84,7 +85,7 @@ FocusScope {
                     property string accepted: ""
                     objectName: "alertTextField" + index
                     Layout.fillWidth: true
-                    Layout.minimumHeight: 44   // a touch target, as every control
+                    Layout.minimumHeight: Theme.touchTarget
                     placeholderText: modelData.placeholder
                     Accessible.name: modelData.placeholder
                     inputMethodHints: modelData.capitalization === AlertViewController.NoCapitalization
@@ -123,6 +124,7 @@ FocusScope {
                         return list
                     }
                     Button {
+                        id: alertButton
                         required property var modelData
                         objectName: "alertButton" + modelData.action.title
                         Layout.fillWidth: true
@@ -138,12 +140,12 @@ FocusScope {
                         // Drawn here: the style's raised buttons need a GPU for their shadow.
                         background: Rectangle {
                             radius: 10
-                            color: parent.highlighted ? (parent.pressed ? Qt.darker(parent.Material.accentColor, 1.2)
-                                                                          : parent.Material.accentColor)
-                                                      : (parent.pressed ? "#14000000" : "transparent")
-                            opacity: parent.enabled ? 1 : 0.4
+                            color: alertButton.highlighted ? (alertButton.pressed ? Qt.darker(alertButton.Material.accentColor, 1.2)
+                                                                          : alertButton.Material.accentColor)
+                                                      : (alertButton.pressed ? "#14000000" : "transparent")
+                            opacity: alertButton.enabled ? 1 : 0.4
                         }
-                        onClicked: root.controller.press(modelData.index)
+                        onClicked: root.controller.press(alertButton.modelData.index)
                     }
                 }
             }

@@ -2,16 +2,17 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Controls.Material
 import QtQuick.Layouts
+import Kavrano.Platform
 
 // Our feedback form: does the user enjoy the app? The host takes it down.
 Item {
     id: root
 
-    required property QtObject controller   // FeedbackFormViewController
+    required property FeedbackFormViewController controller
 
     Rectangle {
         anchors.fill: parent
-        color: "#66000000"
+        color: Theme.dimming
         MouseArea { anchors.fill: parent }
     }
 
@@ -22,8 +23,8 @@ Item {
         padding: 24
         background: Rectangle {
             radius: 16
-            color: "#fbfbfd"
-            border.color: "#22000000"
+            color: Theme.card
+            border.color: Theme.cardBorder
         }
 
         ColumnLayout {
@@ -37,7 +38,7 @@ Item {
                 font.weight: Font.DemiBold
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.Wrap
-                color: "#1c1c1e"
+                color: Theme.ink
             }
             Label {
                 Layout.fillWidth: true
@@ -45,9 +46,10 @@ Item {
                 font.pixelSize: 14
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.Wrap
-                color: "#3a3a3c"
+                color: Theme.secondaryInk
             }
             Button {
+                id: positiveButton
                 objectName: "positiveButton"
                 Layout.fillWidth: true
                 Layout.preferredHeight: 52
@@ -59,14 +61,15 @@ Item {
                 // Drawn here: the style's raised buttons need a GPU for their shadow.
                 background: Rectangle {
                     radius: 10
-                    color: parent.highlighted ? (parent.pressed ? Qt.darker(parent.Material.accentColor, 1.2)
-                                                  : parent.Material.accentColor)
-                                      : (parent.pressed ? "#14000000" : "transparent")
-                    opacity: parent.enabled ? 1 : 0.4
+                    color: positiveButton.highlighted ? (positiveButton.pressed ? Qt.darker(positiveButton.Material.accentColor, 1.2)
+                                                  : positiveButton.Material.accentColor)
+                                      : (positiveButton.pressed ? "#14000000" : "transparent")
+                    opacity: positiveButton.enabled ? 1 : 0.4
                 }
                 onClicked: root.controller.answerPositive()
             }
             Button {
+                id: negativeButton
                 objectName: "negativeButton"
                 Layout.fillWidth: true
                 Layout.preferredHeight: 52
@@ -77,10 +80,10 @@ Item {
                 // Drawn here: the style's raised buttons need a GPU for their shadow.
                 background: Rectangle {
                     radius: 10
-                    color: parent.highlighted ? (parent.pressed ? Qt.darker(parent.Material.accentColor, 1.2)
-                                                  : parent.Material.accentColor)
-                                      : (parent.pressed ? "#14000000" : "transparent")
-                    opacity: parent.enabled ? 1 : 0.4
+                    color: negativeButton.highlighted ? (negativeButton.pressed ? Qt.darker(negativeButton.Material.accentColor, 1.2)
+                                                  : negativeButton.Material.accentColor)
+                                      : (negativeButton.pressed ? "#14000000" : "transparent")
+                    opacity: negativeButton.enabled ? 1 : 0.4
                 }
                 onClicked: root.controller.answerNegative()
             }

@@ -1,5 +1,6 @@
+pragma ComponentBehavior: Bound
 import QtQuick
-import Kavrano.Ui
+import Kavrano.Platform
 
 // The navigation stack: a bar (the top screen's title, a back button) over the
 // screens. The bar's look: default background under a blur, a light grey hairline.
@@ -8,9 +9,7 @@ import Kavrano.Ui
 Item {
     id: root
 
-    required property QtObject controller   // MainNavigationController
-
-    readonly property color tint: "#1e88e5"
+    required property MainNavigationController controller
 
     // The controller owns the stack and its views; it names the views each
     // change concerns, and this only shows them: it slides them, hides the ones
@@ -22,7 +21,7 @@ Item {
         item.x = 0
         item.visible = true
         item.enabled = true
-        stack.currentItem = item
+        stack.show(item)
         if (!covered)
             return
         covered.enabled = false
@@ -35,7 +34,7 @@ Item {
     }
     function popView(gone, uncovered, animated) {
         slide.settle()
-        stack.currentItem = uncovered
+        stack.show(uncovered)
         gone.enabled = false
         uncovered.visible = true
         uncovered.enabled = true
@@ -55,6 +54,12 @@ Item {
         clip: true
 
         property Item currentItem: null
+        property string currentTitle
+        // Screens are views of several types; those with a title have it by this name.
+        function show(screen) {
+            stack.currentItem = screen
+            stack.currentTitle = Qt.binding(() => screen.title !== undefined ? screen.title : "")
+        }
         readonly property bool busy: slide.running
     }
 
@@ -109,7 +114,7 @@ Item {
         id: bar
         objectName: "navigationBar"
         width: parent.width
-        height: 52
+        height: Theme.barHeight
         // 1 shown, 0 hidden; slides when the screen asks for an animated change.
         property real shown: root.controller.navigationBarHidden ? 0 : 1
         y: -height * (1 - shown)
@@ -118,19 +123,26 @@ Item {
             enabled: root.controller.navigationBarAnimated
             NumberAnimation { duration: 200; easing.type: Easing.OutCubic }
         }
-        color: Qt.rgba(0.97, 0.97, 0.98, 0.94)
+        color: Theme.bar
 
         // Made the first time a screen on the stack shows the bar: the measuring
         // screen, first on screen, hides it, and its texts would cost the first
-        // frame two fonts.
-        Loader {
-            anchors.fill: parent
-            active: (bar.visible && root.controller.depth > 0) || item !== null   // kept once made
-            sourceComponent: Item {
+        // frame two fonts. A repeater, not a loader: Qt 6.4's loader makes its item
+        // in a context of its own, where a bound component is refused.
+        Repeater {
+            id: barContent
+            // Kept once made: the first true ends the binding.
+            property bool made: bar.visible && root.controller.depth > 0
+            onMadeChanged: if (barContent.made) barContent.made = true
+            Component.onCompleted: if (barContent.made) barContent.made = true
+            model: barContent.made ? 1 : 0
+            delegate: Item {
+                width: bar.width
+                height: bar.height
                 Rectangle {
                     anchors { left: parent.left; right: parent.right; bottom: parent.bottom }
                     height: 1
-                    color: Qt.rgba(2 / 3, 2 / 3, 2 / 3, 0.5)
+                    color: Theme.hairline
                 }
 
                 PlainButton {
@@ -147,7 +159,7 @@ Item {
                         anchors.fill: parent
                         color: "transparent"
                         radius: 8
-                        border.color: root.tint
+                        border.color: Theme.tint
                         border.width: backButton.activeFocus ? 2 : 0
                     }
                     Text {
@@ -156,7 +168,7 @@ Item {
                         leftPadding: 4
                         text: "‹ " + backButton.text
                         font.pixelSize: 17
-                        color: root.tint
+                        color: Theme.tint
                         opacity: backButton.down ? 0.5 : 1
                         verticalAlignment: Text.AlignVCenter
                         Accessible.ignored: true
@@ -165,11 +177,11 @@ Item {
                 Text {
                     objectName: "navigationTitle"
                     anchors.centerIn: parent
-                    text: stack.currentItem && stack.currentItem.title !== undefined ? stack.currentItem.title : ""
+                    text: stack.currentTitle
                     textFormat: Text.PlainText
                     font.pixelSize: 17
                     font.weight: Font.DemiBold
-                    color: "#1c1c1e"
+                    color: Theme.ink
                     Accessible.role: Accessible.StaticText
                     Accessible.name: text
                 }

@@ -1,7 +1,6 @@
 #include "kavrano/qt_ui/quick_screens.h"
 
 #include "kavrano/qt_ui/plain_button_accessible.h"
-#include "kavrano/qt_ui/tinted_icon.h"
 
 #include <QDirIterator>
 #include <QMouseEvent>
@@ -66,13 +65,7 @@ QQuickItem* makeScreenView(QQmlEngine& engine, ViewController& controller, QQuic
   return makeView(engine, &controller, {}, {}, parent);
 }
 
-void registerQuickUiTypes() {
-  qmlRegisterType<TintedIcon>("Kavrano.Ui", 1, 0, "TintedIcon");
-  qmlRegisterType(QUrl(QStringLiteral("qrc:/kavrano/ui/PlainButton.qml")), "Kavrano.Ui", 1, 0, "PlainButton");
-  qmlRegisterUncreatableType<AlertViewController>("Kavrano.Ui", 1, 0, "AlertViewController",
-                                                  QStringLiteral("made by the presenter for each alert"));
-  installPlainButtonAccessibility();
-}
+void registerQuickUiTypes() { installPlainButtonAccessibility(); }
 
 QList<QUrl> viewsIn(const QString& folder) {
   QList<QUrl> views;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QtQmlIntegration/qqmlintegration.h>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
@@ -17,8 +18,10 @@ namespace kavrano {
 /// The saved measurements by title, oldest first. A row hands its record to the
 /// delegate; a deleted row is removed from the store; an exported row is written
 /// to a file the user chose. Its view is MeasurementSelectionViewController.qml.
-class MeasurementSelectionViewController final : public ViewController {
+class MeasurementSelectionViewController final : public kavrano::ViewController {
   Q_OBJECT
+  QML_ELEMENT
+  QML_UNCREATABLE("made by the app with its services")
   Q_PROPERTY(QString title READ title CONSTANT)
   Q_PROPERTY(QAbstractItemModel* rows READ rows CONSTANT)
   Q_PROPERTY(bool emptyStateVisible READ emptyStateVisible NOTIFY measurementsChanged)

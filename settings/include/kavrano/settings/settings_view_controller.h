@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QtQmlIntegration/qqmlintegration.h>
 #include <QObject>
 
 #include "kavrano/ui/url_opener.h"
@@ -10,8 +11,10 @@ namespace kavrano {
 /// The settings: the usage-data switch, the two unit rows (each opens the unit
 /// selection screen), the privacy-policy link and the maker's other applications.
 /// Its view is SettingsViewController.qml.
-class SettingsViewController final : public ViewController {
+class SettingsViewController final : public kavrano::ViewController {
   Q_OBJECT
+  QML_ELEMENT
+  QML_UNCREATABLE("made by the app with its services")
   Q_PROPERTY(QString title READ title CONSTANT)
   Q_PROPERTY(bool sendUsageData READ sendUsageData NOTIFY refreshed)
   Q_PROPERTY(QString lengthUnitText READ lengthUnitText NOTIFY refreshed)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QtQmlIntegration/qqmlintegration.h>
 #include <QObject>
 #include <QStringList>
 
@@ -9,8 +10,10 @@ namespace kavrano {
 
 /// Every unit of one kind by symbol, the chosen one checked; a touch stores the
 /// new choice at once. Its view is UnitChangeViewController.qml.
-class UnitChangeViewController final : public ViewController {
+class UnitChangeViewController final : public kavrano::ViewController {
   Q_OBJECT
+  QML_ELEMENT
+  QML_UNCREATABLE("made by the app with its services")
   Q_PROPERTY(QString title READ title CONSTANT)
   Q_PROPERTY(QStringList symbols READ symbols NOTIFY symbolsChanged)
   Q_PROPERTY(QString selectedSymbol READ selectedSymbol NOTIFY selectedSymbolChanged)

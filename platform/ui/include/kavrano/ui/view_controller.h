@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QtQmlIntegration/qqmlintegration.h>
 #include <QObject>
 #include <QUrl>
 #include <QVariantMap>
@@ -12,8 +13,11 @@ class NavigationController;
 
 /// A screen's controller. Its view is a QML file named after the class, made by
 /// whoever shows the screen with the controller as its `controller` property.
+/// Subclasses name it `kavrano::ViewController`: QML's type registrar finds a
+/// base class by its qualified name only.
 class ViewController : public QObject {
   Q_OBJECT
+  QML_ANONYMOUS
  public:
   explicit ViewController(QObject* parent = nullptr) : QObject(parent) {}
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QtQmlIntegration/qqmlintegration.h>
 #include <QQuickPaintedItem>
 #include <QTimer>
 
@@ -12,14 +13,12 @@ namespace kavrano {
 /// invalid value shows nothing.
 class AnimatedImageItem : public QQuickPaintedItem {
   Q_OBJECT
+  QML_ELEMENT
   Q_PROPERTY(QVariant image READ image WRITE setImage NOTIFY imageChanged)
   Q_PROPERTY(qreal radius READ radius WRITE setRadius NOTIFY radiusChanged)
   Q_PROPERTY(int currentIndex READ currentIndex NOTIFY currentIndexChanged)
  public:
   explicit AnimatedImageItem(QQuickItem* parent = nullptr);
-
-  /// Makes the type known to QML: `import Kavrano.Ui`, `AnimatedImageItem { … }`.
-  static void registerType();
 
   [[nodiscard]] QVariant image() const { return value_; }
   void setImage(const QVariant& image);

@@ -94,6 +94,13 @@ class QuickMapView : public QQuickItem, public MapView {
   [[nodiscard]] const QString& accessibleName() const { return accessibleName_; }
   [[nodiscard]] const QString& accessibleDescription() const { return accessibleDescription_; }
   void setAccessibleText(QString name, QString description);
+  /// A text an annotation view shows (a side's length), with its frame in this
+  /// item's coordinates: what assistive technology reads out of the map.
+  struct ShownText {
+    QString text;
+    QRectF frame;
+  };
+  [[nodiscard]] std::vector<ShownText> shownTexts() const;
 
  signals:
   void cameraChanged();

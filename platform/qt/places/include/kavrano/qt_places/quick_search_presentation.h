@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QtQmlIntegration/qqmlintegration.h>
 #include <QObject>
 #include <functional>
 
@@ -12,6 +13,8 @@ namespace kavrano {
 /// when the fade is over.
 class QuickSearchPresentation : public QObject, public SearchPresentation {
   Q_OBJECT
+  QML_ELEMENT
+  QML_UNCREATABLE("one per window, made by the app")
   Q_PROPERTY(bool active READ active WRITE setActive NOTIFY activeChanged)
   Q_PROPERTY(int closingDuration READ closingDuration CONSTANT)
  public:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QtQmlIntegration/qqmlintegration.h>
 #include <QObject>
 #include <QPointer>
 #include <QQuickItem>
@@ -22,14 +23,13 @@ namespace kavrano {
 /// The same for a controller owned elsewhere (the window's root screen).
 [[nodiscard]] QQuickItem* makeScreenView(QQmlEngine& engine, ViewController& controller, QQuickItem* parent);
 
-/// Makes the module `Kavrano.Ui` known to QML: `TintedIcon` and `PlainButton`,
-/// what the screens shown at start use instead of the controls module.
+/// Lets assistive technology press the views' PlainButtons.
 void registerQuickUiTypes();
 
 /// Keeps `item` the size of its parent item.
 void fillParent(QQuickItem* item);
 
-/// Every view (QML file) in the resources under `folder` (":/kavrano"), as URLs.
+/// Every view (QML file) in the resources under `folder`, as URLs.
 [[nodiscard]] QList<QUrl> viewsIn(const QString& folder);
 
 /// Compiles `views` on the engine's loading thread, with the modules they
@@ -72,8 +72,10 @@ class QuickScreenPresenter final : public QObject, public ScreenPresenter {
 
 /// An alert's view model: texts, buttons and fields for AlertView.qml. Pressing a
 /// button dismisses the alert, then runs the button's handler.
-class AlertViewController final : public ViewController {
+class AlertViewController final : public kavrano::ViewController {
   Q_OBJECT
+  QML_ELEMENT
+  QML_UNCREATABLE("made by the presenter for each alert")
   Q_PROPERTY(QString title READ title CONSTANT)
   Q_PROPERTY(QString message READ message CONSTANT)
   Q_PROPERTY(QVariantList actions READ actions CONSTANT)
@@ -81,7 +83,9 @@ class AlertViewController final : public ViewController {
  public:
   AlertViewController(std::shared_ptr<AlertController> alert, ScreenPresenter& presenter);
 
-  [[nodiscard]] QUrl viewUrl() const override { return QUrl(QStringLiteral("qrc:/kavrano/ui/AlertView.qml")); }
+  [[nodiscard]] QUrl viewUrl() const override {
+    return QUrl(QStringLiteral("qrc:/qt-project.org/imports/Kavrano/Ui/AlertView.qml"));
+  }
   [[nodiscard]] QString title() const { return alert_->title; }
   [[nodiscard]] QString message() const { return alert_->message; }
   enum Style { DefaultStyle, CancelStyle, DestructiveStyle };
@@ -105,13 +109,15 @@ class AlertViewController final : public ViewController {
 };
 
 /// Our feedback form: a card asking whether the user enjoys the app.
-class FeedbackFormViewController final : public ViewController {
+class FeedbackFormViewController final : public kavrano::ViewController {
   Q_OBJECT
+  QML_ELEMENT
+  QML_UNCREATABLE("made by the feedback form's presenter")
   Q_PROPERTY(QString applicationName READ applicationName CONSTANT)
  public:
   explicit FeedbackFormViewController(FeedbackFormDependencies dependencies) : dependencies_(std::move(dependencies)) {}
   [[nodiscard]] QUrl viewUrl() const override {
-    return QUrl(QStringLiteral("qrc:/kavrano/ui/FeedbackFormViewController.qml"));
+    return QUrl(QStringLiteral("qrc:/qt-project.org/imports/Kavrano/Ui/FeedbackFormViewController.qml"));
   }
   [[nodiscard]] QString applicationName() const { return dependencies_.applicationName; }
   Q_INVOKABLE void answerPositive();
@@ -130,8 +136,10 @@ class QuickFeedbackFormPresenter final : public FeedbackFormPresenter {
 /// The app's navigation stack (MainNavigationController.qml): a bar with the top
 /// screen's title and a back button over a StackView. Tells its screens when
 /// they appear.
-class MainNavigationController final : public ViewController, public NavigationController {
+class MainNavigationController final : public kavrano::ViewController, public NavigationController {
   Q_OBJECT
+  QML_ELEMENT
+  QML_UNCREATABLE("made by the app as the root of its screens")
   Q_PROPERTY(bool navigationBarHidden READ isNavigationBarHidden NOTIFY navigationBarChanged)
   Q_PROPERTY(bool navigationBarAnimated READ navigationBarAnimated NOTIFY navigationBarChanged)
   Q_PROPERTY(int depth READ depth NOTIFY depthChanged)
@@ -140,7 +148,7 @@ class MainNavigationController final : public ViewController, public NavigationC
   ~MainNavigationController() override;
 
   [[nodiscard]] QUrl viewUrl() const override {
-    return QUrl(QStringLiteral("qrc:/kavrano/ui/MainNavigationController.qml"));
+    return QUrl(QStringLiteral("qrc:/qt-project.org/imports/Kavrano/Ui/MainNavigationController.qml"));
   }
   /// The stack's view exists: the root screen's view goes in.
   void attachView(QQuickItem* view);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QtQmlIntegration/qqmlintegration.h>
 #include <QColor>
 #include <QImage>
 #include <QQuickPaintedItem>
@@ -13,6 +14,7 @@ namespace kavrano {
 /// image-format plugin, a cost paid before the app's first frame.
 class TintedIcon : public QQuickPaintedItem {
   Q_OBJECT
+  QML_ELEMENT
   Q_PROPERTY(QUrl source READ source WRITE setSource NOTIFY sourceChanged)
   Q_PROPERTY(QColor color READ color WRITE setColor NOTIFY colorChanged)
  public:
