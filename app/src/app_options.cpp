@@ -1,8 +1,10 @@
 #include "kavrano/app/app_options.h"
 
 #include <QCommandLineParser>
+#include <QDebug>
 
 #include "kavrano/app/about_text.h"
+#include "kavrano/core/number_text.h"
 
 namespace kavrano {
 
@@ -49,6 +51,15 @@ AppOptionsResult parseAppOptions(const QStringList& arguments) {
   }
   if (parser.isSet(about)) {
     result.helpText = aboutText();
+    return result;
+  }
+  // As kavrano-cli judges it: a name ICU has no numbers for would silently fall
+  // back to another locale's.
+  if (parser.isSet(locale) &&
+      (parser.value(locale).isEmpty() || !isKnownNumberLocale(parser.value(locale).toStdString()))) {
+    QString quoted;  // Qt's escapes keep a name holding a line break on one line
+    QDebug(&quoted).nospace() << parser.value(locale);
+    result.error = QStringLiteral("unknown locale '%1'").arg(quoted.mid(1, quoted.size() - 2));
     return result;
   }
   result.options = {parser.value(dataDir),  parser.value(tiles),  parser.value(geocoder),

@@ -26,6 +26,7 @@
 #include "kavrano/qt_places/quick_search_presentation.h"
 #include "kavrano/qt_places/shipped_gazetteer.h"
 #include "kavrano/qt_ui/quick_cross_dissolve.h"
+#include "kavrano/qt_ui/return_presses_buttons.h"
 
 namespace kavrano {
 
@@ -92,6 +93,7 @@ Result<void> SceneDelegate::connect(const AppOptions& options) {
   window_ = std::make_unique<QQuickWindow>();
   window_->setTitle(QStringLiteral("Kavrano"));
   window_->setColor(Qt::black);
+  pressButtonsWithReturn(*window_);
   const QString dataDirectory =
       options.dataDirectory.isEmpty() ? QString::fromStdString(defaultDataDirectory().string()) : options.dataDirectory;
   windowSize_ = std::make_unique<WindowSizeMemory>(dataDirectory + '/' + WindowSizeMemory::kFileName);
@@ -198,6 +200,7 @@ Screen SceneDelegate::makeMainScreen(const std::shared_ptr<PendingMapSources>& s
         map->setParent(measure_);
         map->setObjectName(QStringLiteral("map"));
         fillParent(map);
+        map->setFocus(true);  // the keyboard's until the search or a dialog takes it
         map->setTileSource(MapType::Satellite, std::move(sources->satellite));
         map->setTileSource(MapType::Standard, std::move(sources->standard));
         if (sources->world) map->setWorldSource(std::move(sources->world));  // a map made after the first frame

@@ -16,6 +16,30 @@ Item {
 
     property string title: "Measure"
 
+    // The keyboard rests on the map (which the app puts in mapContainer) while
+    // nothing else asks for it.
+    function focusMap() {
+        if (mapContainer.children.length > 0)
+            mapContainer.children[0].forceActiveFocus(Qt.OtherFocusReason)
+    }
+    onEnabledChanged: if (enabled && !results.open) focusMap()
+
+    // What the map and the buttons leave: Ctrl+F or / to search, Escape out of it.
+    Keys.onPressed: (event) => {
+        const plain = (event.modifiers & ~(Qt.ShiftModifier | Qt.KeypadModifier)) === 0
+        if ((event.key === Qt.Key_F && event.modifiers === Qt.ControlModifier) || (event.key === Qt.Key_Slash && plain)) {
+            searchField.forceActiveFocus(Qt.ShortcutFocusReason)
+            searchField.selectAll()
+            searchField.search()
+        } else if (event.key === Qt.Key_Escape && results.open) {
+            cancelButton.clicked()
+        } else {
+            event.accepted = false
+            return
+        }
+        event.accepted = true
+    }
+
     Rectangle {
         anchors.fill: parent
         color: Theme.mapBackground
@@ -51,8 +75,10 @@ Item {
             }
             // A closed search keeps its text but not the keyboard: tapping the
             // field again reopens the results for that text.
-            if (!open)
+            if (!open) {
                 searchField.focus = false
+                root.focusMap()
+            }
         }
         visible: opacity > 0
         opacity: open ? 1 : 0
@@ -112,7 +138,13 @@ Item {
                     root.searchPresentation.active = true
                 root.controller.searchController.updateSearchResults(text)
             }
-            onActiveFocusChanged: if (activeFocus) search()
+            // A touch on the field opens the results at once; reached with Tab, the
+            // field waits for typing, so that Tab goes on to the buttons.
+            TapHandler {
+                id: fieldPress
+                onPressedChanged: if (pressed && searchField.activeFocus && !results.open) searchField.search()
+            }
+            onActiveFocusChanged: if (activeFocus && fieldPress.pressed) search()
             onTextEdited: search()
         }
         PlainButton {

@@ -13,6 +13,7 @@ ItemDelegate {
     rightPadding: 16
 
     Accessible.role: Accessible.Button
+    focusPolicy: Qt.StrongFocus   // reached with Tab, as every button
     Accessible.name: subtitle.length > 0 ? title + ", " + subtitle : title
 
     contentItem: Column {

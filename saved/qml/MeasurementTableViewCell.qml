@@ -18,6 +18,7 @@ SwipeDelegate {
     rightPadding: 16
 
     Accessible.role: Accessible.ListItem
+    focusPolicy: Qt.StrongFocus   // reached with Tab, as every button
     Accessible.name: cell.title
 
     // The title stays in place while the row is swiped, ending before the

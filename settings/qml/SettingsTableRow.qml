@@ -17,6 +17,7 @@ ItemDelegate {
     height: Theme.rowHeight
     font.pixelSize: 17
     Accessible.name: text
+    focusPolicy: Qt.StrongFocus   // reached with Tab, as every button
     rightPadding: opensScreen ? 40 : 16
     indicator: Label {
         objectName: "chevron"

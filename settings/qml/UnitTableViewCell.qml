@@ -20,6 +20,7 @@ ItemDelegate {
     checked: cell.checkMark
     text: cell.symbol
     Accessible.role: Accessible.RadioButton
+    focusPolicy: Qt.StrongFocus   // reached with Tab, as every button
     Accessible.name: cell.symbol
     Accessible.checkable: true
     Accessible.checked: cell.checkMark

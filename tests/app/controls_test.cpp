@@ -180,18 +180,6 @@ TEST(Controls, ChoosingASuggestionClosesTheSearch) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return !rowsOf(s, "Search results").isEmpty(); }));
 }
 
-TEST(Controls, EscapeCancelsTheDialog) {
-  UserSession s;
-  ASSERT_TRUE(s.started) << qPrintable(s.error);
-  ASSERT_NO_FATAL_FAILURE(saveOnePoint(s));
-  s.type("Plot");
-  s.press(Qt::Key_Escape);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return !s.named("Give a title to your measurement"); }));
-  QTest::qWait(300);
-  EXPECT_FALSE(s.named("Success"));
-  EXPECT_TRUE(PersistanceManager().loadMeasurements().empty());
-}
-
 TEST(Controls, UntouchedTitleIsSavedAsTheEmptyTitle) {
   UserSession s;
   ASSERT_TRUE(s.started) << qPrintable(s.error);
@@ -531,6 +519,195 @@ TEST(Controls, UntrustedTextIsShownAsPlainText) {
   shownAsText("the search results");
   QTest::qWait(300);  // time for a fetch to arrive
   EXPECT_EQ(fetched, 0) << "an image in a text was fetched";
+}
+
+// The keys a desktop user reaches for -----------------------------------------
+
+/// The map once the start's follow of the position and its zoom are over.
+QuickMapView* settledMap(UserSession& s) {
+  QuickMapView* map = s.scene.mapView();
+  const bool settled = map && QTest::qWaitFor([map] {
+                         return map->userTrackingMode() == UserTrackingMode::None && !map->isAnimating();
+                       });
+  return settled ? map : nullptr;
+}
+
+QString focused(UserSession& s) { return accessibleName(s.window()->activeFocusItem()); }
+
+/// Presses Tab until the control named `name` has the keyboard.
+[[nodiscard]] bool tabTo(UserSession& s, const QString& name) {
+  for (int i = 0; i < 20 && focused(s) != name; ++i) s.press(Qt::Key_Tab);
+  return focused(s) == name;
+}
+
+TEST(Keys, MapMovesWithArrowsAndZoomsWithPlusMinusAndDoubleClick) {
+  UserSession s;
+  ASSERT_TRUE(s.started) << qPrintable(s.error);
+  QuickMapView* map = settledMap(s);
+  ASSERT_NE(map, nullptr);
+  EXPECT_TRUE(map->hasActiveFocus()) << "the keyboard starts on the map";
+
+  // Where the ground that was in the middle went.
+  const QPointF middle(map->width() / 2, map->height() / 2);
+  auto groundMoved = [&](Qt::Key key) {
+    const Coordinate before = map->centerCoordinate();
+    s.press(key);
+    return map->convertCoordinateToPoint(before) - middle;
+  };
+  const double across = 0.2 * map->width(), down = 0.2 * map->height();
+  const struct {
+    Qt::Key key;
+    QPointF moved;
+  } arrows[] = {
+      {Qt::Key_Right, {-across, 0}}, {Qt::Key_Left, {across, 0}}, {Qt::Key_Down, {0, -down}}, {Qt::Key_Up, {0, down}}};
+  for (const auto& arrow : arrows) {
+    const QPointF moved = groundMoved(arrow.key);
+    EXPECT_NEAR(moved.x(), arrow.moved.x(), 0.5) << arrow.key;
+    EXPECT_NEAR(moved.y(), arrow.moved.y(), 0.5) << arrow.key;
+  }
+
+  auto zoomChange = [&](Qt::Key key, Qt::KeyboardModifiers modifiers) {
+    const double before = map->camera().zoom;
+    QTest::keyClick(s.window(), key, modifiers);
+    EXPECT_TRUE(QTest::qWaitFor([map] { return !map->isAnimating(); }));
+    return map->camera().zoom - before;
+  };
+  EXPECT_NEAR(zoomChange(Qt::Key_Minus, {}), -1.0, 1e-9);
+  EXPECT_NEAR(zoomChange(Qt::Key_Minus, Qt::KeypadModifier), -1.0, 1e-9);
+  EXPECT_NEAR(zoomChange(Qt::Key_Plus, Qt::ShiftModifier), 1.0, 1e-9);
+  EXPECT_NEAR(zoomChange(Qt::Key_Equal, {}), 1.0, 1e-9);
+  EXPECT_NEAR(zoomChange(Qt::Key_Plus, Qt::ControlModifier), 0.0, 1e-9) << "Ctrl shortcuts are not the map's";
+  EXPECT_EQ(s.scene.haptics().impactCount(), 0);
+
+  // The ground under the pointer stays there; the first click placed its point.
+  const QPoint at(100, 300);
+  const Coordinate under = map->convertPointToCoordinate(map->mapFromScene(at));
+  const double zoom = map->camera().zoom;
+  QTest::mouseDClick(s.window(), Qt::LeftButton, {}, at);
+  ASSERT_TRUE(QTest::qWaitFor([map] { return !map->isAnimating(); }));
+  EXPECT_NEAR(map->camera().zoom, zoom + 1.0, 1e-9);
+  const QPointF now = map->mapToScene(map->convertCoordinateToPoint(under));
+  EXPECT_NEAR(now.x(), at.x(), 0.5);
+  EXPECT_NEAR(now.y(), at.y(), 0.5);
+  EXPECT_EQ(s.scene.haptics().impactCount(), 1) << "one point, not two";
+}
+
+TEST(Keys, SearchOpensWithCtrlFOrSlashAndClosesWithEscape) {
+  UserSession s;
+  ASSERT_TRUE(s.started) << qPrintable(s.error);
+  QuickMapView* map = settledMap(s);
+  ASSERT_NE(map, nullptr);
+  QQuickItem* field = s.named(kSearchField);
+  ASSERT_NE(field, nullptr);
+
+  QTest::keyClick(s.window(), Qt::Key_F, Qt::ControlModifier);
+  EXPECT_TRUE(field->hasActiveFocus());
+  s.type("Lausan");
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !rowsOf(s, "Search results").isEmpty(); }));
+  s.press(Qt::Key_Escape);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !s.named("Search results"); }));
+  EXPECT_EQ(field->property("text").toString(), "") << "as Cancel does";
+  EXPECT_TRUE(map->hasActiveFocus()) << "the arrows move the map again";
+
+  s.type("/");
+  EXPECT_TRUE(field->hasActiveFocus());
+  s.type("a/b");
+  EXPECT_EQ(field->property("text").toString(), "a/b") << "a slash in the field is text";
+  s.press(Qt::Key_Escape);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !s.named("Search results"); }));
+  EXPECT_TRUE(map->hasActiveFocus());
+}
+
+TEST(Keys, DialogAnswersEscapeTabSpaceAndReturn) {
+  UserSession s;
+  ASSERT_TRUE(s.started) << qPrintable(s.error);
+  QuickMapView* map = settledMap(s);
+  ASSERT_NE(map, nullptr);
+  const QString dialog = QStringLiteral("Give a title to your measurement");
+  ASSERT_NO_FATAL_FAILURE(saveOnePoint(s));
+  s.type("Plot");
+  s.press(Qt::Key_Escape);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !s.named(dialog); }));
+  EXPECT_TRUE(map->hasActiveFocus()) << "the keyboard goes back where it was";
+
+  // Return presses the button Tab reached, not the default one.
+  ASSERT_TRUE(tabTo(s, "Save measurement"));
+  s.press(Qt::Key_Return);
+  ASSERT_TRUE(s.await(dialog));
+  s.type("A");
+  s.press(Qt::Key_Tab);
+  EXPECT_EQ(focused(s), "Cancel");
+  s.press(Qt::Key_Return);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !s.named(dialog); }));
+  EXPECT_EQ(focused(s), "Save measurement");
+
+  // Tab goes round the dialog, never to the screen beneath.
+  s.press(Qt::Key_Space);
+  ASSERT_TRUE(s.await(dialog));
+  s.type("B");
+  QStringList order;
+  for (int i = 0; i < 3; ++i) {
+    s.press(Qt::Key_Tab);
+    order << focused(s);
+  }
+  EXPECT_EQ(order.join(" | ").toStdString(), "Cancel | Save | Title");
+  s.press(Qt::Key_Backtab);
+  EXPECT_EQ(focused(s), "Save");
+  s.press(Qt::Key_Space);
+  ASSERT_TRUE(s.await("Success"));
+  s.press(Qt::Key_Escape);  // an alert with OK alone
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !s.named("Success"); }));
+  EXPECT_EQ(focused(s), "Save measurement");
+
+  const auto records = PersistanceManager().loadMeasurements();
+  ASSERT_EQ(records.size(), 1u) << "neither Escape nor Cancel saved";
+  EXPECT_EQ(records[0].title, "B");
+}
+
+// In reading order, every button once; then Return and Space press the one reached.
+TEST(Keys, TabReachesEveryButtonInReadingOrder) {
+  UserSession s;
+  ASSERT_TRUE(s.started) << qPrintable(s.error);
+  ASSERT_NE(settledMap(s), nullptr);
+  s.tapMap(kFieldMiddle);  // the clear button takes part once there is a point
+  ASSERT_TRUE(s.await("Add another point to measure"));
+  QStringList order;
+  for (int i = 0; i < 7; ++i) {
+    s.press(Qt::Key_Tab);
+    order << focused(s);
+  }
+  EXPECT_EQ(order.join(" | ").toStdString(),
+            "Search a place or address | My measurements | Settings | Follow my position | Clear all points | "
+            "Save measurement | Map");
+  EXPECT_FALSE(s.named("Search results")) << "a field reached with Tab waits for typing";
+
+  s.press(Qt::Key_Backtab);
+  s.press(Qt::Key_Backtab);
+  ASSERT_EQ(focused(s), "Clear all points");
+  s.press(Qt::Key_Space);
+  ASSERT_TRUE(s.await(kIdle));
+
+  ASSERT_TRUE(tabTo(s, "Settings"));
+  s.press(Qt::Key_Return);
+  ASSERT_TRUE(s.await("Send usage data"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return s.scene.navigation()->depth() == 2; }));
+  QStringList settings;
+  for (int i = 0; i < 12 && !settings.contains(focused(s)); ++i) {
+    settings << focused(s);
+    s.press(Qt::Key_Tab);
+  }
+  const auto buttons = s.all([](QQuickItem* item) {
+    const QAccessibleInterface* a = QAccessible::queryAccessibleInterface(item);
+    const QAccessible::Role role = a ? a->role() : QAccessible::NoRole;
+    return item->isEnabled() && (item->inherits("QQuickAbstractButton") || role == QAccessible::Button);
+  });
+  ASSERT_FALSE(buttons.isEmpty());
+  for (QQuickItem* button : buttons)
+    EXPECT_TRUE(settings.contains(accessibleName(button))) << qPrintable(accessibleName(button));
+
+  ASSERT_TRUE(tabTo(s, QStringLiteral("Area unit: m²"))) << qPrintable(settings.join(" | "));
+  s.press(Qt::Key_Return);  // a row of the styled controls, which take Space alone
+  ASSERT_TRUE(s.await("ha"));
 }
 
 }  // namespace

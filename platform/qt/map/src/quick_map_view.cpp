@@ -1,6 +1,7 @@
 #include "kavrano/qt_map/quick_map_view.h"
 
 #include <QGeoPositionInfoSource>
+#include <QKeyEvent>
 #include <algorithm>
 #include <cmath>
 #include <unordered_set>
@@ -15,6 +16,9 @@ constexpr int kRegionAnimationMs = 300;
 // A map unchanged this long is looked at, not moved: what it decoded on the
 // way is let go.
 constexpr int kRestMs = 3000;
+// An arrow key moves the map a fifth of the view; held down, the key's repeat
+// crosses the screen in under a second.
+constexpr double kKeyPanFraction = 0.2;
 }  // namespace
 
 QuickMapView::QuickMapView(QQuickItem* parent)
@@ -29,6 +33,7 @@ QuickMapView::QuickMapView(QQuickItem* parent)
   MapAccessibility::installFactory();
   setAcceptedMouseButtons(Qt::LeftButton);
   setAcceptTouchEvents(true);
+  setActiveFocusOnTab(true);
   for (TileLayer* layer : {satellite_.get(), standard_.get()})
     connect(layer, &TileLayer::changed, this, [this, layer] {
       if (layer == layerFor(type_)) redraw();
@@ -423,6 +428,67 @@ void QuickMapView::wheelEvent(QWheelEvent* event) {
   endFollowByHand();
   camera_.zoomAbout(std::min(camera_.zoom + notches * 0.5, maximumZoom()), event->position());
   changed();
+  event->accept();
+}
+
+void QuickMapView::zoomStep(double levels, QPointF anchor) {
+  MapCamera target = camera_;
+  if (cameraAnimation_.state() == QAbstractAnimation::Running) {
+    target.centre = animToCentre_;
+    target.zoom = animToZoom_;
+  }
+  target.zoomAbout(std::min(target.zoom + levels, maximumZoom()), anchor);
+  animateTo(target.centre, target.zoom);
+}
+
+// The first click of the two has placed its point; the second zooms instead of
+// placing another on top of it.
+void QuickMapView::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  gestures_.cancel();
+  endFollowByHand();
+  zoomStep(1.0, event->position());
+  event->accept();
+}
+
+void QuickMapView::keyPressEvent(QKeyEvent* event) {
+  // Shortcuts with Ctrl, Alt or Meta belong to the screen; Shift makes the +.
+  if (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
+    event->ignore();
+    return;
+  }
+  const QPointF middle(width() / 2, height() / 2);
+  const double stepX = width() * kKeyPanFraction, stepY = height() * kKeyPanFraction;
+  // The ground moves the other way: the right arrow shows what is east.
+  auto pan = [&](QPointF viewDelta) {
+    stopAnimations();
+    endFollowByHand();
+    panBy(viewDelta);
+  };
+  switch (event->key()) {
+    case Qt::Key_Left:
+      pan({stepX, 0});
+      break;
+    case Qt::Key_Right:
+      pan({-stepX, 0});
+      break;
+    case Qt::Key_Up:
+      pan({0, stepY});
+      break;
+    case Qt::Key_Down:
+      pan({0, -stepY});
+      break;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+      zoomStep(1.0, middle);
+      break;
+    case Qt::Key_Minus:
+      zoomStep(-1.0, middle);
+      break;
+    default:
+      event->ignore();
+      return;
+  }
   event->accept();
 }
 

@@ -8,7 +8,8 @@ import Kavrano.Platform
 // An alert over the screen: a dimmed backdrop and a card with the title, the
 // message, the text fields and the buttons (cancel first on the left). It takes
 // the keyboard while shown: typing goes into its first field, Return presses
-// its default action and Escape its cancel action.
+// its default action and Escape its cancel action, or the only action of an
+// alert that has one ("OK").
 FocusScope {
     id: root
 
@@ -19,13 +20,34 @@ FocusScope {
         for (let i = 0; i < actions.length; ++i) {
             if ((actions[i].style === AlertViewController.CancelStyle) === cancel && actions[i].enabled) {
                 root.controller.press(i)
-                return
+                return true
             }
         }
+        return false
     }
     Keys.onReturnPressed: root.pressFirst(false)
     Keys.onEnterPressed: root.pressFirst(false)
-    Keys.onEscapePressed: root.pressFirst(true)
+    Keys.onEscapePressed: {
+        if (!root.pressFirst(true) && root.controller.actions.length === 1 && root.controller.actions[0].enabled)
+            root.controller.press(0)
+    }
+    // Tab stays in the alert, as in any modal dialog: past its last control it
+    // comes round to the first, and back.
+    function inside(item) {
+        for (let i = item; i; i = i.parent)
+            if (i === root) return true
+        return false
+    }
+    function tab(from, forward, event) {
+        if (inside(from.nextItemInFocusChain(forward))) {
+            event.accepted = false   // the usual step
+            return
+        }
+        let edge = from
+        for (let i = from.nextItemInFocusChain(!forward); i && i !== from && inside(i); i = i.nextItemInFocusChain(!forward))
+            edge = i
+        edge.forceActiveFocus(forward ? Qt.TabFocusReason : Qt.BacktabFocusReason)
+    }
     // The card's content is a focus scope of its own: the field is given the
     // keyboard in person.
     onActiveFocusChanged: if (activeFocus && fields.count > 0) fields.itemAt(0).forceActiveFocus()
@@ -80,6 +102,7 @@ FocusScope {
                 id: fields
                 model: root.controller.textFields
                 TextField {
+                    id: field
                     required property var modelData
                     required property int index
                     property string accepted: ""
@@ -92,6 +115,8 @@ FocusScope {
                                        ? Qt.ImhNoAutoUppercase : Qt.ImhNone
                     Keys.onReturnPressed: root.pressFirst(false)
                     Keys.onEnterPressed: root.pressFirst(false)
+                    Keys.onTabPressed: (event) => root.tab(field, !(event.modifiers & Qt.ShiftModifier), event)
+                    Keys.onBacktabPressed: (event) => root.tab(field, false, event)
                     // Every edit is proposed to the field's delegate as a replaced range.
                     onTextEdited: {
                         let start = 0
@@ -146,6 +171,8 @@ FocusScope {
                             opacity: alertButton.enabled ? 1 : 0.4
                         }
                         onClicked: root.controller.press(alertButton.modelData.index)
+                        Keys.onTabPressed: (event) => root.tab(alertButton, !(event.modifiers & Qt.ShiftModifier), event)
+                        Keys.onBacktabPressed: (event) => root.tab(alertButton, false, event)
                     }
                 }
             }

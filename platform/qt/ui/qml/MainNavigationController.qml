@@ -5,8 +5,9 @@ import Kavrano.Platform
 // The navigation stack: a bar (the top screen's title, a back button) over the
 // screens. The bar's look: default background under a blur, a light grey hairline.
 // Plain Qt Quick: the stack is on screen from the first frame, and no controls
-// module is loaded before a screen that uses one is pushed.
-Item {
+// module is loaded before a screen that uses one is pushed. A focus scope: the
+// keyboard given to the stack goes on to what its screen keeps focused.
+FocusScope {
     id: root
 
     required property MainNavigationController controller

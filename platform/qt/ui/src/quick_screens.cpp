@@ -7,6 +7,7 @@
 #include <QPropertyAnimation>
 #include <QQmlComponent>
 #include <QQmlEngine>
+#include <QQuickWindow>
 #include <QTimer>
 
 namespace kavrano {
@@ -116,6 +117,7 @@ void QuickScreenPresenter::presentScreen(Screen screen, bool animated, std::func
   ViewController* controller = screen.controller.release();
   // The keyboard goes to what is on top (an alert to its first field), never
   // to a field of the screen below.
+  focusBefore_ = layer_->window() ? layer_->window()->activeFocusItem() : nullptr;
   view->forceActiveFocus(Qt::PopupFocusReason);
   presented_ = view;
   presentedController_ = controller;
@@ -152,6 +154,10 @@ void QuickScreenPresenter::dismiss(bool animated, std::function<void()> completi
   presented_.clear();
   presentedController_.clear();
   if (covered_) covered_->setVisible(true);
+  if (focusBefore_ && focusBefore_->isVisible() && focusBefore_->isEnabled()) {
+    focusBefore_->forceActiveFocus(Qt::PopupFocusReason);
+  }
+  focusBefore_.clear();
   if (!view || !animated) {
     if (view) view->setVisible(false);  // gone at once; the completion still waits for the queue
     QTimer::singleShot(0, this, [view, controller, completion = std::move(completion)] {

@@ -25,7 +25,8 @@ class MapRootNode;
 
 /// The satellite map: raster tiles in Web Mercator, overlays and annotation views
 /// drawn as scene-graph nodes, pan/flick, pinch and wheel zoom, taps, and the own
-/// position. Tiles and positions come from sources the app hands in.
+/// position. With the keyboard: arrows pan, + (or =) and - zoom; a mouse
+/// double-click zooms in about the pointer. Tiles and positions come from sources the app hands in.
 ///
 /// Overlays are antialiased paths painted with QPainter: inside a render node of
 /// ours on the software scene graph (with the annotation pictures, one node for
@@ -119,6 +120,8 @@ class QuickMapView : public QQuickItem, public MapView {
   void touchEvent(QTouchEvent* event) override;
   void touchUngrabEvent() override;
   void wheelEvent(QWheelEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   struct Shown {
@@ -138,6 +141,9 @@ class QuickMapView : public QQuickItem, public MapView {
   void applyZoomLimit();
   void stopAnimations();
   void animateTo(QPointF worldCentre, double zoom);
+  /// Zooms by `levels`, animated, keeping the world point under `anchor` there;
+  /// steps taken during the animation add up.
+  void zoomStep(double levels, QPointF anchor);
   void panBy(QPointF viewDelta);
   void endFollowByHand();
   MapGestures::Handlers gestureHandlers();

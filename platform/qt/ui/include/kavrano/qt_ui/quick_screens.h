@@ -68,6 +68,7 @@ class QuickScreenPresenter final : public QObject, public ScreenPresenter {
   QPointer<QQuickItem> presented_;
   QPointer<QObject> presentedController_;
   QPointer<QQuickItem> covered_;
+  QPointer<QQuickItem> focusBefore_;  // the keyboard goes back there at the dismissal
 };
 
 /// An alert's view model: texts, buttons and fields for AlertView.qml. Pressing a
