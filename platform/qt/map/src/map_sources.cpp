@@ -10,12 +10,14 @@
 #include <QNmeaPositionInfoSource>
 #include <QRegularExpression>
 
+#include "kavrano/qt_map/builtin_world.h"
 #include "kavrano/qt_map/fixed_position_source.h"
 #include "kavrano/qt_map/mbtiles_tile_source.h"
 #include "kavrano/qt_map/network_tile_source.h"
 #include "kavrano/qt_map/network_warning_filter.h"
 #include "kavrano/qt_map/nmea_log.h"
 #include "kavrano/qt_map/tile_disk_cache.h"
+#include "kavrano/qt_places/shipped_gazetteer.h"
 
 namespace kavrano {
 
@@ -28,26 +30,41 @@ DefaultImagery defaultImagery(MapType type) {
       QStringLiteral("Imagery © Esri, Maxar, Earthstar Geographics"), 19};
 }
 
-QString builtinWorldPath() {
+namespace {
+
+QString sharedFile(const QString& name) {
   QDir dir(QCoreApplication::applicationDirPath());
   for (int up = 0; up <= 3; ++up) {
-    const QString path = dir.filePath(QStringLiteral("share/kavrano/world.mbtiles"));
+    const QString path = dir.filePath(QStringLiteral("share/kavrano/") + name);
     if (QFileInfo(path).isFile()) return path;
     if (!dir.cdUp()) break;
   }
   return {};
 }
 
+// The imagery is optional: without it the small scales are coloured too.
+std::unique_ptr<TileSource> makeBuiltinWorld(QString& error) {
+  const QString vectors = sharedFile(QStringLiteral("world.vectors"));
+  if (vectors.isEmpty()) {
+    error = QStringLiteral("the built-in world map is not installed (share/kavrano/world.vectors)");
+    return nullptr;
+  }
+  std::shared_ptr<MbtilesReader> imagery;
+  if (const QString path = builtinWorldPath(); !path.isEmpty()) {
+    imagery = std::make_shared<MbtilesReader>();
+    if (!imagery->open(path)) imagery.reset();
+  }
+  auto world = BuiltinWorld::open(vectors, std::move(imagery), &shippedGazetteer, error);
+  return world ? std::make_unique<BuiltinWorldTileSource>(std::move(world)) : nullptr;
+}
+
+}  // namespace
+
+QString builtinWorldPath() { return sharedFile(QStringLiteral("world.mbtiles")); }
+
 std::unique_ptr<TileSource> makeTileSource(const QString& option, MapType type, QNetworkAccessManager* network,
                                            QString& error) {
-  if (option == QLatin1String("builtin")) {
-    const QString path = builtinWorldPath();
-    if (path.isEmpty()) {
-      error = QStringLiteral("the built-in world map is not installed (share/kavrano/world.mbtiles)");
-      return nullptr;
-    }
-    return makeTileSource(path, type, network, error);
-  }
+  if (option == QLatin1String("builtin")) return makeBuiltinWorld(error);
   if (option.endsWith(QLatin1String(".mbtiles"), Qt::CaseInsensitive)) {
     auto reader = std::make_shared<MbtilesReader>();
     if (!reader->open(option)) {

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QColor>
+#include <QFile>
+#include <QImage>
+#include <QString>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+#include "kavrano/qt_map/mbtiles_reader.h"
+#include "kavrano/qt_map/tile_id.h"
+#include "kavrano/qt_map/tile_source.h"
+#include "kavrano/qt_places/gazetteer_index.h"
+#include "kavrano/qt_world/world_vectors.h"
+
+namespace kavrano {
+
+/// The world that ships with the app: its imagery for the small scales (an
+/// MBTiles file, may be absent), its vectors (mapped from a file, read in
+/// place) and the place names its labels come from (asked for on first use).
+class BuiltinWorld {
+ public:
+  /// None, with `error` set, when the vectors file is missing or damaged.
+  [[nodiscard]] static std::shared_ptr<const BuiltinWorld> open(const QString& vectorsPath,
+                                                                std::shared_ptr<MbtilesReader> imagery,
+                                                                GazetteerIndexSource places, QString& error);
+  ~BuiltinWorld();
+  BuiltinWorld(const BuiltinWorld&) = delete;
+  BuiltinWorld& operator=(const BuiltinWorld&) = delete;
+
+  [[nodiscard]] const WorldVectors& vectors() const { return *vectors_; }
+  [[nodiscard]] const MbtilesReader* imagery() const { return imagery_.get(); }
+  /// The gazetteer the labels were made with; null when the one shipped is
+  /// another (labels are then left out rather than misnamed).
+  [[nodiscard]] std::shared_ptr<const GazetteerIndex> places() const;
+  /// The credit line: the imagery's, then the vectors' and the names' sources.
+  [[nodiscard]] const QString& attribution() const { return attribution_; }
+
+  /// Zooms up to this draw the imagery (scaled up past its own zooms); beyond,
+  /// land and sea are coloured from the vectors.
+  static constexpr int kImageryZoom = 6;
+
+  /// A 256-pixel tile: imagery or land and sea, then coastlines and borders.
+  /// Thread-safe.
+  [[nodiscard]] QImage paintTile(const TileId& tile) const;
+
+ private:
+  BuiltinWorld() = default;
+  [[nodiscard]] QImage imageryFor(const TileId& tile) const;
+
+  QFile file_;
+  std::optional<WorldVectors> vectors_;
+  std::shared_ptr<MbtilesReader> imagery_;
+  GazetteerIndexSource placesSource_;
+  mutable std::once_flag placesOnce_;
+  mutable std::shared_ptr<const GazetteerIndex> places_;
+  QString attribution_;
+};
+
+/// Tiles of the built-in world for every zoom, painted on the thread pool.
+class BuiltinWorldTileSource : public TileSource {
+  Q_OBJECT
+ public:
+  explicit BuiltinWorldTileSource(std::shared_ptr<const BuiltinWorld> world, QObject* parent = nullptr);
+
+  void request(const TileId& tile) override;
+  void cancel(const TileId& tile) override { wanted_.remove(tile); }
+  [[nodiscard]] QString attribution() const override { return world_->attribution(); }
+  [[nodiscard]] int maxZoom() const override;
+  [[nodiscard]] const std::shared_ptr<const BuiltinWorld>& world() const { return world_; }
+
+ private:
+  std::shared_ptr<const BuiltinWorld> world_;
+  QSet<TileId> wanted_;
+};
+
+}  // namespace kavrano
