@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFile>
+#include <QSet>
 #include <QImage>
 #include <QString>
 #include <memory>
