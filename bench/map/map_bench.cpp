@@ -177,7 +177,8 @@ void builtinWorldFrames(benchmark::State& state, bool world) {
   limit.start();
   auto loaded = [&] {
     const auto& wanted = scene.map->tileLayer().wanted();
-    return std::all_of(wanted.begin(), wanted.end(), [&](const TileId& t) { return scene.map->tileLayer().hasImage(t); });
+    return std::all_of(wanted.begin(), wanted.end(),
+                       [&](const TileId& t) { return scene.map->tileLayer().hasImage(t); });
   };
   do scene.settle();
   while (!loaded() && limit.elapsed() < 30'000);

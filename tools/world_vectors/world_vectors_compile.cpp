@@ -453,7 +453,8 @@ std::vector<std::uint32_t> labelZooms(const std::vector<Place>& places) {
       if (from[i] < z) take(i);
     for (std::size_t i = 0; i < places.size(); ++i) {
       if (from[i] < z) continue;
-      const bool eligible = places[i].capital ? z >= 3 : places[i].population >= populationFor(z);
+      // A capital shows from a country's scale (3) whatever its size.
+      const bool eligible = places[i].population >= populationFor(z) || (places[i].capital && z >= 3);
       if (eligible && fits(i)) {
         from[i] = z;
         take(i);

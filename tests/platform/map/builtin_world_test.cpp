@@ -46,8 +46,8 @@ TEST(BuiltinWorldOffline, CoastsBordersAndNamesShowAtTheScaleOfTheWorldACountryA
     double zoom;
   } cases[] = {
       {"world-zoom2", {25, 10}, 2},
-      {"country-zoom6", {40, -4}, 6},             // Spain and Portugal
-      {"city-zoom12", {43.2965, 5.3698}, 12},     // Marseille and its coast
+      {"country-zoom6", {40, -4}, 6},          // Spain and Portugal
+      {"city-zoom12", {43.2965, 5.3698}, 12},  // Marseille and its coast
   };
   QDir().mkpath(QStringLiteral(KAVRANO_SHOTS_DIR));
   for (const Case& c : cases) {
@@ -56,9 +56,8 @@ TEST(BuiltinWorldOffline, CoastsBordersAndNamesShowAtTheScaleOfTheWorldACountryA
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
           const auto& wanted = map->worldLayer().wanted();
-          return !wanted.isEmpty() && std::all_of(wanted.begin(), wanted.end(), [&](const TileId& t) {
-            return map->worldLayer().hasImage(t);
-          });
+          return !wanted.isEmpty() && std::all_of(wanted.begin(), wanted.end(),
+                                                  [&](const TileId& t) { return map->worldLayer().hasImage(t); });
         },
         20000))
         << c.name;

@@ -2,8 +2,8 @@
 
 #include <QColor>
 #include <QFile>
-#include <QSet>
 #include <QImage>
+#include <QSet>
 #include <QString>
 #include <memory>
 #include <mutex>
