@@ -37,7 +37,10 @@ TEST(BuiltinWorldOffline, CoastsBordersAndNamesShowAtTheScaleOfTheWorldACountryA
   QString error;
   auto world = makeTileSource(QStringLiteral("builtin"), MapType::Satellite, nullptr, error);
   ASSERT_TRUE(world) << qPrintable(error);
+  const auto builtin = qobject_cast<BuiltinWorldTileSource*>(world.get())->world();
   map->setWorldSource(std::move(world));
+  // The names come once the gazetteer is open, which the first ask starts.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return builtin->places() != nullptr; }, 20000));
   window.show();
 
   struct Case {

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegularExpression>
+#include <QThreadPool>
 #include <QtConcurrent>
 #include <cmath>
 
@@ -93,10 +94,13 @@ BuiltinWorld::~BuiltinWorld() = default;
 
 std::shared_ptr<const GazetteerIndex> BuiltinWorld::places() const {
   std::call_once(placesOnce_, [this] {
-    auto index = placesSource_ ? placesSource_() : nullptr;
-    if (index && index->size() == vectors_->gazetteerSize()) places_ = std::move(index);
+    QThreadPool::globalInstance()->start([self = shared_from_this()] {
+      auto index = self->placesSource_ ? self->placesSource_() : nullptr;
+      if (index && index->size() == self->vectors_->gazetteerSize()) self->places_ = std::move(index);
+      self->placesReady_.store(true, std::memory_order_release);
+    });
   });
-  return places_;
+  return placesReady_.load(std::memory_order_acquire) ? places_ : nullptr;
 }
 
 QImage BuiltinWorld::imageryFor(const TileId& tile) const {
@@ -173,7 +177,9 @@ QImage BuiltinWorld::paintTile(const TileId& tile) const {
 }
 
 BuiltinWorldTileSource::BuiltinWorldTileSource(std::shared_ptr<const BuiltinWorld> world, QObject* parent)
-    : TileSource(parent), world_(std::move(world)) {}
+    : TileSource(parent), world_(std::move(world)) {
+  painter_.setMaxThreadCount(1);
+}
 
 int BuiltinWorldTileSource::maxZoom() const { return static_cast<int>(MapCamera::kMaxZoom); }
 
@@ -185,7 +191,7 @@ void BuiltinWorldTileSource::request(const TileId& tile) {
     watcher->deleteLater();
     if (wanted_.remove(tile)) emit tileReady(tile, watcher->result());
   });
-  watcher->setFuture(QtConcurrent::run([world = world_, tile] { return world->paintTile(tile); }));
+  watcher->setFuture(QtConcurrent::run(&painter_, [world = world_, tile] { return world->paintTile(tile); }));
 }
 
 }  // namespace kavrano

@@ -5,6 +5,8 @@
 #include <QImage>
 #include <QSet>
 #include <QString>
+#include <QThreadPool>
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -20,7 +22,7 @@ namespace kavrano {
 /// The world that ships with the app: its imagery for the small scales (an
 /// MBTiles file, may be absent), its vectors (mapped from a file, read in
 /// place) and the place names its labels come from (asked for on first use).
-class BuiltinWorld {
+class BuiltinWorld : public std::enable_shared_from_this<BuiltinWorld> {
  public:
   /// None, with `error` set, when the vectors file is missing or damaged.
   [[nodiscard]] static std::shared_ptr<const BuiltinWorld> open(const QString& vectorsPath,
@@ -32,8 +34,10 @@ class BuiltinWorld {
 
   [[nodiscard]] const WorldVectors& vectors() const { return *vectors_; }
   [[nodiscard]] const MbtilesReader* imagery() const { return imagery_.get(); }
-  /// The gazetteer the labels were made with; null when the one shipped is
-  /// another (labels are then left out rather than misnamed).
+  /// The gazetteer the labels were made with; null while it is being opened
+  /// (on the thread pool, from the first call: checking it takes long enough
+  /// to hold up frames), or when the one shipped is another (labels are then
+  /// left out rather than misnamed).
   [[nodiscard]] std::shared_ptr<const GazetteerIndex> places() const;
   /// The credit line: the imagery's, then the vectors' and the names' sources.
   [[nodiscard]] const QString& attribution() const { return attribution_; }
@@ -55,7 +59,8 @@ class BuiltinWorld {
   std::shared_ptr<MbtilesReader> imagery_;
   GazetteerIndexSource placesSource_;
   mutable std::once_flag placesOnce_;
-  mutable std::shared_ptr<const GazetteerIndex> places_;
+  mutable std::shared_ptr<const GazetteerIndex> places_;  // set once, before placesReady_
+  mutable std::atomic<bool> placesReady_ = false;
   QString attribution_;
 };
 
@@ -74,6 +79,9 @@ class BuiltinWorldTileSource : public TileSource {
  private:
   std::shared_ptr<const BuiltinWorld> world_;
   QSet<TileId> wanted_;
+  // One thread of its own: a screenful of tiles to paint must not hold up the
+  // app's work on the shared pool (views compiled ahead, the gazetteer, imagery).
+  QThreadPool painter_;
 };
 
 }  // namespace kavrano
