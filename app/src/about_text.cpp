@@ -18,7 +18,10 @@ QString aboutText() {
              "\n"
              "Map imagery: the satellite map shows \"%3\" (Esri World Imagery), the "
              "standard map \"%4\" (tile.openstreetmap.org; data under the ODbL). Imagery given with --tiles "
-             "carries its own credit, shown on the map.\n")
+             "carries its own credit, shown on the map.\n"
+             "\n"
+             "Built-in world (offline, and wherever imagery is missing): NASA Visible Earth imagery; land, "
+             "coasts and borders from Natural Earth 1:10m (both public domain); place names from GeoNames.\n")
       .arg(QStringLiteral(KAVRANO_VERSION), QString::fromUtf8(kPlacesAttribution),
            defaultImagery(MapType::Satellite).attribution, defaultImagery(MapType::Standard).attribution);
 }

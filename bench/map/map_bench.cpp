@@ -10,6 +10,7 @@
 #include <QNetworkAccessManager>
 #include <QQuickWindow>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -158,6 +159,43 @@ BENCHMARK(BM_PanFrame_100000VertexPolygon)
     ->Unit(benchmark::kMillisecond)
     ->MinTime(2.0)
     ->MeasureProcessCPUTime();
+
+/// Panning the built-in world with its place names (`--tiles builtin`, or any
+/// imagery offline), against the same window showing plain tiles: the anchor.
+void builtinWorldFrames(benchmark::State& state, bool world) {
+  Scene scene;
+  if (world) {
+    auto source = makeTileSource(QStringLiteral("builtin"), MapType::Satellite, nullptr);
+    if (!source) return state.SkipWithError(source.failure().reason.c_str());
+    scene.map->setTileSource(MapType::Satellite, std::move(source).value());
+  }
+  const double zoom = 6;
+  scene.map->setCamera(mercator::toWorld({46.5, 2.5}), zoom);  // France and its neighbours
+  // Every tile of the view and its ring painted before the clock starts.
+  QElapsedTimer limit;
+  limit.start();
+  auto loaded = [&] {
+    const auto& wanted = scene.map->tileLayer().wanted();
+    return std::all_of(wanted.begin(), wanted.end(),
+                       [&](const TileId& t) { return scene.map->tileLayer().hasImage(t); });
+  };
+  do scene.settle();
+  while (!loaded() && limit.elapsed() < 30'000);
+  QPointF centre = scene.map->camera().centre;
+  int step = 0;
+  for (auto _ : state) {
+    const double dx = ((step++ / 40) % 2 ? -3.0 : 3.0) / scene.map->camera().scale();
+    centre.rx() += dx;
+    scene.map->setCamera(centre, zoom);
+    benchmark::DoNotOptimize(scene.window.grabWindow());
+  }
+}
+
+void BM_PanFrame_PlainTiles(benchmark::State& state) { builtinWorldFrames(state, false); }
+BENCHMARK(BM_PanFrame_PlainTiles)->Unit(benchmark::kMillisecond)->MinTime(2.0)->MeasureProcessCPUTime();
+
+void BM_PanFrame_BuiltinWorldWithNamesZoom6(benchmark::State& state) { builtinWorldFrames(state, true); }
+BENCHMARK(BM_PanFrame_BuiltinWorldWithNamesZoom6)->Unit(benchmark::kMillisecond)->MinTime(2.0)->MeasureProcessCPUTime();
 
 void BM_Rebuild_1000Vertices(benchmark::State& state) {
   Scene scene;

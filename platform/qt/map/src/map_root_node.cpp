@@ -10,7 +10,7 @@ namespace kavrano {
 
 MapRootNode::MapRootNode(QQuickWindow* window) : window_(window) {
   // The groups are members: the tree must not delete them.
-  for (QSGNode* group : {&placeholders, &tiles, &overlays, &annotations, &chrome}) {
+  for (QSGNode* group : {&placeholders, &tiles, &labels, &overlays, &annotations, &chrome}) {
     group->setFlag(QSGNode::OwnedByParent, false);
     appendChildNode(group);
   }

@@ -10,12 +10,14 @@
 #include <QNmeaPositionInfoSource>
 #include <QRegularExpression>
 
+#include "kavrano/qt_map/builtin_world.h"
 #include "kavrano/qt_map/fixed_position_source.h"
 #include "kavrano/qt_map/mbtiles_tile_source.h"
 #include "kavrano/qt_map/network_tile_source.h"
 #include "kavrano/qt_map/network_warning_filter.h"
 #include "kavrano/qt_map/nmea_log.h"
 #include "kavrano/qt_map/tile_disk_cache.h"
+#include "kavrano/qt_places/shipped_gazetteer.h"
 
 namespace kavrano {
 
@@ -28,31 +30,44 @@ DefaultImagery defaultImagery(MapType type) {
       QStringLiteral("Imagery © Esri, Maxar, Earthstar Geographics"), 19};
 }
 
-QString builtinWorldPath() {
+namespace {
+
+QString sharedFile(const QString& name) {
   QDir dir(QCoreApplication::applicationDirPath());
   for (int up = 0; up <= 3; ++up) {
-    const QString path = dir.filePath(QStringLiteral("share/kavrano/world.mbtiles"));
+    const QString path = dir.filePath(QStringLiteral("share/kavrano/") + name);
     if (QFileInfo(path).isFile()) return path;
     if (!dir.cdUp()) break;
   }
   return {};
 }
 
-namespace {
-
 Failure unusableOption(const QString& why) { return {why.toStdString(), Failure::Kind::invalidRequest}; }
+
+// The imagery is optional: without it the small scales are coloured too.
+Result<std::unique_ptr<TileSource>> makeBuiltinWorld() {
+  const QString vectors = sharedFile(QStringLiteral("world.vectors"));
+  if (vectors.isEmpty()) {
+    return unusableOption(QStringLiteral("the built-in world map is not installed (share/kavrano/world.vectors)"));
+  }
+  std::shared_ptr<MbtilesReader> imagery;
+  if (const QString path = builtinWorldPath(); !path.isEmpty()) {
+    imagery = std::make_shared<MbtilesReader>();
+    if (!imagery->open(path)) imagery.reset();
+  }
+  QString error;
+  auto world = BuiltinWorld::open(vectors, std::move(imagery), &shippedGazetteer, error);
+  if (!world) return unusableOption(error);
+  return std::unique_ptr<TileSource>(std::make_unique<BuiltinWorldTileSource>(std::move(world)));
+}
 
 }  // namespace
 
+QString builtinWorldPath() { return sharedFile(QStringLiteral("world.mbtiles")); }
+
 Result<std::unique_ptr<TileSource>> makeTileSource(const QString& option, MapType type,
                                                    QNetworkAccessManager* network) {
-  if (option == QLatin1String("builtin")) {
-    const QString path = builtinWorldPath();
-    if (path.isEmpty()) {
-      return unusableOption(QStringLiteral("the built-in world map is not installed (share/kavrano/world.mbtiles)"));
-    }
-    return makeTileSource(path, type, network);
-  }
+  if (option == QLatin1String("builtin")) return makeBuiltinWorld();
   if (option.endsWith(QLatin1String(".mbtiles"), Qt::CaseInsensitive)) {
     auto reader = std::make_shared<MbtilesReader>();
     if (!reader->open(option)) return unusableOption(reader->errorText());

@@ -10,6 +10,7 @@
 #include "kavrano/qt_map/map_root_node.h"
 #include "kavrano/qt_map/quick_map_view.h"
 #include "kavrano/qt_map/web_mercator.h"
+#include "kavrano/qt_map/world_label_node.h"
 
 namespace kavrano {
 
@@ -34,6 +35,7 @@ QSGNode* QuickMapView::updatePaintNode(QSGNode* old, UpdatePaintNodeData*) {
   if (!root) root = new MapRootNode(window());
   root->beginFrame(window()->effectiveDevicePixelRatio());
   paintImagery(*root);
+  paintLabels(*root);
   paintOverlaysAndAnnotations(*root, annotationPictures(*root));
   paintCredit(*root);
   return root;
@@ -46,6 +48,8 @@ void QuickMapView::paintImagery(MapRootNode& root) {
     return snapped(QRectF((world.topLeft() - origin) * s, world.size() * s), root.dpr());
   };
   imageryShown_ = worldShown_ = false;
+  builtinShown_.clear();
+  const bool imageryIsBuiltin = qobject_cast<const BuiltinWorldTileSource*>(layerFor(type_)->source()) != nullptr;
   {
     NodeFiller holes(window(), root.placeholders), tiles(window(), root.tiles);
     // A hole is filled with the parts of the world's pieces over it, each cut
@@ -64,12 +68,14 @@ void QuickMapView::paintImagery(MapRootNode& root) {
                     QRectF(from.left() + (part.left() - world.world.left()) * fx,
                            from.top() + (part.top() - world.world.top()) * fy, part.width() * fx, part.height() * fy));
         worldShown_ = true;
+        builtinShown_.push_back(part);
       }
     };
     for (const TileLayer::Piece& piece : pieces_) {
       if (!piece.image.isNull()) {
         tiles.image(root.tileTexture(piece.image), toView(piece.world), piece.sourceRect);
         imageryShown_ = true;
+        if (imageryIsBuiltin) builtinShown_.push_back(piece.world);
       } else if (worldPieces_.empty()) {
         holes.rectangle(toView(piece.world), kPlaceholder);
       } else {
@@ -78,6 +84,29 @@ void QuickMapView::paintImagery(MapRootNode& root) {
     }
   }
   root.dropUnusedTileTextures();
+}
+
+void QuickMapView::paintLabels(MapRootNode& root) {
+  const BuiltinWorld* world = nullptr;
+  for (const TileSource* source : {layerFor(type_)->source(), world_->source()})
+    if (const auto* builtin = qobject_cast<const BuiltinWorldTileSource*>(source); builtin && !world)
+      world = builtin->world().get();
+  auto* node = static_cast<WorldLabelNode*>(root.labels.firstChild());
+  if (!world || builtinShown_.empty()) {
+    delete node;  // its textures go with it, here on the render thread
+    return;
+  }
+  if (!node) {
+    node = new WorldLabelNode(window());
+    root.labels.appendChildNode(node);
+  }
+  // Pieces lie in world units with x unwrapped like the camera's.
+  node->update(
+      *world, camera_,
+      [this](QPointF at) {
+        return std::any_of(builtinShown_.begin(), builtinShown_.end(), [&](const QRectF& r) { return r.contains(at); });
+      },
+      root.dpr());
 }
 
 // Only pictures that touch the view cost anything.

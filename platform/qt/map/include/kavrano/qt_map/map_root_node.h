@@ -40,7 +40,7 @@ class MapRootNode : public QSGNode {
   /// handed to `use`, and the last one goes once nothing points to it.
   void replaceOverlayTexture(const QImage& image, const std::function<void(QSGTexture*)>& use);
 
-  QSGNode placeholders, tiles, overlays, annotations, chrome;
+  QSGNode placeholders, tiles, labels, overlays, annotations, chrome;
 
  private:
   void forgetPictures();

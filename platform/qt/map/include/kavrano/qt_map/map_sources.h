@@ -27,7 +27,8 @@ struct DefaultImagery {
 [[nodiscard]] DefaultImagery defaultImagery(MapType type);
 
 /// `option` empty: the default imagery for `type`; "builtin": the world map that
-/// ships with the app (builtinWorldPath()); a path ending in ".mbtiles": that
+/// ships with the app (BuiltinWorldTileSource: its vectors, with the imagery of
+/// builtinWorldPath() where present); a path ending in ".mbtiles": that
 /// file; otherwise a URL template with {z}, {x}, {y} and optional {s}.
 [[nodiscard]] Result<std::unique_ptr<TileSource>> makeTileSource(const QString& option, MapType type,
                                                                  QNetworkAccessManager* network);

@@ -151,6 +151,8 @@ class QuickMapView : public QQuickItem, public MapView {
   std::shared_ptr<AnnotationView> askForView(const std::shared_ptr<Annotation>& annotation);
   // The frame, in drawing order.
   void paintImagery(MapRootNode& root);
+  /// Place names, only where the built-in world shows.
+  void paintLabels(MapRootNode& root);
   /// Only `wanting`'s world tiles are asked for, as with the imagery.
   void updateWorldPieces(const MapCamera& wanting);
   std::vector<OverlayRenderNode::Picture> annotationPictures(MapRootNode& root);
@@ -172,6 +174,7 @@ class QuickMapView : public QQuickItem, public MapView {
   std::unique_ptr<TileLayer> world_;
   std::vector<TileLayer::Piece> worldPieces_;  // empty while the imagery has no holes
   bool imageryShown_ = false, worldShown_ = false;
+  std::vector<QRectF> builtinShown_;  // world units where the last frame drew the built-in world
   std::vector<Shown> shown_;
   std::vector<ShownOverlay> overlays_;
   std::map<QString, std::vector<std::shared_ptr<AnnotationView>>> reusable_;

@@ -21,6 +21,8 @@ class GazetteerIndex {
   [[nodiscard]] static std::optional<GazetteerIndex> open(std::span<const std::byte> bytes);
 
   [[nodiscard]] std::size_t size() const { return count_; }
+  /// The place of record `i` (below size()), in the index's own order.
+  [[nodiscard]] GazetteerPlace place(std::size_t i) const;
 
   /// Places whose folded name starts with the folded fragment, most populous
   /// first; none for a fragment that folds to nothing.
@@ -37,7 +39,6 @@ class GazetteerIndex {
 
   [[nodiscard]] const std::byte* record(std::size_t i) const;
   [[nodiscard]] std::string_view key(std::size_t i) const;
-  [[nodiscard]] GazetteerPlace place(std::size_t i) const;
   [[nodiscard]] std::pair<std::size_t, std::size_t> prefixRange(std::string_view prefix) const;
   [[nodiscard]] std::pair<std::size_t, std::size_t> equalRange(std::string_view key) const;
 
