@@ -196,7 +196,8 @@ class FirstRun : public ::testing::Test {
       EXPECT_EQ(button->property("text").toString() == QLatin1String("Start"), i == 3);
       if (i == 1) {
         const int shown = picture->currentIndex();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return picture->currentIndex() != shown; }, 2000)) << "it moves";
+        // Decoded off the UI thread first, which a busy machine may take seconds over.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return picture->currentIndex() != shown; }, 10'000)) << "it moves";
       }
       run.click(button);
     }

@@ -70,8 +70,10 @@ inline void forEachShown(QQuickItem* item, const std::function<void(QQuickItem*)
     moving = moving || (item->objectName() == "stack" && item->property("busy").toBool()) ||
              (item->inherits("QQuickFlickable") && item->property("moving").toBool()) ||
              (item->inherits("QQuickPopupItem") && (fading || item->scale() != 1)) ||
-             (fading && (item->objectName() == "crossDissolveStill" ||
-                         (item->parentItem() && item->parentItem()->objectName() == "presentationLayer"))) ||
+             item->objectName() == "crossDissolveStill" ||
+             // a presented screen fading in; one going takes no input and needs no wait
+             (item->opacity() < 1 && item->isEnabled() && item->parentItem() &&
+              item->parentItem()->objectName() == "presentationLayer") ||
              (swiped > 0 && swiped < 1);
   });
   return moving;
