@@ -270,7 +270,8 @@ class FirstRun : public ::testing::Test {
     QQuickItem* deleteItem = nullptr;
     ASSERT_TRUE(QTest::qWaitFor([&] { return (deleteItem = run.find("deleteMenuItem")) && run.settled(); }));
     run.click(deleteItem);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !run.find("titleLabel", "Garden"); }));
+    // The menu's closing fade starts at full opacity: wait for the menu to be gone.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !run.find("titleLabel", "Garden") && !run.find("deleteMenuItem"); }));
     run.screen("9-list-after-delete");
     scene.measureController()->clearTapped();  // the record's own points must come back from the store
     run.click(run.find("titleLabel", "Field"));
