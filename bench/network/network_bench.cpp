@@ -14,19 +14,14 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QNetworkAccessManager>
 #include <QProcess>
-#include <QQuickWindow>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
-#include "kavrano/qt_map/map_sources.h"
-#include "kavrano/qt_map/network_tile_source.h"
-#include "kavrano/qt_map/quick_map_view.h"
+#include "hostile_tile_run.h"
 #include "kavrano/qt_map/tile_disk_cache.h"
 #include "kavrano/qt_places/http_place_search_service.h"
 #include "local_http_server.h"
@@ -53,31 +48,10 @@ QByteArray tilePng() {
   return bytes;
 }
 
-// Sixteen tiles (zoom 2 in a 1024 px window) to their end, as the tests run them.
+// Sixteen tiles to their end, as the tests run them.
 Cost mapAgainst(const LocalHttpServer::Handler& handler) {
-  LocalHttpServer server(handler);
-  QTemporaryDir cacheDir;
-  std::unique_ptr<QNetworkAccessManager> network(makeTileNetwork(nullptr, cacheDir.path(), 256 << 20));
-  const NetworkTileSource::Options options{
-      .timeoutMs = 300, .maxAttempts = 2, .firstRetryDelayMs = 20, .attribution = {}, .deadlineMs = 1000};
-  auto* source = new NetworkTileSource(TileUrlTemplate(QString::fromUtf8(server.baseUrl() + "/{z}/{x}/{y}")), options,
-                                       network.get());
-  QSignalSpy ready(source, &TileSource::tileReady);
-  QSignalSpy unavailable(source, &TileSource::tileUnavailable);
-  QQuickWindow window;
-  window.resize(1024, 1024);
-  auto* map = new QuickMapView(window.contentItem());
-  map->setSize({1024, 1024});
-  window.show();
-  if (!QTest::qWaitForWindowExposed(&window)) std::exit(1);
-  const qint64 before = residentBytes();
-  const Heartbeat heart;
-  QElapsedTimer clock;
-  clock.start();
-  map->setTileSource(MapType::Satellite, std::unique_ptr<TileSource>(source));
-  map->setCamera({0.5, 0.5}, 2);
-  const bool ended = QTest::qWaitFor([&] { return ready.size() + unavailable.size() >= 16; }, 60'000);
-  return {ended ? heart.longestGapMs() : -1, (residentBytes() - before) / 1e6, clock.elapsed()};
+  const TileRun run = runMapAgainst(handler);
+  return {run.ended ? run.longestGapMs : -1, static_cast<double>(run.growthBytes) / 1e6, run.elapsedMs};
 }
 
 // One search and one suggestion request to their end.

@@ -16,6 +16,7 @@
 #include <QQuickItem>
 #include <QQuickStyle>
 #include <QQuickWindow>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -88,7 +89,7 @@ struct AppRun {
   }
   /// The state as people see it, and every control in it checked.
   void screen(const QString& shot) {
-    QTest::qWait(450);  // transitions and dissolves are over
+    EXPECT_TRUE(QTest::qWaitFor([&] { return settled(); })) << qPrintable(shot + ": still moving");
     const QImage seen = window()->grabWindow();
     EXPECT_TRUE(seen.save(QStringLiteral(KAVRANO_SHOTS_DIR "/%1.png").arg(shot)));
     // The intro's moving pictures are at whatever frame they have reached.
@@ -116,6 +117,26 @@ struct AppRun {
     }
   }
 
+  /// Nothing moves, and the map shows every tile it wants.
+  bool settled() {
+    QuickMapView* map = scene.mapView();
+    if (testing::inMotion(window()->contentItem()) || (map && map->isAnimating())) return false;
+    if (!map || !map->isVisible()) return true;
+    const TileLayer& tiles = map->tileLayer();
+    return std::all_of(tiles.wanted().begin(), tiles.wanted().end(),
+                       [&](const TileId& tile) { return tiles.hasImage(tile); });
+  }
+  /// A mouse click on the map, once the map has taken it.
+  void clickMap(QPoint at) {
+    QSignalSpy taken(scene.mapView(), &QuickMapView::tapped);
+    QTest::mouseClick(window(), Qt::LeftButton, {}, at);
+    EXPECT_TRUE(!taken.isEmpty() || taken.wait()) << "the map took no tap";
+  }
+  /// The start-up follow is over and the camera rests.
+  void awaitMapAtRest() {
+    EXPECT_TRUE(QTest::qWaitFor([&] { return testing::mapAtRest(*scene.mapView()); }));
+  }
+
   AppDelegate app;
   SceneDelegate scene;
   QString error;
@@ -127,8 +148,7 @@ QString measureArea(AppRun& run, const std::vector<QPoint>& taps) {
   std::vector<Coordinate> ring;
   for (const QPoint& tap : taps) {
     ring.push_back(run.scene.mapView()->convertPointToCoordinate(tap));
-    QTest::mouseClick(run.window(), Qt::LeftButton, {}, tap);
-    QTest::qWait(350);  // beyond the double-tap window, so each is a tap of its own
+    run.clickMap(tap);
   }
   const QString area =
       "Area: " + QString::fromStdString(UnitConverter::shared().areaText(MeasurementManager().polygonArea(ring)));
@@ -178,7 +198,8 @@ class FirstRun : public ::testing::Test {
       EXPECT_EQ(button->property("text").toString() == QLatin1String("Start"), i == 3);
       if (i == 1) {
         const int shown = picture->currentIndex();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return picture->currentIndex() != shown; }, 2000)) << "it moves";
+        // Decoded off the UI thread first, which a busy machine may take seconds over.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return picture->currentIndex() != shown; }, 10'000)) << "it moves";
       }
       run.click(button);
     }
@@ -187,7 +208,7 @@ class FirstRun : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitFor([&] { return scene.measureController() != nullptr; }));
     EXPECT_TRUE(UserSettings::shared().didShowIntro());
     EXPECT_EQ(scene.navigation()->topViewController(), scene.measureController());
-    QTest::qWait(1500);  // the start-up follow, then the 200 m zoom
+    run.awaitMapAtRest();  // the start-up follow, then the 200 m zoom
     run.screen("1-start");
     EXPECT_EQ(accessibleName(run.find("areaLabel")), "Tap on the map to measure");
     EXPECT_FALSE(run.find("clearButton")->isEnabled()) << "idle until a point is placed";
@@ -228,8 +249,8 @@ class FirstRun : public ::testing::Test {
     run.click(run.find("backButton"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return run.find("areaUnitLabel", "Area unit: ac"); }));
     run.click(run.find("backButton"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return scene.navigation()->isNavigationBarHidden(); })) << "the map hides it";
-    QTest::qWait(500);  // the pop has slid the screen back in place
+    ASSERT_TRUE(QTest::qWaitFor([&] { return scene.navigation()->isNavigationBarHidden() && run.settled(); }))
+        << "the map hides it";
 
     run.click(run.find("clearButton"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return scene.measureController()->areaText() == "Tap on the map to measure"; }));
@@ -249,10 +270,10 @@ class FirstRun : public ::testing::Test {
     EXPECT_EQ(accessibleName(row), "Garden") << "a row is named by its title";
     run.click(row, Qt::RightButton);
     QQuickItem* deleteItem = nullptr;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return (deleteItem = run.find("deleteMenuItem")); }));
-    QTest::qWait(300);  // the menu has opened
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (deleteItem = run.find("deleteMenuItem")) && run.settled(); }));
     run.click(deleteItem);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !run.find("titleLabel", "Garden"); }));
+    // The menu's closing fade starts at full opacity: wait for the menu to be gone.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !run.find("titleLabel", "Garden") && !run.find("deleteMenuItem"); }));
     run.screen("9-list-after-delete");
     scene.measureController()->clearTapped();  // the record's own points must come back from the store
     run.click(run.find("titleLabel", "Field"));
@@ -287,7 +308,7 @@ TEST(AppEndToEnd, MeasureSaveRestartAndFindTheRecord) {
   EXPECT_EQ(layer->childItems().front()->opacity(), 1.0) << "presented without a fade";
   EXPECT_FALSE(scene.intro()->cardVisible()) << "the card never shows";
   EXPECT_TRUE(QTest::qWaitFor([&] { return scene.navigation()->isNavigationBarHidden(); }));
-  QTest::qWait(1200);
+  run.awaitMapAtRest();
   EXPECT_TRUE(UserSettings::shared().didRequest() && UserSettings::shared().achievedSuccess());
   const auto records = PersistanceManager().loadMeasurements();
   ASSERT_EQ(records.size(), 1u);
@@ -415,15 +436,12 @@ TEST(AppEndToEnd, ADamagedStoreIsMovedAsideAndTheAppStartsAndSaves) {
 
   ASSERT_TRUE(QTest::qWaitFor([&] { return run.scene.intro()->cardVisible(); })) << "a new store: a first start";
   for (int page = 0; page < 4; ++page) {
-    QTest::qWait(450);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return run.settled(); }));
     run.click(run.find("actionButton"));
   }
   ASSERT_TRUE(QTest::qWaitFor([&] { return run.scene.measureController() != nullptr; }));
-  QTest::qWait(1500);  // the start-up follow
-  for (const QPoint tap : {QPoint(110, 380), QPoint(280, 360)}) {
-    QTest::mouseClick(run.window(), Qt::LeftButton, {}, tap);
-    QTest::qWait(350);
-  }
+  run.awaitMapAtRest();
+  for (const QPoint tap : {QPoint(110, 380), QPoint(280, 360)}) run.clickMap(tap);
   ASSERT_TRUE(QTest::qWaitFor(
       [&] { return run.scene.measureController()->areaText() == QLatin1String("Add more points to get area"); }));
   ASSERT_NO_FATAL_FAILURE(saveAs(run, "Kept"));

@@ -9,11 +9,15 @@
 #include <QAccessible>
 #include <QGuiApplication>
 #include <QPointingDevice>
+#include <QQmlComponent>
+#include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QSignalSpy>
 #include <QStyleHints>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
 #include <functional>
 #include <vector>
 
@@ -22,6 +26,7 @@
 #include "kavrano/core/persistance_manager.h"
 #include "kavrano/core/persisted_measurement.h"
 #include "kavrano/core/user_settings.h"
+#include "kavrano/qt_map/quick_map_view.h"
 #include "kavrano/tools/fields_imagery.h"
 
 namespace kavrano::testing {
@@ -46,6 +51,40 @@ struct Prepared {
   return a ? a->state() : QAccessible::State();
 }
 
+/// Calls `f` on `item` and every shown item below it, in painted order.
+inline void forEachShown(QQuickItem* item, const std::function<void(QQuickItem*)>& f) {
+  if (!item || !item->isVisible()) return;
+  f(item);
+  QList<QQuickItem*> children = item->childItems();
+  std::stable_sort(children.begin(), children.end(), [](QQuickItem* a, QQuickItem* b) { return a->z() < b->z(); });
+  for (QQuickItem* child : children) forEachShown(child, f);
+}
+
+/// Something below `root` moves: a screen slides or fades, a menu or dialog
+/// opens, a list scrolls, a row swipes, a dissolve runs.
+[[nodiscard]] inline bool inMotion(QQuickItem* root) {
+  bool moving = false;
+  forEachShown(root, [&](QQuickItem* item) {
+    const bool fading = item->opacity() > 0 && item->opacity() < 1;
+    const QObject* swipe = item->property("swipe").value<QObject*>();
+    const double swiped = swipe ? std::abs(swipe->property("position").toDouble()) : 0;
+    moving = moving || (item->objectName() == "stack" && item->property("busy").toBool()) ||
+             (item->inherits("QQuickFlickable") && item->property("moving").toBool()) ||
+             (item->inherits("QQuickPopupItem") && (fading || item->scale() != 1)) ||
+             item->objectName() == "crossDissolveStill" ||
+             // a presented screen fading in; one going takes no input and needs no wait
+             (item->opacity() < 1 && item->isEnabled() && item->parentItem() &&
+              item->parentItem()->objectName() == "presentationLayer") ||
+             (swiped > 0 && swiped < 1);
+  });
+  return moving;
+}
+
+/// The start-up follow is over and the camera has come to rest.
+[[nodiscard]] inline bool mapAtRest(const QuickMapView& map) {
+  return map.userTrackingMode() == UserTrackingMode::None && !map.isAnimating();
+}
+
 class UserSession {
  public:
   explicit UserSession(const Prepared& prepared = {}) {
@@ -66,13 +105,25 @@ class UserSession {
     }
   }
 
+  // Once started, the app compiles its other screens in the background; a quit
+  // in the middle of that is the engine's warning of interrupted loads.
+  ~UserSession() {
+    if (!started) return;
+    (void)QTest::qWaitFor([this] {
+      const auto loads = scene.engine().findChildren<QQmlComponent*>(Qt::FindDirectChildrenOnly);
+      return loads.size() > 1 && std::none_of(loads.begin(), loads.end(), [](auto* c) { return c->isLoading(); });
+    });
+  }
+  UserSession(const UserSession&) = delete;
+  UserSession& operator=(const UserSession&) = delete;
+
   [[nodiscard]] QQuickWindow* window() const { return scene.window(); }
 
   /// The topmost item on screen that assistive technology knows by `name` (and
   /// `role`, when given).
   [[nodiscard]] QQuickItem* named(const QString& name, QAccessible::Role role = QAccessible::NoRole) const {
     QQuickItem* found = nullptr;
-    visit(window()->contentItem(), [&](QQuickItem* item) {
+    forEachShown(window()->contentItem(), [&](QQuickItem* item) {
       QAccessibleInterface* a = QAccessible::queryAccessibleInterface(item);
       if (a && a->text(QAccessible::Name) == name && (role == QAccessible::NoRole || a->role() == role)) found = item;
     });
@@ -87,7 +138,7 @@ class UserSession {
   /// The items on screen, painted order, that `accept` picks.
   [[nodiscard]] QList<QQuickItem*> all(const std::function<bool(QQuickItem*)>& accept) const {
     QList<QQuickItem*> out;
-    visit(window()->contentItem(), [&](QQuickItem* item) {
+    forEachShown(window()->contentItem(), [&](QQuickItem* item) {
       if (accept(item)) out << item;
     });
     return out;
@@ -111,18 +162,12 @@ class UserSession {
   void tap(const QString& name) {
     QQuickItem* item = await(name);
     ASSERT_NE(item, nullptr) << "nothing on screen is named " << qPrintable(name);
-    QPointF seen(-1, -1);
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-      const QPointF now = item->mapToScene({});
-      const bool still = now == seen;
-      seen = now;
-      if (!still) QTest::qWait(30);
-      return still && item->isEnabled();
-    })) << qPrintable(name)
-        << " stays disabled or moving";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return item->isEnabled() && settled(); }))
+        << qPrintable(name) << " stays disabled or moving";
     tap(item);
   }
-  /// One finger held on the item past the platform's long-press time.
+  /// One finger held on the item past the platform's long-press time: the
+  /// gesture's own length, not a wait for the app.
   void longPress(QQuickItem* item) {
     ASSERT_NE(item, nullptr);
     const QPoint at = centre(item);
@@ -147,11 +192,21 @@ class UserSession {
   }
   void press(Qt::Key key) { QTest::keyClick(window(), key); }
 
-  /// A tap on the map at `at` that waits out the double-tap window, so that the
-  /// next one is a tap of its own.
+  /// A tap on the map at `at`, once the map has taken it.
   void tapMap(QPoint at) {
+    QSignalSpy taken(scene.mapView(), &QuickMapView::tapped);
     tap(at);
-    QTest::qWait(350);
+    EXPECT_TRUE(!taken.isEmpty() || taken.wait()) << "the map took no tap";
+  }
+
+  /// Nothing on screen moves: no screen slides or fades, no menu or dialog
+  /// opens, no list scrolls, no row swipes, no dissolve runs, the camera rests.
+  [[nodiscard]] bool settled() const {
+    return !(scene.mapView() && scene.mapView()->isAnimating()) && !inMotion(window()->contentItem());
+  }
+  /// Waits until nothing on screen moves.
+  [[nodiscard]] bool settle() const {
+    return QTest::qWaitFor([this] { return settled(); });
   }
 
   QString error;
@@ -162,13 +217,6 @@ class UserSession {
   static QPointingDevice* touchScreen() {
     static QPointingDevice* device = QTest::createTouchDevice();
     return device;
-  }
-  static void visit(QQuickItem* item, const std::function<void(QQuickItem*)>& f) {
-    if (!item || !item->isVisible()) return;
-    f(item);
-    QList<QQuickItem*> children = item->childItems();
-    std::stable_sort(children.begin(), children.end(), [](QQuickItem* a, QQuickItem* b) { return a->z() < b->z(); });
-    for (QQuickItem* child : children) visit(child, f);
   }
 
   QTemporaryDir data_;

@@ -21,22 +21,6 @@ class RecordingDelegate : public QObject, public SearchViewDelegate {
 
 const QList<PlaceSuggestion> kZur{{"Zürich", "Zurich, Switzerland"}, {"Zurich", "Ontario, Canada"}, {"Zurbarán", ""}};
 
-TEST(LocationManager, PassesTheCompletersListsToTheCompletionOnceOneIsSet) {
-  auto places = std::make_shared<FakePlaceSearchService>();
-  LocationManager manager(places);
-  ASSERT_EQ(places->completers.size(), 1u);
-  auto& completer = *places->completers[0];
-  EXPECT_EQ(&manager.searchCompleter(), &completer);
-  completer.setDelegate(&manager);
-  completer.answer(kZur);  // no completion yet: nowhere to go, no crash
-  manager.setSearchCompletion({});
-  completer.answer(kZur);
-  QList<QList<PlaceSuggestion>> lists;
-  manager.setSearchCompletion([&](const QList<PlaceSuggestion>& s) { lists.push_back(s); });
-  completer.answer(kZur);
-  EXPECT_EQ(lists, QList<QList<PlaceSuggestion>>{kZur});
-}
-
 class SearchViewControllerTest : public ::testing::Test {
  protected:
   SearchViewControllerTest() { screen_->setDelegate(&delegate_); }

@@ -54,31 +54,6 @@ class MeasurementSelectionViewControllerTest : public ::testing::Test {
   FakeScreenPresenter presenter{journal};
 };
 
-TEST_F(MeasurementSelectionViewControllerTest, EmptyOrUnreadableStoreShowsEmptyState) {
-  auto list = open();
-  EXPECT_TRUE(list->titles().isEmpty());
-  EXPECT_TRUE(list->emptyStateVisible());
-  store->setString("not json", "PERSISTED_MEASUREMENTS");
-  EXPECT_TRUE(open()->emptyStateVisible());
-}
-
-TEST_F(MeasurementSelectionViewControllerTest, DeleteRemovesOnlyThatRecordAndReloads) {
-  auto list = open({"Same", "Same", "Other"});
-  int changed = 0;
-  QObject::connect(list.get(), &MeasurementSelectionViewController::measurementsChanged, [&] { ++changed; });
-  list->deleteRow(0);
-  EXPECT_EQ(changed, 1);
-  EXPECT_EQ(list->titles(), QStringList({"Same", "Other"}));
-  EXPECT_EQ(storedIds(), (std::vector<std::string>{"1", "2"}));
-
-  list->deleteRow(2);  // no such row
-  list->deleteRow(1);
-  EXPECT_EQ(storedIds(), std::vector<std::string>{"1"});
-  list->deleteRow(0);
-  EXPECT_TRUE(list->emptyStateVisible());
-  EXPECT_TRUE(storedIds().empty());
-}
-
 TEST_F(MeasurementSelectionViewControllerTest, ExportWritesTheRowsRecordAndTellsAFailureInAnAlert) {
   auto list = open({"A", "B"});
   list->exportRow(1, QUrl::fromLocalFile("/tmp/plot.kml"));

@@ -11,7 +11,6 @@
 #include <QAccessible>
 #include <QBuffer>
 #include <QDirIterator>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QGeoPositionInfoSource>
 #include <QGuiApplication>
@@ -33,6 +32,7 @@
 #include <cmath>
 #include <thread>
 
+#include "hostile_tile_run.h"
 #include "kavrano/map/point_annotation.h"
 #include "kavrano/qt_map/annotation_images.h"
 #include "kavrano/qt_map/label_picture_cache.h"
@@ -465,29 +465,15 @@ TEST(HostileTileServer, MemoryStaysBoundedWhileTheWindowKeepsServingEvents) {
   for (const auto mode : LocalHttpServer::kEveryHostile) {
     SCOPED_TRACE(LocalHttpServer::name(mode));
     (void)LocalHttpServer::hostile(mode, {});  // the bombs are made once, before the clock runs
-    LocalHttpServer server([mode](const LocalHttpServer::Request& r) { return LocalHttpServer::hostile(mode, r); });
-    QTemporaryDir cacheDir;
-    std::unique_ptr<QNetworkAccessManager> network(makeTileNetwork(nullptr, cacheDir.path(), 256 << 20));
-    const NetworkTileSource::Options options{
-        .timeoutMs = 300, .maxAttempts = 2, .firstRetryDelayMs = 20, .attribution = {}, .deadlineMs = 1000};
-    auto* source = new NetworkTileSource(TileUrlTemplate(QString::fromUtf8(server.baseUrl() + "/{z}/{x}/{y}")), options,
-                                         network.get());
-    QSignalSpy ready(source, &TileSource::tileReady);
-    QSignalSpy unavailable(source, &TileSource::tileUnavailable);
-    MapWindow w({1024, 1024});  // zoom 2: sixteen tiles, the whole world
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w.window));
-    const qint64 before = residentBytes();
-    const Heartbeat heart;
-    QElapsedTimer clock;
-    clock.start();
-    w.map->setTileSource(MapType::Satellite, std::unique_ptr<TileSource>(source));
-    w.map->setCamera({0.5, 0.5}, 2);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return unavailable.size() >= 16; }, 60'000)) << unavailable.size();
-    EXPECT_EQ(ready.size(), 0);
-    EXPECT_LE(residentBytes() - before, 50LL << 20);
+    const TileRun run =
+        runMapAgainst([mode](const LocalHttpServer::Request& r) { return LocalHttpServer::hostile(mode, r); });
+    EXPECT_TRUE(run.ended);
+    EXPECT_EQ(run.ready, 0);
+    EXPECT_EQ(run.unavailable, 16);
+    EXPECT_LE(run.growthBytes, 50LL << 20);
     // A free UI thread beats every 10 ms, a held-up one hardly ever; the margin
     // is for a busy machine.
-    EXPECT_GE(heart.beats(), clock.elapsed() / 200) << "in " << clock.elapsed() << " ms";
+    EXPECT_GE(run.beats, run.elapsedMs / 200) << "in " << run.elapsedMs << " ms";
   }
 }
 

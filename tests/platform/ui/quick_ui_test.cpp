@@ -1,5 +1,5 @@
 // The platform's user-interface services on Qt Quick, under the offscreen
-// platform: presentation, alerts, the navigation stack, the feedback form,
+// platform: presentation, alerts, the feedback form,
 // cross-dissolves and the desktop stand-ins; and the animated-image loader:
 // timing from the GIF's own bytes, decoding with Qt's reader, the diagnostics,
 // and the pictures the app ships.
@@ -31,16 +31,6 @@ QQuickItem* findItem(QQuickItem* root, const QString& name) {
     if (QQuickItem* found = findItem(child, name)) return found;
   return nullptr;
 }
-
-// A screen that records its appearances.
-struct ProbeScreen final : ViewController {
-  ProbeScreen(QString title, QStringList& log) : title(std::move(title)), log(log) {}
-  [[nodiscard]] QUrl viewUrl() const override { return QUrl(QStringLiteral("qrc:/probe/ProbeScreen.qml")); }
-  void viewWillAppear(bool animated) override { log << QStringLiteral("%1 will %2").arg(title).arg(animated); }
-  void viewDidAppear(bool animated) override { log << QStringLiteral("%1 did %2").arg(title).arg(animated); }
-  QString title;
-  QStringList& log;
-};
 
 /// Refuses every digit.
 class NoDigits final : public QObject, public TextFieldDelegate {
@@ -126,28 +116,6 @@ TEST_F(QuickUi, OnePresentationAtATimeAndAnUnanimatedDismissalIsImmediate) {
   EXPECT_FALSE(presenter.isPresenting());
   EXPECT_FALSE(done) << "never inside the call";
   ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, 1000));
-}
-
-TEST_F(QuickUi, TheStackTellsScreensWhenTheyAppearAndKeepsItsRoot) {
-  auto owned = std::make_unique<MainNavigationController>(
-      engine, Screen{std::make_unique<ProbeScreen>(QStringLiteral("root"), log), {}, {}});
-  MainNavigationController* stack = owned.get();
-  presenter.presentScreen(
-      {std::move(owned), {}, [stack](QObject* view) { stack->attachView(qobject_cast<QQuickItem*>(view)); }}, false,
-      {});
-  ASSERT_TRUE(QTest::qWaitFor([&] { return log.size() == 2; }, 1000));
-  EXPECT_EQ(log, (QStringList{"root will 0", "root did 0"}));
-
-  stack->pushViewController({std::make_unique<ProbeScreen>(QStringLiteral("list"), log), {}, {}}, true);
-  EXPECT_EQ(stack->depth(), 2);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return log.size() == 4; }, 2000));
-  EXPECT_EQ(log.mid(2), (QStringList{"list will 1", "list did 1"}));
-  stack->popViewController(true);
-  EXPECT_EQ(stack->depth(), 1);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return log.size() == 6; }, 2000));
-  EXPECT_EQ(log.mid(4), (QStringList{"root will 1", "root did 1"}));
-  stack->popViewController(true);
-  EXPECT_EQ(stack->depth(), 1) << "the root stays";
 }
 
 TEST_F(QuickUi, ACrossDissolveRunsTheChangesOverAStillThatLooksLikeTheItemAndFades) {

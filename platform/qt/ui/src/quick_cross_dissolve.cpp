@@ -66,7 +66,8 @@ ViewTransition makeCrossDissolve(QQuickItem* target) {
     const qreal dpr = frame.devicePixelRatio();
     const QImage picture = frame.copy(QRectF(area.topLeft() * dpr, area.size() * dpr).toAlignedRect());
     auto* still = new StillItem(picture, item->parentItem());
-    still->setParent(item->parentItem());  // goes with the view
+    still->setObjectName(QStringLiteral("crossDissolveStill"));  // what tests wait out
+    still->setParent(item->parentItem());                        // goes with the view
     still->setPosition(item->position());
     still->setSize(item->size());
     still->setZ(item->z());

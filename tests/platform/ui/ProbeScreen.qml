@@ -1,7 +1,0 @@
-import QtQuick
-import QtQuick.Controls
-
-Page {
-    required property QtObject controller
-    title: "Probe"
-}
