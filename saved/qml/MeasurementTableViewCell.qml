@@ -46,7 +46,7 @@ SwipeDelegate {
         objectName: "deleteButton"
         width: 88
         height: cell.height
-        anchors.right: parent.right
+        anchors.right: parent ? parent.right : undefined  // none while the row is torn down
         topInset: 0
         bottomInset: 0
         text: "Delete"
