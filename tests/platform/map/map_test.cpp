@@ -183,6 +183,14 @@ TEST(TileLayer, AsksForTheViewAndOneRingCancelsWhatLeftItAndWrapsRoundTheWorld) 
   EXPECT_EQ(source->cancelled.size(), 16);
   EXPECT_EQ(source->requested.size(), 16);
 
+  // At rest only the view is kept, so only the view is waited for; a move wants the ring again.
+  layer.keepOnlyVisible();
+  (void)layer.update(camera);
+  EXPECT_EQ(layer.wanted().size(), 4u) << "a resting map waits for a ring it does not ask for";
+  camera.centre.rx() += 1.0 / 1024.0;
+  (void)layer.update(camera);
+  EXPECT_EQ(layer.wanted().size(), 16u);
+
   // Across the antimeridian at the north pole.
   source->requested.clear();
   camera = {{0.0, 0.01}, 2, {512, 512}};

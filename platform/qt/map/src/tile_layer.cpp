@@ -151,13 +151,13 @@ void TileLayer::want(const Grid& grid) {
     for (int x = grid.x0 - 1; x <= grid.x1 + 1; ++x)
       if (y >= 0 && y < n && (y < grid.y0 || y > grid.y1 || x < grid.x0 || x > grid.x1))
         order.push_back({z, wrap(x, n), y});
-  for (const TileId& t : order) wanted.insert(t);
   visible_.clear();
   for (const Slot& s : grid.visible) visible_.insert(s.id);
   restingBounds_ = boundsOf(grid);
-  // Still where it rested, the view needs no ring.
+  // Still where it rested, the view needs no ring: it is neither wanted nor asked for.
   const bool ringDropped = ringDroppedFor_ == restingBounds_;
   if (!ringDropped) ringDroppedFor_.reset();
+  for (std::size_t i = 0; i < order.size() && !(ringDropped && i >= grid.visible.size()); ++i) wanted.insert(order[i]);
 
   for (const TileId& t : std::as_const(wanted_)) {
     if (!wanted.contains(t)) {
