@@ -600,6 +600,21 @@ TEST(Keys, SearchOpensWithCtrlFOrSlashAndClosesWithEscape) {
   EXPECT_TRUE(map->hasActiveFocus());
 }
 
+TEST(Keys, MapTapEndsTextEditing) {
+  UserSession s;
+  ASSERT_TRUE(s.started) << qPrintable(s.error);
+  QuickMapView* map = settledMap(s);
+  ASSERT_NE(map, nullptr);
+  ASSERT_TRUE(tabTo(s, QString::fromLatin1(kSearchField)));
+  QQuickItem* field = s.named(kSearchField);
+  ASSERT_NE(field, nullptr);
+  ASSERT_TRUE(field->hasActiveFocus());
+  s.tapMap(QPoint(195, 500));
+  EXPECT_FALSE(field->hasActiveFocus()) << "the field still edits after a tap on the map";
+  EXPECT_TRUE(map->hasActiveFocus());
+  EXPECT_FALSE(s.named("Search results"));
+}
+
 TEST(Keys, DialogAnswersEscapeTabSpaceAndReturn) {
   UserSession s;
   ASSERT_TRUE(s.started) << qPrintable(s.error);

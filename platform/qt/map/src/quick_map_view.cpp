@@ -392,8 +392,15 @@ void QuickMapView::panBy(QPointF viewDelta) {
 }
 
 void QuickMapView::mousePressEvent(QMouseEvent* event) {
+  endTextEditing();
   gestures_.press(event->position(), event->timestamp());
   event->accept();
+}
+
+// A press on the map takes the keyboard from a text field, as a tap outside a
+// field does on a phone: the field's editing ends and the keys move the map.
+void QuickMapView::endTextEditing() {
+  if (!hasActiveFocus()) forceActiveFocus(Qt::MouseFocusReason);
 }
 
 void QuickMapView::mouseMoveEvent(QMouseEvent* event) { gestures_.move(event->position(), event->timestamp()); }
@@ -410,6 +417,7 @@ void QuickMapView::touchEvent(QTouchEvent* event) {
     gestures_.cancel();
     return;
   }
+  if (event->type() == QEvent::TouchBegin) endTextEditing();
   std::vector<QPointF> down;
   for (const QEventPoint& p : event->points())
     if (p.state() != QEventPoint::Released) down.push_back(p.position());

@@ -124,6 +124,7 @@ class QuickMapView : public QQuickItem, public MapView {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  void endTextEditing();
   struct Shown {
     std::shared_ptr<Annotation> annotation;
     std::shared_ptr<AnnotationView> view;  // null: the standard marker
