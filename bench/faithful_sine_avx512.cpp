@@ -38,9 +38,9 @@ constexpr double kCos[] = {1.0 / 20922789888000.0, -1.0 / 87178291200.0, 1.0 / 4
 
 // A specialisation does not inherit the template's always_inline.
 template <>
-[[gnu::always_inline]] inline __m512d EdgeKernel<FaithfulAvx512>::sines(__m512d latitude, unsigned& redo) {
-  const Vi sign = bits(latitude) & kSign;
-  const V x = radians(fromBits(bits(latitude) ^ sign));
+[[gnu::always_inline]] inline __m512d EdgeKernel<FaithfulAvx512>::sines(Reduced reduced, unsigned& redo) {
+  const Vi sign = reduced.sign;
+  const V x = reduced.x;
   // Above π/4, sin x = cos(π/2 − x) = cos(y + yLo): π/2 as hi + lo, the rounding of y
   // kept in yLo, and 1 − u/2 split exactly, so that only the last addition rounds at the
   // result's size.
