@@ -133,12 +133,23 @@ struct EdgeKernel {
   // scalar formula's is.
   KAVRANO_INLINE static V radians(V y) { return y * kPi / splat(180.0); }
 
-  // sin(radians(latitude)) for W lanes; `redo` gets the lanes left to glibc.
-  KAVRANO_INLINE static V sines(V latitude, unsigned& redo) {
+  // radians(|latitude|) and the sign it had: the division, the step with the longest
+  // latency, made a chunk ahead of the rest of the sine.
+  struct Reduced {
+    V x;
+    Vi sign;
+  };
+  KAVRANO_INLINE static Reduced reduce(V latitude) {
     // Rounding is symmetric, so the work is on |latitude| and the sign goes back last.
     const Vi sign = bits(latitude) & kSign;
-    const Vi a = bits(latitude) ^ sign;
-    const V x = radians(fromBits(a));
+    return {radians(fromBits(bits(latitude) ^ sign)), sign};
+  }
+
+  // sin(radians(latitude)) for W lanes; `redo` gets the lanes left to glibc.
+  KAVRANO_INLINE static V sines(V latitude, unsigned& redo) { return sines(reduce(latitude), redo); }
+  KAVRANO_INLINE static V sines(Reduced reduced, unsigned& redo) {
+    const V x = reduced.x;
+    const Vi sign = reduced.sign;
     const V m = Isa::madd(x, splat(8.0), splat(kRoundMagic));
     const Vi k = bits(m) & 15;
     const V r = Isa::madd(m - kRoundMagic, splat(-0.125), x);  // exact (Sterbenz)
@@ -179,11 +190,11 @@ struct EdgeKernel {
   // The sines of one chunk; the lanes left to glibc are appended to `redo` as indices
   // from `latitude`, and filled in later all at once, away from the vector code.
   KAVRANO_INLINE static unsigned* sineChunk(const double* latitude, double* out, unsigned base, unsigned* redo) {
-    return sineChunk(load(latitude), out, base, redo);
+    return sineChunk(reduce(load(latitude)), out, base, redo);
   }
-  KAVRANO_INLINE static unsigned* sineChunk(V latitude, double* out, unsigned base, unsigned* redo) {
+  KAVRANO_INLINE static unsigned* sineChunk(Reduced reduced, double* out, unsigned base, unsigned* redo) {
     unsigned uncertain;
-    store(out, sines(latitude, uncertain));
+    store(out, sines(reduced, uncertain));
     for (; uncertain != 0; uncertain &= uncertain - 1) *redo++ = base + static_cast<unsigned>(__builtin_ctz(uncertain));
     return redo;
   }
@@ -230,16 +241,16 @@ struct EdgeKernel {
     }
   }
 
-  // Chunk c of the block: its longitudes kept, its latitudes' sines made.
-  KAVRANO_INLINE static unsigned* split(Block& b, const Coordinate* v, std::size_t c, unsigned* redo) {
+  // Chunk c of the block: its longitudes kept, its latitudes reduced.
+  KAVRANO_INLINE static Reduced split(Block& b, const Coordinate* v, std::size_t c) {
     const std::size_t i = c * W;
     if (i < b.direct) {
       V lat, lon;
       Isa::loadPairs(reinterpret_cast<const double*>(v + i), lat, lon);
       store(b.lon + i, lon);
-      return sineChunk(lat, b.sine + i, static_cast<unsigned>(i), redo);
+      return reduce(lat);
     }
-    return sineChunk(load(b.tailLat + i), b.sine + i, static_cast<unsigned>(i), redo);
+    return reduce(load(b.tailLat + i));
   }
 
   KAVRANO_INLINE static double addTerms(double sum, const double* term, std::size_t n) {
@@ -260,7 +271,8 @@ struct EdgeKernel {
 
     prepare(*current, v, totalEdges < kBlock ? totalEdges : kBlock);
     unsigned* redoEnd = current->redo;
-    for (std::size_t c = 0; c < current->chunks; ++c) redoEnd = split(*current, v, c, redoEnd);
+    for (std::size_t c = 0; c < current->chunks; ++c)
+      redoEnd = sineChunk(split(*current, v, c), current->sine + c * W, static_cast<unsigned>(c * W), redoEnd);
     redoSines(v, current->sine, current->redo, redoEnd);
 
     for (std::size_t first = 0; first < totalEdges; first += kBlock) {
@@ -271,8 +283,16 @@ struct EdgeKernel {
       const std::size_t fullChunks = current->edges / W;
       const std::size_t steps = fullChunks > nextChunks ? fullChunks : nextChunks;
       unsigned* nextRedoEnd = next->redo;
+      // Chunk c's sines are finished while chunk c + 1 is reduced: without the
+      // division's latency in each step, more of them fit beside the additions.
+      Reduced ahead{};
+      if (nextChunks != 0) ahead = split(*next, nextV, 0);
       for (std::size_t c = 0; c < steps; ++c) {
-        if (c < nextChunks) nextRedoEnd = split(*next, nextV, c, nextRedoEnd);
+        if (c < nextChunks) {
+          const Reduced now = ahead;
+          if (c + 1 < nextChunks) ahead = split(*next, nextV, c + 1);
+          nextRedoEnd = sineChunk(now, next->sine + c * W, static_cast<unsigned>(c * W), nextRedoEnd);
+        }
         if (c < fullChunks) {
           termChunk(current->lon + c * W, current->sine + c * W, term);
           sum = addTerms(sum, term, W);
