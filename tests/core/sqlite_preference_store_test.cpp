@@ -73,7 +73,7 @@ PersistedMeasurement measurementTitled(const std::string& title) {
 //                                   on every kBlobEvery-th also the blob of i under PREFIX+"blob", and
 //                                   "ack <i>" once both returned; endless without COUNT
 //   count FILE                      the relevant-action counter twice: "<first> <second> <stored>"
-//   save-loop FILE PREFIX COUNT     saved measurements, "saved <id>" and "deleted <id>" once each returned
+//   save-loop FILE PREFIX COUNT     saved pairs of measurements, "saved <id>" and "deleted <id>" once each returned
 //   save-limited FILE BYTES         one save while no file may grow past BYTES: "saved" or the reason
 //   open-unprivileged DIR           the app's open, as a user who may not write DIR: "writes|<notice>"
 // Exit 2: the database did not open; 3: a write failed.
@@ -111,12 +111,15 @@ int probeMain(int argc, char** argv) {
     std::printf("%s %s %lld\n", first ? "true" : "false", second ? "true" : "false",
                 static_cast<long long>(store->integerForKey(kRelevantActionCountKey)));
   } else if (mode == "save-loop") {
-    // Saves COUNT records titled PREFIX<i> and deletes every third one it saved again.
+    // Saves COUNT records titled PREFIX<i>, each with its twin PREFIX<i>+ in the same
+    // change, and deletes every third record (not its twin) again.
     PersistanceManager manager(*store);
     for (int i = 0; i < std::atoi(argv[3]); ++i) {
-      const auto record = measurementTitled(argv[2] + std::to_string(i));
-      if (auto saved = manager.appendMeasurement(record); !saved) return std::puts(saved.failure().reason.c_str()), 3;
-      std::printf("saved %s\n", record.id.c_str());
+      const std::vector pair{measurementTitled(argv[2] + std::to_string(i)),
+                             measurementTitled(argv[2] + std::to_string(i) + "+")};
+      const auto& record = pair[0];
+      if (auto saved = manager.appendMeasurements(pair); !saved) return std::puts(saved.failure().reason.c_str()), 3;
+      std::printf("saved %s\nsaved %s\n", record.id.c_str(), pair[1].id.c_str());
       if (i % 3 != 2) continue;
       if (auto deleted = manager.deleteMeasurement(record); !deleted) return 3;
       std::printf("deleted %s\n", record.id.c_str());
@@ -418,9 +421,10 @@ TEST_F(StoreProcessesTest, ConcurrentWritersWaitForEachOtherInsteadOfFailing) {
   }
 }
 
-// Each process saves records and deletes every third again, all at once on one file:
-// every save acknowledged is there unless its delete was acknowledged too.
-TEST_F(StoreProcessesTest, SavesAndDeletesFromSeveralProcessesAllLand) {
+// Each process saves records in pairs and deletes every third again, all at once on one
+// file: every save acknowledged is there unless its delete was acknowledged too, and
+// nothing came between the two of a pair.
+TEST_F(StoreProcessesTest, SavesAndDeletesFromSeveralProcessesAllLandAndPairsStayTogether) {
   constexpr int kProcesses = 4, kSaves = 60;
   std::vector<Child> savers;
   for (int p = 0; p < kProcesses; ++p)
@@ -436,10 +440,20 @@ TEST_F(StoreProcessesTest, SavesAndDeletesFromSeveralProcessesAllLand) {
       if (verb == "deleted") expected.erase(id);
     }
   }
-  EXPECT_EQ(operations, std::size_t{kProcesses * (kSaves + kSaves / 3)});
+  EXPECT_EQ(operations, std::size_t{kProcesses * (2 * kSaves + kSaves / 3)});
   const auto store = openStore();
   std::set<std::string> stored;
-  for (const auto& record : PersistanceManager(*store).loadMeasurements()) stored.insert(record.id);
+  const auto list = PersistanceManager(*store).loadMeasurements();
+  std::set<std::string> titles;
+  for (const auto& record : list) titles.insert(record.title);
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    stored.insert(list[i].id);
+    if (!list[i].title.ends_with('+')) continue;
+    const std::string partner = list[i].title.substr(0, list[i].title.size() - 1);
+    if (titles.count(partner)) {
+      EXPECT_TRUE(i > 0 && list[i - 1].title == partner) << partner << " and its twin apart";
+    }
+  }
   EXPECT_EQ(stored, expected);
   EXPECT_EQ(store->integrityCheck(), "ok");
 }

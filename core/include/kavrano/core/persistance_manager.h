@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,9 @@ class PersistanceManager {
   [[nodiscard]] std::vector<PersistedMeasurement> loadMeasurements() const;
   /// Adds `record` at the end; on failure the stored list is as it was.
   Result<void> appendMeasurement(const PersistedMeasurement& record);
+  /// Adds `records` at the end, in their order, as one change: all of them or, on
+  /// failure, none, with no other change in between from any process.
+  Result<void> appendMeasurements(std::span<const PersistedMeasurement> records);
   /// Removes every record with `record.id`; the rest keep their order. On failure the
   /// stored list is as it was.
   Result<void> deleteMeasurement(const PersistedMeasurement& record);

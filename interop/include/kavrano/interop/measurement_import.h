@@ -88,8 +88,8 @@ struct FileImport {
 /// from centreOf(). All or nothing: with an error, no records.
 [[nodiscard]] FileImport importMeasurementFile(const std::filesystem::path& file, double now);
 
-/// Appends `records` to the saved list, all or none: if any is missing afterwards (a
-/// write failed), those that went in are deleted again and the answer is false.
-[[nodiscard]] bool saveAllOrNone(PersistanceManager& store, const std::vector<PersistedMeasurement>& records);
+/// Appends `records` to the saved list as one change of the store: all of them, or
+/// none and the reason. No other writer, in any process, changes the list in between.
+[[nodiscard]] Result<void> saveAllOrNone(PersistanceManager& store, const std::vector<PersistedMeasurement>& records);
 
 }  // namespace kavrano::interop
