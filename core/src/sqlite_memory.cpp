@@ -6,6 +6,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +18,8 @@ namespace {
 
 // Blocks from this size on are kept when given back: the ones malloc would map afresh.
 constexpr std::size_t kKeptFrom = std::size_t{32} << 20;
+// SQLite's own ceiling for one allocation: sizes pass through an int.
+constexpr std::size_t kLargestBlock = 0x7fffff00;
 // A block's usable size sits in front of it; 16 bytes keep malloc's alignment.
 constexpr std::size_t kHeader = 16;
 
@@ -41,7 +44,7 @@ void* allocate(int bytes) {
     }
     // The list grows a record at a time: room for the next few, or the next save
     // would miss the kept block by a few hundred bytes.
-    size += size / 8;
+    size = std::max(size, std::min(size + size / 8, kLargestBlock));
   }
   return fromMalloc(size);
 }
