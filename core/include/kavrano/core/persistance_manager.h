@@ -14,7 +14,7 @@ namespace kavrano {
 /// call reads the store, so any number of managers, in any number of processes, see
 /// the same list. A change reads and rewrites the list as one transaction of the
 /// store, so two changing it at once both land. The records a change keeps stay as
-/// their stored text: the list is checked whole, but only the new record is encoded.
+/// their stored text: the list is checked whole, but only new records are encoded.
 ///
 /// A stored value that cannot be read (whatever its kind) loads as the empty list;
 /// before a change replaces it, it is copied under

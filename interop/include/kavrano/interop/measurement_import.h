@@ -22,8 +22,8 @@ inline constexpr std::size_t kMaxImportBytes = 64u << 20;
 inline constexpr std::size_t kMaxVerticesPerMeasurement = 10'000;
 /// Vertices per file: about 5 MB in the saved list.
 inline constexpr std::size_t kMaxVerticesPerFile = 100'000;
-/// Measurements per file: each one rewrites the whole saved list (tens of
-/// milliseconds at 10,000 saved records).
+/// Measurements per file: all of them go into the saved list as one change, which
+/// holds every other writer off while it lasts.
 inline constexpr std::size_t kMaxMeasurementsPerFile = 1'000;
 /// Element or array/object nesting: real files stay below 15.
 inline constexpr std::size_t kMaxNestingDepth = 64;
