@@ -42,9 +42,9 @@ class ImportCommand final : public Command {
  private:
   static Result<void> store(const Context& context, const std::vector<PersistedMeasurement>& records) {
     PersistanceManager manager;
-    if (!interop::saveAllOrNone(manager, records)) {
-      return commandFailure("the preferences in " + quotedArgument(context.dataDirectory.string()) +
-                            " could not be written; nothing of the file was saved");
+    if (const auto saved = interop::saveAllOrNone(manager, records); !saved) {
+      return commandFailure("nothing of the file was saved in " + quotedArgument(context.dataDirectory.string()) +
+                            ": " + saved.failure().reason);
     }
     for (const auto& record : records) context.out << record.id << '\n';
     return {};

@@ -59,6 +59,10 @@ std::vector<PersistedMeasurement> PersistanceManager::loadMeasurements() const {
 }
 
 Result<void> PersistanceManager::appendMeasurement(const PersistedMeasurement& record) {
+  return appendMeasurements({&record, 1});
+}
+
+Result<void> PersistanceManager::appendMeasurements(std::span<const PersistedMeasurement> records) {
   return userDefaults.transaction([&](PreferenceTransaction& transaction) -> Result<void> {
     std::size_t count = 0;
     const auto stored =
@@ -70,11 +74,13 @@ Result<void> PersistanceManager::appendMeasurement(const PersistedMeasurement& r
       // later records too: a buffer of the list's size taken anew is fresh pages.
       if (encoded_.capacity() < list->size() + 1024) encoded_.reserve(list->size() + list->size() / 8 + 1024);
       encoded_.append(list->substr(0, list->rfind(']')));
-      if (count > 0) encoded_ += ',';
     } else {
       encoded_ += '[';
     }
-    if (!encodeMeasurement(record, encoded_)) return notEncodable();
+    for (const auto& record : records) {
+      if (count++ > 0) encoded_ += ',';
+      if (!encodeMeasurement(record, encoded_)) return notEncodable();
+    }
     encoded_ += ']';
     return store(transaction);
   });

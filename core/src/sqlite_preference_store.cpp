@@ -14,6 +14,8 @@
 #include <type_traits>
 #include <utility>
 
+#include "sqlite_memory.h"
+
 namespace kavrano {
 namespace {
 
@@ -281,7 +283,8 @@ std::optional<Failure> prepare(sqlite3* db, bool readOnly) {
 }  // namespace
 
 Result<std::unique_ptr<SqlitePreferenceStore>> SqlitePreferenceStore::open(const std::filesystem::path& file,
-                                                                           Access access, std::size_t pagedValueBytes) {
+                                                                           Access access) {
+  detail::useSqliteMemoryThatKeepsLargeBlocks();
   const bool readOnly = access == Access::readOnly;
   auto fail = [&](Failure failure) -> Result<std::unique_ptr<SqlitePreferenceStore>> {
     failure.reason += " (" + file.string() + ")";
@@ -321,8 +324,7 @@ Result<std::unique_ptr<SqlitePreferenceStore>> SqlitePreferenceStore::open(const
     if (std::filesystem::exists(file.string() + "-wal", ec))
       sqlite3_db_config(db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     const auto problem = prepare(db, readOnly);
-    if (!problem)
-      return std::unique_ptr<SqlitePreferenceStore>(new SqlitePreferenceStore(db, readOnly, pagedValueBytes));
+    if (!problem) return std::unique_ptr<SqlitePreferenceStore>(new SqlitePreferenceStore(db, readOnly));
     const int code = sqlite3_extended_errcode(db) & 0xff;
     sqlite3_close_v2(db);
     if (readOnly && !immutable && (code == SQLITE_CANTOPEN || code == SQLITE_READONLY)) {
@@ -408,27 +410,6 @@ Failure missingStatement(sqlite3* db) {
 
 int blobBytes(std::size_t size) { return static_cast<int>(std::min<std::size_t>(size, INT_MAX)); }
 
-// Room in the page cache for a paged value, for the life of this object: pages of it
-// pushed out to the log between the zeros and the bytes would be written twice and
-// read back once.
-class CacheRoom {
- public:
-  CacheRoom(sqlite3* db, std::size_t bytes) : db_(db), previous_(singleInteger(db, "PRAGMA cache_size")) {
-    // Negative: a size in KiB. The old value's pages pass through the cache too.
-    const auto kib = static_cast<long long>(bytes / 1024 + 4096);
-    if (previous_) exec(db_, ("PRAGMA cache_size = -" + std::to_string(kib)).c_str());
-  }
-  ~CacheRoom() {
-    if (previous_) exec(db_, ("PRAGMA cache_size = " + std::to_string(*previous_)).c_str());
-  }
-  CacheRoom(const CacheRoom&) = delete;
-  CacheRoom& operator=(const CacheRoom&) = delete;
-
- private:
-  sqlite3* db_;
-  std::optional<std::int64_t> previous_;
-};
-
 }  // namespace
 
 Result<std::optional<std::string_view>> SqlitePreferenceStore::readData(const std::string& key,
@@ -510,34 +491,14 @@ class SqlitePreferenceStore::Transaction final : public PreferenceTransaction {
     bindKey(statement, key);
     sqlite3_bind_int(statement, 2, static_cast<int>(ValueType::data));
     if (bytes.size() > INT_MAX) return Failure{"The value is too large to store", Failure::Kind::tooLarge};
-    const bool paged = bytes.size() >= store_.pagedValueBytes_;
-    std::optional<CacheRoom> room;
-    if (paged) room.emplace(db_, bytes.size());
-    // A large value is made as zeros in its pages, then copied into them from `bytes`:
-    // SQLite builds no record of its own the size of the value.
-    if (paged) {
-      sqlite3_bind_zeroblob64(statement, 3, bytes.size());
-    } else if (bytes.empty()) {
+    // Bound without a copy; SQLite's record of it comes from a block kept from the
+    // last write of this size (sqlite_memory.cpp).
+    if (bytes.empty()) {
       sqlite3_bind_zeroblob(statement, 3, 0);
     } else {
       sqlite3_bind_blob64(statement, 3, bytes.data(), bytes.size(), SQLITE_STATIC);
     }
     if (sqlite3_step(statement) != SQLITE_DONE) return failureOf(db_);
-    if (!paged) return {};
-    if (!statements_.measure) return failureOf(db_);
-    StatementUse find(statements_.measure);
-    bindKey(statements_.measure, key);
-    if (sqlite3_step(statements_.measure) != SQLITE_ROW) return failureOf(db_);
-    sqlite3_blob* blob = nullptr;
-    int rc =
-        sqlite3_blob_open(db_, "main", "preferences", "value", sqlite3_column_int64(statements_.measure, 0), 1, &blob);
-    if (rc == SQLITE_OK) rc = sqlite3_blob_write(blob, bytes.data(), blobBytes(bytes.size()), 0);
-    if (rc != SQLITE_OK) {
-      const Failure failure = failureOf(db_);
-      sqlite3_blob_close(blob);
-      return failure;
-    }
-    if (sqlite3_blob_close(blob) != SQLITE_OK) return failureOf(db_);
     return {};
   }
 
@@ -569,12 +530,8 @@ const volatile unsigned char* mappedLogIndex(sqlite3* db) {
 
 }  // namespace
 
-SqlitePreferenceStore::SqlitePreferenceStore(sqlite3* db, bool readOnly, std::size_t pagedValueBytes)
-    : db_(db),
-      readOnly_(readOnly),
-      pagedValueBytes_(pagedValueBytes),
-      statements_(std::make_unique<Statements>(db)),
-      logIndex_(mappedLogIndex(db)) {}
+SqlitePreferenceStore::SqlitePreferenceStore(sqlite3* db, bool readOnly)
+    : db_(db), readOnly_(readOnly), statements_(std::make_unique<Statements>(db)), logIndex_(mappedLogIndex(db)) {}
 
 SqlitePreferenceStore::~SqlitePreferenceStore() {
   statements_.reset();

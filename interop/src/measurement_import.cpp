@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cstdio>
 #include <fstream>
-#include <set>
 
 #include "kavrano/core/measurement_geometry.h"
 #include "kavrano/core/utf8.h"
@@ -133,17 +132,9 @@ FileImport importMeasurementFile(const std::filesystem::path& file, double now) 
   return imported;
 }
 
-bool saveAllOrNone(PersistanceManager& store, const std::vector<PersistedMeasurement>& records) {
-  for (const auto& record : records) store.appendMeasurement(record);
-  std::set<std::string> stored;
-  for (const auto& record : store.loadMeasurements()) stored.insert(record.id);
-  const bool all = std::all_of(records.begin(), records.end(), [&](const auto& r) { return stored.count(r.id) > 0; });
-  if (!all) {
-    for (const auto& record : records) {
-      if (stored.count(record.id) > 0) store.deleteMeasurement(record);
-    }
-  }
-  return all;
+Result<void> saveAllOrNone(PersistanceManager& store, const std::vector<PersistedMeasurement>& records) {
+  if (records.empty()) return {};
+  return store.appendMeasurements(records);
 }
 
 }  // namespace kavrano::interop

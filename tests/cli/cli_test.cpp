@@ -334,13 +334,30 @@ TEST_F(CliTest, AReadOnlyDataDirectoryIsReadAndASaveSaysWhyItFailed) {
 }
 
 // Once a file is full the disk is full, as far as the writer can tell.
-TEST_F(CliTest, ASaveOnAFullDiskSaysSoAndKeepsTheOldList) {
+TEST_F(CliTest, ASaveOrImportOnAFullDiskSaysSoAndKeepsTheOldList) {
   ok("save --title kept 1,2 3,4");
   const std::string before = ok("export");
+  const auto limited = [&](int blocks, const std::string& arguments) {
+    return spawn("--data-dir " + quoted(data_) + " " + arguments,
+                 "sh -c 'ulimit -f " + std::to_string(blocks) + "; trap \"\" XFSZ; exec \"$0\" \"$@\"'");
+  };
   // 64 blocks of 512 bytes: room for the log's index, none for one of its pages.
-  const auto run = spawn("--data-dir " + quoted(data_) + " save --title lost 5,6",
-                         "sh -c 'ulimit -f 64; trap \"\" XFSZ; exec \"$0\" \"$@\"'");
-  expectFailure(run, 1, "size limit", "save on a full disk");
+  expectFailure(limited(64, "save --title lost 5,6"), 1, "size limit", "save on a full disk");
+  EXPECT_EQ(ok("export"), before);
+
+  // Room for the first few of the file's measurements, not for all: none may stay.
+  std::string features;
+  for (int f = 0; f < 20; ++f) {
+    std::string ring;
+    for (int v = 0; v <= 500; ++v)
+      ring += (v ? ",[" : "[") + std::to_string(v % 500 * 1e-4) + "," + std::to_string(f + v % 2 * 1e-3) + "]";
+    features += (f ? "," : "") +
+                (R"({"type":"Feature","properties":{},"geometry":{"type":"Polygon","coordinates":[[)" + ring + "]]}}");
+  }
+  std::ofstream(root_ / "many.geojson") << R"({"type":"FeatureCollection","features":[)" + features + "]}";
+  const auto run = limited(640, "import " + quoted(root_ / "many.geojson"));
+  expectFailure(run, 1, "size limit", "import on a full disk");
+  EXPECT_EQ(run.out, "");
   EXPECT_EQ(ok("export"), before);
 }
 

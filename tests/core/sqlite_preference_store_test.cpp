@@ -60,10 +60,6 @@ std::optional<std::int64_t> blobIndex(const Bytes& blob) {
   return makeBlob(index) == blob ? std::optional(index) : std::nullopt;
 }
 
-// Lists from this size on are written straight into their pages (the product's size
-// is tens of megabytes, too slow to cross here).
-constexpr std::size_t kPaged = 64 * 1024;
-
 PersistedMeasurement measurementTitled(const std::string& title) {
   return {makeUuidString(), 730987200.25, {{-23.551, -46.633}, {-23.552, -46.632}}, title, {-23.552, -46.633}};
 }
@@ -73,7 +69,7 @@ PersistedMeasurement measurementTitled(const std::string& title) {
 //                                   on every kBlobEvery-th also the blob of i under PREFIX+"blob", and
 //                                   "ack <i>" once both returned; endless without COUNT
 //   count FILE                      the relevant-action counter twice: "<first> <second> <stored>"
-//   save-loop FILE PREFIX COUNT     saved measurements, "saved <id>" and "deleted <id>" once each returned
+//   save-loop FILE PREFIX COUNT     saved pairs of measurements, "saved <id>" and "deleted <id>" once each returned
 //   save-limited FILE BYTES         one save while no file may grow past BYTES: "saved" or the reason
 //   open-unprivileged DIR           the app's open, as a user who may not write DIR: "writes|<notice>"
 // Exit 2: the database did not open; 3: a write failed.
@@ -93,7 +89,7 @@ int probeMain(int argc, char** argv) {
     const rlimit limit{std::strtoull(argv[2], nullptr, 10), RLIM_INFINITY};
     if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return 4;
   }
-  auto opened = SqlitePreferenceStore::open(argv[1], SqlitePreferenceStore::Access::readWrite, kPaged);
+  auto opened = SqlitePreferenceStore::open(argv[1]);
   if (!opened) return std::fprintf(stderr, "%s\n", opened.failure().reason.c_str()), 2;
   const auto& store = opened.value();
   // Line-buffered, so each ack leaves as soon as its write has returned and none waits in a buffer.
@@ -111,12 +107,15 @@ int probeMain(int argc, char** argv) {
     std::printf("%s %s %lld\n", first ? "true" : "false", second ? "true" : "false",
                 static_cast<long long>(store->integerForKey(kRelevantActionCountKey)));
   } else if (mode == "save-loop") {
-    // Saves COUNT records titled PREFIX<i> and deletes every third one it saved again.
+    // Saves COUNT records titled PREFIX<i>, each with its twin PREFIX<i>+ in the same
+    // change, and deletes every third record (not its twin) again.
     PersistanceManager manager(*store);
     for (int i = 0; i < std::atoi(argv[3]); ++i) {
-      const auto record = measurementTitled(argv[2] + std::to_string(i));
-      if (auto saved = manager.appendMeasurement(record); !saved) return std::puts(saved.failure().reason.c_str()), 3;
-      std::printf("saved %s\n", record.id.c_str());
+      const std::vector pair{measurementTitled(argv[2] + std::to_string(i)),
+                             measurementTitled(argv[2] + std::to_string(i) + "+")};
+      const auto& record = pair[0];
+      if (auto saved = manager.appendMeasurements(pair); !saved) return std::puts(saved.failure().reason.c_str()), 3;
+      std::printf("saved %s\nsaved %s\n", record.id.c_str(), pair[1].id.c_str());
       if (i % 3 != 2) continue;
       if (auto deleted = manager.deleteMeasurement(record); !deleted) return 3;
       std::printf("deleted %s\n", record.id.c_str());
@@ -418,9 +417,10 @@ TEST_F(StoreProcessesTest, ConcurrentWritersWaitForEachOtherInsteadOfFailing) {
   }
 }
 
-// Each process saves records and deletes every third again, all at once on one file:
-// every save acknowledged is there unless its delete was acknowledged too.
-TEST_F(StoreProcessesTest, SavesAndDeletesFromSeveralProcessesAllLand) {
+// Each process saves records in pairs and deletes every third again, all at once on one
+// file: every save acknowledged is there unless its delete was acknowledged too, and
+// nothing came between the two of a pair.
+TEST_F(StoreProcessesTest, SavesAndDeletesFromSeveralProcessesAllLandAndPairsStayTogether) {
   constexpr int kProcesses = 4, kSaves = 60;
   std::vector<Child> savers;
   for (int p = 0; p < kProcesses; ++p)
@@ -436,48 +436,45 @@ TEST_F(StoreProcessesTest, SavesAndDeletesFromSeveralProcessesAllLand) {
       if (verb == "deleted") expected.erase(id);
     }
   }
-  EXPECT_EQ(operations, std::size_t{kProcesses * (kSaves + kSaves / 3)});
+  EXPECT_EQ(operations, std::size_t{kProcesses * (2 * kSaves + kSaves / 3)});
   const auto store = openStore();
   std::set<std::string> stored;
-  for (const auto& record : PersistanceManager(*store).loadMeasurements()) stored.insert(record.id);
+  const auto list = PersistanceManager(*store).loadMeasurements();
+  std::set<std::string> titles;
+  for (const auto& record : list) titles.insert(record.title);
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    stored.insert(list[i].id);
+    if (!list[i].title.ends_with('+')) continue;
+    const std::string partner = list[i].title.substr(0, list[i].title.size() - 1);
+    if (titles.count(partner)) {
+      EXPECT_TRUE(i > 0 && list[i - 1].title == partner) << partner << " and its twin apart";
+    }
+  }
   EXPECT_EQ(stored, expected);
   EXPECT_EQ(store->integrityCheck(), "ok");
 }
 
-// Large lists are written straight into their pages; crossing that size either way,
-// through another connection's eyes, the stored bytes are the list's exactly.
-TEST_F(SqlitePreferenceStoreTest, ListsCrossingThePagedWriteSizeAreStoredExactlyEitherWay) {
-  const auto store = SqlitePreferenceStore::open(file_, SqlitePreferenceStore::Access::readWrite, kPaged).value();
+// SQLite's block for a value's record is kept from one write to the next from 32 MiB
+// on: larger, smaller and again larger values, each seen by another connection as
+// written, never as the bytes of a write before.
+TEST_F(SqlitePreferenceStoreTest, ValuesAroundTheSizeOfKeptBlocksAreStoredExactly) {
+  const auto store = openStore();
   const auto other = openStore();
-  std::vector<PersistedMeasurement> list;
-  // "[" and "]", each record and a comma between two: within 1 kB below the size.
-  for (std::size_t size = 1; size < kPaged - 1000;) {
-    list.push_back(measurementTitled("field " + std::to_string(list.size())));
-    size += encodeMeasurements({list.back()})->size() - 1;
+  constexpr std::size_t kMiB = 1 << 20;
+  std::mt19937_64 bits(7);
+  for (const std::size_t size :
+       {32 * kMiB - 1, 33 * kMiB, 32 * kMiB + 100, 40 * kMiB, 32 * kMiB, 1000 * std::size_t{1}}) {
+    std::string value(size, '\0');
+    for (std::size_t i = 0; i + 8 <= size; i += 8) {
+      const std::uint64_t word = bits();
+      std::memcpy(value.data() + i, &word, 8);
+    }
+    ASSERT_TRUE(store->transaction([&](PreferenceTransaction& t) { return t.setData("LARGE", value); })) << size;
+    const auto stored = other->storedValue("LARGE");
+    const auto* bytes = stored ? std::get_if<Bytes>(&*stored) : nullptr;
+    ASSERT_NE(bytes, nullptr) << size;
+    EXPECT_TRUE(bytes->size() == size && std::memcmp(bytes->data(), value.data(), size) == 0) << size;
   }
-  const std::string text = *encodeMeasurements(list);
-  ASSERT_LT(text.size(), kPaged);
-  ASSERT_TRUE(store->setData(Bytes(text.begin(), text.end()), "PERSISTED_MEASUREMENTS"));
-  PersistanceManager manager(*store);
-  const auto storedIs = [&](const std::vector<PersistedMeasurement>& expected, const char* step) {
-    const std::string want = *encodeMeasurements(expected);
-    EXPECT_EQ(other->storedValue("PERSISTED_MEASUREMENTS"), PreferenceValue(Bytes(want.begin(), want.end())))
-        << step << ", " << want.size() << " bytes";
-    EXPECT_EQ(PersistanceManager(*other).loadMeasurements().size(), expected.size()) << step;
-  };
-  for (int i = 0; i < 12; ++i) {  // past the size after a few
-    list.push_back(measurementTitled("more " + std::to_string(i)));
-    ASSERT_TRUE(manager.appendMeasurement(list.back()));
-    storedIs(list, "append");
-  }
-  ASSERT_TRUE(manager.deleteMeasurement(list[5]));
-  list.erase(list.begin() + 5);
-  storedIs(list, "delete above");
-  for (int i = 0; i < 12; ++i) {
-    ASSERT_TRUE(manager.deleteMeasurement(list.back()));
-    list.pop_back();
-  }
-  storedIs(list, "deletes back below");
   EXPECT_EQ(store->integrityCheck(), "ok");
 }
 
@@ -518,7 +515,6 @@ TEST_F(StoreProcessesTest, ASaveThatRunsOutOfSpaceFailsAndKeepsTheOldBytes) {
   for (auto& c : unreadable) c = static_cast<char>(rng());
   const auto readable = *encodeMeasurements({measurementTitled("kept")});
   const auto large = *encodeMeasurements(std::vector<PersistedMeasurement>(600, measurementTitled("kept")));
-  ASSERT_GT(large.size(), kPaged);
   // 256 KiB leaves no room to copy the 600 kB aside; 40,000 bytes, room for the log's
   // index but not for one of its 64 KiB pages.
   for (const auto& [old, limit] :

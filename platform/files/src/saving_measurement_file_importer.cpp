@@ -11,8 +11,8 @@ ImportedMeasurements SavingMeasurementFileImporter::importFile(const std::filesy
   ImportedMeasurements imported{{}, std::move(read.warnings), std::move(read.error)};
   if (imported.error) return imported;
   PersistanceManager store(store_);
-  if (!interop::saveAllOrNone(store, read.records)) {
-    imported.error = file.string() + ": the measurements could not be saved";
+  if (const auto saved = interop::saveAllOrNone(store, read.records); !saved) {
+    imported.error = file.string() + ": nothing of it was saved. " + saved.failure().reason + '.';
     return imported;
   }
   imported.records = std::move(read.records);

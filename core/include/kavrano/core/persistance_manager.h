@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,7 @@ namespace kavrano {
 /// call reads the store, so any number of managers, in any number of processes, see
 /// the same list. A change reads and rewrites the list as one transaction of the
 /// store, so two changing it at once both land. The records a change keeps stay as
-/// their stored text: the list is checked whole, but only the new record is encoded.
+/// their stored text: the list is checked whole, but only new records are encoded.
 ///
 /// A stored value that cannot be read (whatever its kind) loads as the empty list;
 /// before a change replaces it, it is copied under
@@ -35,6 +36,9 @@ class PersistanceManager {
   [[nodiscard]] std::vector<PersistedMeasurement> loadMeasurements() const;
   /// Adds `record` at the end; on failure the stored list is as it was.
   Result<void> appendMeasurement(const PersistedMeasurement& record);
+  /// Adds `records` at the end, in their order, as one change: all of them or, on
+  /// failure, none, with no other change in between from any process.
+  Result<void> appendMeasurements(std::span<const PersistedMeasurement> records);
   /// Removes every record with `record.id`; the rest keep their order. On failure the
   /// stored list is as it was.
   Result<void> deleteMeasurement(const PersistedMeasurement& record);

@@ -29,22 +29,13 @@ class SqlitePreferenceStore final : public PreferenceStore {
   /// The size a longer log is cut back to once checkpointed.
   static constexpr std::int64_t kLogSizeLimit = std::int64_t{4} << 20;
 
-  /// Byte strings from this size on are written into their pages directly (zeros first,
-  /// then the bytes) instead of through a record SQLite builds in one piece: a piece
-  /// this large is past glibc's largest reused block (32 MiB), so fresh pages on every
-  /// save. Below it the direct way costs more than it saves (10,000 saved
-  /// measurements: 25 against 15 ms CPU a write).
-  static constexpr std::size_t kPagedValueBytes = std::size_t{32} << 20;
-
   enum class Access { readWrite, readOnly };
 
   /// Opens (creating if needed, for reading and writing) the database at `file`. A
   /// file that is not a sound database of ours is refused untouched, with the kind
   /// `unreadableFile`; one that cannot be written here, with `readOnly`.
-  /// `pagedValueBytes`: kPagedValueBytes, lower in tests.
-  [[nodiscard]] static Result<std::unique_ptr<SqlitePreferenceStore>> open(
-      const std::filesystem::path& file, Access access = Access::readWrite,
-      std::size_t pagedValueBytes = kPagedValueBytes);
+  [[nodiscard]] static Result<std::unique_ptr<SqlitePreferenceStore>> open(const std::filesystem::path& file,
+                                                                           Access access = Access::readWrite);
   ~SqlitePreferenceStore() override;
   SqlitePreferenceStore(const SqlitePreferenceStore&) = delete;
   SqlitePreferenceStore& operator=(const SqlitePreferenceStore&) = delete;
@@ -67,13 +58,12 @@ class SqlitePreferenceStore final : public PreferenceStore {
   struct Statements;  // prepared once per connection: the hot reads cost a lookup, not a compile
   class Transaction;
 
-  SqlitePreferenceStore(sqlite3* db, bool readOnly, std::size_t pagedValueBytes);
+  SqlitePreferenceStore(sqlite3* db, bool readOnly);
   // The byte string under `key` in readBuffer_, valid until the next read; the mutex held.
   [[nodiscard]] Result<std::optional<std::string_view>> readData(const std::string& key, std::size_t largest) const;
   mutable std::mutex mutex_;
   sqlite3* db_;
   bool readOnly_;
-  std::size_t pagedValueBytes_;
   std::unique_ptr<Statements> statements_;
   // Units are read for every text the screens draw: answers are kept while no other
   // connection has committed since. The log index's header, in memory shared by every

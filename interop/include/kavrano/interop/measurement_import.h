@@ -22,8 +22,8 @@ inline constexpr std::size_t kMaxImportBytes = 64u << 20;
 inline constexpr std::size_t kMaxVerticesPerMeasurement = 10'000;
 /// Vertices per file: about 5 MB in the saved list.
 inline constexpr std::size_t kMaxVerticesPerFile = 100'000;
-/// Measurements per file: each one rewrites the whole saved list (tens of
-/// milliseconds at 10,000 saved records).
+/// Measurements per file: all of them go into the saved list as one change, which
+/// holds every other writer off while it lasts.
 inline constexpr std::size_t kMaxMeasurementsPerFile = 1'000;
 /// Element or array/object nesting: real files stay below 15.
 inline constexpr std::size_t kMaxNestingDepth = 64;
@@ -88,8 +88,8 @@ struct FileImport {
 /// from centreOf(). All or nothing: with an error, no records.
 [[nodiscard]] FileImport importMeasurementFile(const std::filesystem::path& file, double now);
 
-/// Appends `records` to the saved list, all or none: if any is missing afterwards (a
-/// write failed), those that went in are deleted again and the answer is false.
-[[nodiscard]] bool saveAllOrNone(PersistanceManager& store, const std::vector<PersistedMeasurement>& records);
+/// Appends `records` to the saved list as one change of the store: all of them, or
+/// none and the reason. No other writer, in any process, changes the list in between.
+[[nodiscard]] Result<void> saveAllOrNone(PersistanceManager& store, const std::vector<PersistedMeasurement>& records);
 
 }  // namespace kavrano::interop
