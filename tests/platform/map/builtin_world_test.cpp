@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QQuickWindow>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -13,6 +15,7 @@
 #include "kavrano/qt_map/web_mercator.h"
 #include "kavrano/qt_map/world_label_layout.h"
 #include "kavrano/qt_map/world_label_node.h"
+#include "kavrano/qt_map/world_overview.h"
 #include "screenshot_compare.h"
 
 namespace kavrano {
@@ -82,6 +85,42 @@ TEST(BuiltinWorldOffline, CoastsBordersAndNamesShowAtTheScaleOfTheWorldACountryA
         shot, QStringLiteral(KAVRANO_SHOT_REFERENCES "/%1.png").arg(QLatin1String(c.name)));
     EXPECT_TRUE(why.isEmpty()) << c.name << ": " << qPrintable(why);
   }
+}
+
+TEST(WorldOverview, ShowsSeaAndLandWhereTheyAreAndDamagedFilesAreRefused) {
+  const QImage overview = builtinWorldOverview();
+  ASSERT_FALSE(overview.isNull()) << "share/kavrano/world.overview";
+  EXPECT_EQ(overview.size(), QSize(512, 512));
+  auto at = [&](Coordinate c) {
+    const QPointF p = mercator::toWorld(c) * overview.width();
+    return overview.pixelColor(p.toPoint());
+  };
+  const QColor gulfOfGuinea = at({0, 0}), sahara = at({23, 10});
+  EXPECT_GT(gulfOfGuinea.blue(), gulfOfGuinea.red());
+  EXPECT_GT(sahara.red(), sahara.blue());
+
+  // A file of the same pixels, whole and then damaged.
+  QTemporaryDir dir;
+  QByteArray bytes("KVWO\x01\0\0\0\0\x02\0\0\0\0\0\0", 16);
+  for (int y = 0; y < overview.height(); ++y)
+    bytes.append(reinterpret_cast<const char*>(overview.constScanLine(y)), overview.width() * 4);
+  auto refused = [&](const QByteArray& damaged) {
+    const QString path = dir.filePath(QStringLiteral("damaged.overview"));
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(damaged) != damaged.size()) return false;
+    out.close();
+    return openWorldOverview(path).isNull();
+  };
+  EXPECT_FALSE(refused(bytes));
+  EXPECT_TRUE(refused(bytes.left(bytes.size() - 1)));
+  EXPECT_TRUE(refused(bytes + '\0'));
+  EXPECT_TRUE(refused(bytes.left(8)));
+  QByteArray huge = bytes;
+  huge[9] = 0x7f;  // a side of 32,512 pixels, far more than the file holds
+  EXPECT_TRUE(refused(huge));
+  QByteArray future = bytes;
+  future[4] = 2;
+  EXPECT_TRUE(refused(future));
 }
 
 // Spain at zoom 6 across a phone's view, named as the map names it, held
