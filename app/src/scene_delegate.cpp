@@ -204,6 +204,8 @@ Screen SceneDelegate::makeMainScreen(const std::shared_ptr<PendingMapSources>& s
         map->setTileSource(MapType::Satellite, std::move(sources->satellite));
         map->setTileSource(MapType::Standard, std::move(sources->standard));
         if (sources->world) map->setWorldSource(std::move(sources->world));  // a map made after the first frame
+        // Mapped, not decoded: the world's own tiles wait for the first frame.
+        map->setWorldOverview(builtinWorldOverview());
         map->setPositionSource(sources->position);
         map_ = map;
         measure_->viewDidLoad({map, makeCrossDissolve(map), makeCrossDissolve(label)});

@@ -4,12 +4,15 @@
 // its own data directory.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointer>
 #include <QQuickItem>
+#include <QQuickWindow>
+#include <QTcpServer>
 #include <QTemporaryDir>
 
 #include "kavrano/core/persistance_manager.h"
@@ -520,6 +523,54 @@ QString focused(UserSession& s) { return accessibleName(s.window()->activeFocusI
 [[nodiscard]] bool tabTo(UserSession& s, const QString& name) {
   for (int i = 0; i < 20 && focused(s) != name; ++i) s.press(Qt::Key_Tab);
   return focused(s) == name;
+}
+
+// Grabs the first frame of the first Qt Quick window shown: the frame is
+// grabbed again at once, before anything queued after it has run.
+class FirstFrame : public QObject {
+ public:
+  FirstFrame() { qApp->installEventFilter(this); }
+  QImage image;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* window = qobject_cast<QQuickWindow*>(watched);
+    if (event->type() == QEvent::Show && window && !hooked_) {
+      hooked_ = true;
+      connect(
+          window, &QQuickWindow::frameSwapped, this, [this, window] { image = window->grabWindow(); },
+          static_cast<Qt::ConnectionType>(Qt::DirectConnection | Qt::SingleShotConnection));
+    }
+    return false;
+  }
+
+ private:
+  bool hooked_ = false;
+};
+
+TEST(OfflineStart, FirstFrameShowsTheWorldNotThePlaceholder) {
+  // A port nothing listens on: every tile fails, as with no network.
+  QTcpServer closed;
+  ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+  const quint16 port = closed.serverPort();
+  closed.close();
+  FirstFrame first;
+  Prepared prepared;
+  prepared.tiles = QStringLiteral("http://127.0.0.1:%1/{z}/{x}/{y}.png").arg(port);
+  UserSession s(prepared);
+  ASSERT_TRUE(s.started) << qPrintable(s.error);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !first.image.isNull(); }));
+  QuickMapView* map = s.scene.mapView();
+  ASSERT_NE(map, nullptr);
+  const QImage shot = first.image.convertToFormat(QImage::Format_RGB32);
+  QDir().mkpath(QStringLiteral(KAVRANO_SHOTS_DIR));
+  first.image.save(QStringLiteral(KAVRANO_SHOTS_DIR "/offline-first-frame.png"));
+  const QRect area = map->mapRectToScene(QRectF(0, 0, map->width(), map->height())).toRect() & shot.rect();
+  ASSERT_FALSE(area.isEmpty());
+  qsizetype placeholder = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x) placeholder += shot.pixel(x, y) == qRgb(0xd9, 0xd6, 0xcf);
+  EXPECT_LT(placeholder, area.width() * area.height() / 10) << "the first frame is a void";
 }
 
 TEST(Keys, MapMovesWithArrowsAndZoomsWithPlusMinusAndDoubleClick) {

@@ -39,6 +39,7 @@ struct Prepared {
   bool sendUsageData = true;
   std::vector<PersistedMeasurement> records;
   QString geocoder = QStringLiteral("offline");
+  QString tiles;  // the --tiles option; empty: imagery of fields around the start
 };
 
 [[nodiscard]] inline QString accessibleName(QObject* item) {
@@ -89,9 +90,9 @@ class UserSession {
  public:
   explicit UserSession(const Prepared& prepared = {}) {
     const QString dir = data_.path();
-    options_ = {dir + "/data", dir + "/fields.mbtiles", prepared.geocoder,
+    options_ = {dir + "/data", prepared.tiles.isEmpty() ? dir + "/fields.mbtiles" : prepared.tiles, prepared.geocoder,
                 QStringLiteral("%1,%2").arg(kFieldsLatitude).arg(kFieldsLongitude), "en_US"};
-    if (!writeFieldsImagery(options_.tiles, kFieldsLatitude, kFieldsLongitude, 17)) return;
+    if (prepared.tiles.isEmpty() && !writeFieldsImagery(options_.tiles, kFieldsLatitude, kFieldsLongitude, 17)) return;
     app_.didFinishLaunching(options_);
     UserSettings::shared().setDidShowIntro(prepared.introShown);
     UserSettings::shared().setSendUsageData(prepared.sendUsageData);

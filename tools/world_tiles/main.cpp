@@ -10,8 +10,8 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication app(argc, argv);
   const QStringList args = app.arguments();
-  if (args.size() != 5) {
-    std::fprintf(stderr, "usage: kavrano_world_tiles SOURCE.jpg OUT.mbtiles MAX-ZOOM ATTRIBUTION\n");
+  if (args.size() != 5 && args.size() != 6) {
+    std::fprintf(stderr, "usage: kavrano_world_tiles SOURCE.jpg OUT.mbtiles MAX-ZOOM ATTRIBUTION [OUT.overview]\n");
     return 2;
   }
   bool ok = false;
@@ -23,7 +23,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "kavrano_world_tiles: %s: %s\n", qPrintable(args[1]), qPrintable(reader.errorString()));
     return 1;
   }
-  const QString error = kavrano::writeWorldTiles(source, args[2], ok ? maxZoom : -1, args[4]);
+  QString error = kavrano::writeWorldTiles(source, args[2], ok ? maxZoom : -1, args[4]);
+  // Zoom 1: a phone's width of world, enough for the first frame.
+  if (error.isEmpty() && args.size() == 6) error = kavrano::writeWorldOverview(source, args[5], 1);
   if (!error.isEmpty()) {
     std::fprintf(stderr, "kavrano_world_tiles: %s\n", qPrintable(error));
     return 1;

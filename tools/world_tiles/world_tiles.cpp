@@ -4,11 +4,15 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QPainter>
+#include <QSaveFile>
 #include <algorithm>
 #include <cmath>
 #include <memory>
 #include <numbers>
 #include <vector>
+
+#include "kavrano/qt_world/world_overview_format.h"
 
 namespace kavrano {
 
@@ -81,6 +85,21 @@ QImage tileImage(const Plane& p, int z, int tx, int ty) {
   return image;
 }
 
+// Finest first: each zoom samples the coarsest copy still at least as fine as
+// its own tiles.
+std::vector<Plane> levelsOf(const QImage& picture) {
+  std::vector<Plane> levels{planeOf(picture)};
+  while (levels.back().width >= 4 && levels.back().height >= 4) levels.push_back(halved(levels.back()));
+  return levels;
+}
+
+const Plane& planeFor(const std::vector<Plane>& levels, int z) {
+  const Plane* plane = &levels.front();
+  for (const Plane& level : levels)
+    if (level.width >= kTile * (1 << z)) plane = &level;
+  return *plane;
+}
+
 struct CloseDatabase {
   void operator()(sqlite3* db) const { sqlite3_close(db); }
 };
@@ -129,15 +148,10 @@ QString writeWorldTiles(const QImage& equirectangular, const QString& path, int 
 
   sqlite3_prepare_v2(db.get(), "INSERT INTO tiles VALUES (?1, ?2, ?3, ?4)", -1, &raw, nullptr);
   std::unique_ptr<sqlite3_stmt, Finalize> insert(raw);
-  // Finest first: each zoom samples the coarsest copy still at least as fine as
-  // its own tiles.
-  std::vector<Plane> levels{planeOf(equirectangular)};
-  while (levels.back().width >= 4 && levels.back().height >= 4) levels.push_back(halved(levels.back()));
+  const std::vector<Plane> levels = levelsOf(equirectangular);
   for (int z = 0; z <= maxZoom; ++z) {
     const int n = 1 << z;
-    const Plane* plane = &levels.front();
-    for (const Plane& level : levels)
-      if (level.width >= kTile * n) plane = &level;
+    const Plane* plane = &planeFor(levels, z);
     for (int x = 0; x < n; ++x) {
       for (int y = 0; y < n; ++y) {
         QByteArray jpeg;
@@ -155,6 +169,38 @@ QString writeWorldTiles(const QImage& equirectangular, const QString& path, int 
     }
   }
   if (!exec("COMMIT;")) return QStringLiteral("cannot finish %1").arg(path);
+  return {};
+}
+
+QString writeWorldOverview(const QImage& equirectangular, const QString& path, int zoom) {
+  namespace fmt = world_overview_format;
+  if (equirectangular.isNull() || equirectangular.width() < 2 || equirectangular.height() < 2)
+    return QStringLiteral("the source picture is empty or unreadable");
+  if (zoom < 0 || zoom > 2) return QStringLiteral("zoom %1 is out of 0–2").arg(zoom);
+  const int n = 1 << zoom;
+  const std::vector<Plane> levels = levelsOf(equirectangular);
+  QImage square(kTile * n, kTile * n, QImage::Format_RGB32);
+  {
+    QPainter painter(&square);
+    for (int x = 0; x < n; ++x)
+      for (int y = 0; y < n; ++y)
+        painter.drawImage(x * kTile, y * kTile, tileImage(planeFor(levels, zoom), zoom, x, y));
+  }
+  QByteArray bytes;
+  auto putU32 = [&](std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) bytes.append(static_cast<char>((v >> (8 * i)) & 0xff));
+  };
+  bytes.append(fmt::kMagic, sizeof fmt::kMagic);
+  putU32(fmt::kVersion);
+  putU32(static_cast<std::uint32_t>(square.width()));
+  putU32(0);
+  for (int y = 0; y < square.height(); ++y) {
+    const auto* row = reinterpret_cast<const QRgb*>(square.constScanLine(y));
+    for (int x = 0; x < square.width(); ++x) putU32(0xff000000u | row[x]);
+  }
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+    return QStringLiteral("cannot write %1").arg(path);
   return {};
 }
 

@@ -409,56 +409,60 @@ struct Place {
   double width;  // pixels, as the label will roughly take
 };
 
-// The zoom from which every place shows, decided in priority order (capitals,
-// then the most populous): a place shows once no place before it is within its
-// label's box. What shows at a zoom shows at every larger one, as distances
-// on screen only grow.
+// The zoom from which every place is a candidate for a label: the first zoom
+// at which no place before it in priority order (capitals, then the most
+// populous) that is worth a label there is within its label's box, whether
+// that place is labelled or not. So a town is never labelled beside a larger
+// place that is left out; and as distances on screen only grow with the zoom,
+// a candidate stays one at every larger zoom. The boxes are about the size of
+// the names drawn: larger, and a larger place would be left out for want of
+// room it has on screen; the map decides with the true sizes.
 std::vector<std::uint32_t> labelZooms(const std::vector<Place>& places) {
   // A town of 10^(7 − z/2) people is worth a label at zoom z: 1 million at the
   // scale of a continent (2), 10,000 at a region's (6), every place at 8.
   auto populationFor = [](std::uint32_t z) { return std::pow(10.0, 7.0 - z / 2.0); };
-  constexpr double kHeight = 16, kMargin = 6;  // pixels
+  // Pixels: a name is drawn 12 high with a 3-pixel halo all round.
+  constexpr double kHeight = 20, kMargin = 1;
+  constexpr double kCell = 128;
   std::vector<std::uint32_t> from(places.size(), kLabelZooms);
   for (std::uint32_t z = 0; z < kLabelZooms; ++z) {
     const double scale = worldPixels(z) / fmt::kGrid;
-    constexpr double kCell = 128;
     std::unordered_map<std::int64_t, std::vector<std::size_t>> grid;
     auto box = [&](std::size_t i) {
       const double x = places[i].at.x * scale, y = places[i].at.y * scale;
       const double w = places[i].width / 2 + kMargin, h = kHeight / 2 + kMargin;
       return std::array<double, 4>{x - w, y - h, x + w, y + h};
     };
-    auto fits = [&](std::size_t i) {
-      const auto b = box(i);
-      for (auto cx = static_cast<std::int64_t>(b[0] / kCell) - 1; cx <= static_cast<std::int64_t>(b[2] / kCell) + 1;
-           ++cx)
-        for (auto cy = static_cast<std::int64_t>(b[1] / kCell) - 1; cy <= static_cast<std::int64_t>(b[3] / kCell) + 1;
-             ++cy) {
-          auto it = grid.find(cx * 1'000'000'007LL + cy);
-          if (it == grid.end()) continue;
-          for (std::size_t j : it->second) {
-            const auto o = box(j);
-            if (b[0] < o[2] && o[0] < b[2] && b[1] < o[3] && o[1] < b[3]) return false;
-          }
-        }
+    // Each kept box is filed under every cell it touches, so a box of any
+    // width meets all the boxes it overlaps.
+    auto eachCell = [&](const std::array<double, 4>& b, auto&& f) {
+      for (auto cx = static_cast<std::int64_t>(std::floor(b[0] / kCell));
+           cx <= static_cast<std::int64_t>(std::floor(b[2] / kCell)); ++cx)
+        for (auto cy = static_cast<std::int64_t>(std::floor(b[1] / kCell));
+             cy <= static_cast<std::int64_t>(std::floor(b[3] / kCell)); ++cy)
+          if (!f(cx * 1'000'000'007LL + cy)) return false;
       return true;
     };
-    auto take = [&](std::size_t i) {
+    auto fits = [&](std::size_t i) {
       const auto b = box(i);
-      grid[static_cast<std::int64_t>((b[0] + b[2]) / 2 / kCell) * 1'000'000'007LL +
-           static_cast<std::int64_t>((b[1] + b[3]) / 2 / kCell)]
-          .push_back(i);
+      return eachCell(b, [&](std::int64_t cell) {
+        const auto it = grid.find(cell);
+        if (it == grid.end()) return true;
+        return std::none_of(it->second.begin(), it->second.end(), [&](std::size_t j) {
+          const auto o = box(j);
+          return b[0] < o[2] && o[0] < b[2] && b[1] < o[3] && o[1] < b[3];
+        });
+      });
     };
-    for (std::size_t i = 0; i < places.size(); ++i)
-      if (from[i] < z) take(i);
     for (std::size_t i = 0; i < places.size(); ++i) {
-      if (from[i] < z) continue;
       // A capital shows from a country's scale (3) whatever its size.
       const bool eligible = places[i].population >= populationFor(z) || (places[i].capital && z >= 3);
-      if (eligible && fits(i)) {
-        from[i] = z;
-        take(i);
-      }
+      if (!eligible) continue;
+      if (fits(i)) from[i] = std::min(from[i], z);
+      eachCell(box(i), [&](std::int64_t cell) {
+        grid[cell].push_back(i);
+        return true;
+      });
     }
   }
   return from;
@@ -561,6 +565,10 @@ int main(int argc, char** argv) {
   std::stable_sort(places.begin(), places.end(), [](const Place& a, const Place& b) {
     return a.capital != b.capital ? a.capital : a.population > b.population;
   });
+  if (places.size() >= std::size_t{1} << 24) {  // a label's rank has 24 bits
+    std::cerr << "world_vectors: too many places for a label's rank\n";
+    return 1;
+  }
   const std::vector<std::uint32_t> from = labelZooms(places);
   std::vector<std::size_t> order;
   for (std::size_t i = 0; i < places.size(); ++i)
@@ -614,8 +622,9 @@ int main(int argc, char** argv) {
     next += count;
   }
   for (const std::size_t i : order) {
-    for (const std::uint32_t v : {static_cast<std::uint32_t>(places[i].at.x),
-                                  static_cast<std::uint32_t>(places[i].at.y), places[i].record, from[i]})
+    for (const std::uint32_t v :
+         {static_cast<std::uint32_t>(places[i].at.x), static_cast<std::uint32_t>(places[i].at.y), places[i].record,
+          from[i] | static_cast<std::uint32_t>(i) << 8})
       putU32(out, v);
   }
   std::string header;

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QQuickWindow>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -11,6 +13,9 @@
 #include "kavrano/qt_map/map_sources.h"
 #include "kavrano/qt_map/quick_map_view.h"
 #include "kavrano/qt_map/web_mercator.h"
+#include "kavrano/qt_map/world_label_layout.h"
+#include "kavrano/qt_map/world_label_node.h"
+#include "kavrano/qt_map/world_overview.h"
 #include "screenshot_compare.h"
 
 namespace kavrano {
@@ -79,6 +84,95 @@ TEST(BuiltinWorldOffline, CoastsBordersAndNamesShowAtTheScaleOfTheWorldACountryA
     const QString why = testing::compareWithReference(
         shot, QStringLiteral(KAVRANO_SHOT_REFERENCES "/%1.png").arg(QLatin1String(c.name)));
     EXPECT_TRUE(why.isEmpty()) << c.name << ": " << qPrintable(why);
+  }
+}
+
+TEST(WorldOverview, ShowsSeaAndLandWhereTheyAreAndDamagedFilesAreRefused) {
+  const QImage overview = builtinWorldOverview();
+  ASSERT_FALSE(overview.isNull()) << "share/kavrano/world.overview";
+  EXPECT_EQ(overview.size(), QSize(512, 512));
+  auto at = [&](Coordinate c) {
+    const QPointF p = mercator::toWorld(c) * overview.width();
+    return overview.pixelColor(p.toPoint());
+  };
+  const QColor gulfOfGuinea = at({0, 0}), sahara = at({23, 10});
+  EXPECT_GT(gulfOfGuinea.blue(), gulfOfGuinea.red());
+  EXPECT_GT(sahara.red(), sahara.blue());
+
+  // A file of the same pixels, whole and then damaged.
+  QTemporaryDir dir;
+  QByteArray bytes("KVWO\x01\0\0\0\0\x02\0\0\0\0\0\0", 16);
+  for (int y = 0; y < overview.height(); ++y)
+    bytes.append(reinterpret_cast<const char*>(overview.constScanLine(y)), overview.width() * 4);
+  auto refused = [&](const QByteArray& damaged) {
+    const QString path = dir.filePath(QStringLiteral("damaged.overview"));
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(damaged) != damaged.size()) return false;
+    out.close();
+    return openWorldOverview(path).isNull();
+  };
+  EXPECT_FALSE(refused(bytes));
+  EXPECT_TRUE(refused(bytes.left(bytes.size() - 1)));
+  EXPECT_TRUE(refused(bytes + '\0'));
+  EXPECT_TRUE(refused(bytes.left(8)));
+  QByteArray huge = bytes;
+  huge[9] = 0x7f;  // a side of 32,512 pixels, far more than the file holds
+  EXPECT_TRUE(refused(huge));
+  QByteArray future = bytes;
+  future[4] = 2;
+  EXPECT_TRUE(refused(future));
+}
+
+// Spain at zoom 6 across a phone's view, named as the map names it, held
+// against every place the file knows there.
+TEST(BuiltinWorldLabels, NoTownIsNamedOverALargerPlaceAndTheLargestCitiesAreNamed) {
+  auto made = makeTileSource(QStringLiteral("builtin"), MapType::Satellite, nullptr);
+  ASSERT_TRUE(made) << made.failure().reason;
+  const auto world = qobject_cast<BuiltinWorldTileSource*>(made.value().get())->world();
+  std::shared_ptr<const GazetteerIndex> places;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return (places = world->places()) != nullptr; }, 20000));
+  auto nameOf = [&](std::uint32_t place) {
+    const std::string_view name = places->place(place).name;
+    return QString::fromUtf8(name.data(), qsizetype(name.size()));
+  };
+  auto sizeOf = [](std::uint32_t, const GazetteerPlace& details) {
+    return QSizeF(WorldLabelNode::picture(details.name, 1).size());
+  };
+  // Capitals come first whatever their size.
+  const QStringList capitals{QStringLiteral("Madrid"), QStringLiteral("Gibraltar"), QStringLiteral("Rabat"),
+                             QStringLiteral("Lisbon"), QStringLiteral("Andorra la Vella")};
+  for (const double zoom : {6.0, 6.5}) {
+    MapCamera camera;
+    camera.viewport = QSizeF(390, 844);
+    camera.centre = mercator::toWorld({40, -4});
+    camera.zoom = zoom;
+    const auto placed = layOutWorldLabels(
+        world->vectors(), *places, camera, [](QPointF) { return true; }, sizeOf);
+    QStringList named;
+    for (const PlacedWorldLabel& p : placed) named << nameOf(p.place);
+    for (const char* city : {"Madrid", "Sevilla", "Málaga", "Granada", "Albacete", "Valladolid", "Murcia", "Córdoba"})
+      EXPECT_TRUE(named.contains(QString::fromUtf8(city)))
+          << city << " at zoom " << zoom << "; named: " << qPrintable(named.join(", "));
+
+    const QRectF view(QPointF(0, 0), camera.viewport);
+    const QRectF seen = camera.visibleWorld();
+    const GridBox box{std::int64_t(seen.left() * (1 << 24)), std::int64_t(seen.top() * (1 << 24)),
+                      std::int64_t(seen.right() * (1 << 24)), std::int64_t(seen.bottom() * (1 << 24))};
+    for (const WorldVectors::Label& label : world->vectors().labels(14, box)) {
+      const GazetteerPlace left = places->place(label.place);
+      const QSizeF size = sizeOf(label.place, left);
+      const QRectF rect(camera.toView(mercator::toWorld(left.coordinate)) - QPointF(size.width(), size.height()) / 2,
+                        size);
+      if (!view.contains(rect)) continue;
+      for (const PlacedWorldLabel& p : placed) {
+        const GazetteerPlace kept = places->place(p.place);
+        if (p.place == label.place || !p.rect.intersects(rect) || kept.population >= left.population ||
+            capitals.contains(nameOf(p.place)))
+          continue;
+        ADD_FAILURE() << qPrintable(nameOf(p.place)) << " (" << kept.population << ") is named over "
+                      << qPrintable(nameOf(label.place)) << " (" << left.population << ") at zoom " << zoom;
+      }
+    }
   }
 }
 

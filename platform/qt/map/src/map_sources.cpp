@@ -17,6 +17,7 @@
 #include "kavrano/qt_map/network_warning_filter.h"
 #include "kavrano/qt_map/nmea_log.h"
 #include "kavrano/qt_map/tile_disk_cache.h"
+#include "kavrano/qt_map/world_overview.h"
 #include "kavrano/qt_places/shipped_gazetteer.h"
 
 namespace kavrano {
@@ -64,6 +65,11 @@ Result<std::unique_ptr<TileSource>> makeBuiltinWorld() {
 }  // namespace
 
 QString builtinWorldPath() { return sharedFile(QStringLiteral("world.mbtiles")); }
+
+QImage builtinWorldOverview() {
+  const QString path = sharedFile(QStringLiteral("world.overview"));
+  return path.isEmpty() ? QImage() : openWorldOverview(path);
+}
 
 Result<std::unique_ptr<TileSource>> makeTileSource(const QString& option, MapType type,
                                                    QNetworkAccessManager* network) {

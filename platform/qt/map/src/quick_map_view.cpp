@@ -162,6 +162,11 @@ void QuickMapView::setWorldSource(std::unique_ptr<TileSource> source) {
   redraw();
 }
 
+void QuickMapView::setWorldOverview(QImage overview) {
+  overview_ = std::move(overview);
+  redraw();
+}
+
 TileLayer* QuickMapView::layerFor(MapType type) const {
   return type == MapType::Standard ? standard_.get() : satellite_.get();
 }

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QQuickWindow>
 #include <QSGRendererInterface>
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -52,6 +53,23 @@ void QuickMapView::paintImagery(MapRootNode& root) {
   const bool imageryIsBuiltin = qobject_cast<const BuiltinWorldTileSource*>(layerFor(type_)->source()) != nullptr;
   {
     NodeFiller holes(window(), root.placeholders), tiles(window(), root.tiles);
+    // Where nothing else is there yet, the overview's part of the world; it is
+    // one pixel stretched at a city's scale, its colour still the place's.
+    auto fillFromOverview = [&](const QRectF& part) {
+      if (overview_.isNull()) {
+        holes.rectangle(toView(part), kPlaceholder);
+        return;
+      }
+      const double side = overview_.width();
+      const double copy = std::floor(part.center().x());
+      QRectF from((part.left() - copy) * side, part.top() * side, part.width() * side, part.height() * side);
+      if (from.width() < 1 || from.height() < 1) {
+        const QPointF middle(std::clamp(from.center().x(), 0.5, side - 0.5),
+                             std::clamp(from.center().y(), 0.5, side - 0.5));
+        from = QRectF(middle - QPointF(0.5, 0.5), QSizeF(1, 1));
+      }
+      tiles.image(root.tileTexture(overview_), toView(part), from);
+    };
     // A hole is filled with the parts of the world's pieces over it, each cut
     // from its tile in proportion.
     auto fillHole = [&](const QRectF& hole) {
@@ -59,7 +77,7 @@ void QuickMapView::paintImagery(MapRootNode& root) {
         const QRectF part = hole.intersected(world.world);
         if (part.isEmpty()) continue;
         if (world.image.isNull()) {
-          holes.rectangle(toView(part), kPlaceholder);
+          fillFromOverview(part);
           continue;
         }
         const QRectF& from = world.sourceRect;
@@ -77,7 +95,7 @@ void QuickMapView::paintImagery(MapRootNode& root) {
         imageryShown_ = true;
         if (imageryIsBuiltin) builtinShown_.push_back(piece.world);
       } else if (worldPieces_.empty()) {
-        holes.rectangle(toView(piece.world), kPlaceholder);
+        fillFromOverview(piece.world);
       } else {
         fillHole(piece.world);
       }

@@ -1,5 +1,7 @@
 #include "kavrano/qt_map/world_label_node.h"
 
+#include "kavrano/qt_map/world_label_layout.h"
+
 #include <QFont>
 #include <QPainter>
 #include <QPainterPath>
@@ -12,7 +14,6 @@
 namespace kavrano {
 
 namespace {
-namespace fmt = world_vectors_format;
 // Names kept beyond those drawn: a few screens' worth, for panning back.
 constexpr qsizetype kKeptPictures = 300;
 constexpr int kPixelSize = 12;
@@ -23,27 +24,29 @@ WorldLabelNode::~WorldLabelNode() {
   for (const Picture& p : std::as_const(pictures_)) delete p.texture;
 }
 
-WorldLabelNode::Picture& WorldLabelNode::pictureOf(quint32 place, const GazetteerPlace& details, qreal dpr) {
-  auto it = pictures_.find(place);
-  if (it != pictures_.end()) return *it;
+QImage WorldLabelNode::picture(std::string_view name, qreal dpr) {
   QFont font;
   font.setPixelSize(kPixelSize);
   QPainterPath text;
   // addText takes the name as it is: no markup is ever read from the data.
-  text.addText(0, 0, font, QString::fromUtf8(details.name.data(), static_cast<qsizetype>(details.name.size())));
+  text.addText(0, 0, font, QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
   const QRectF bounds = text.boundingRect().adjusted(-kHalo, -kHalo, kHalo, kHalo);
   QImage image(std::max(1, static_cast<int>(std::ceil(bounds.width() * dpr))),
                std::max(1, static_cast<int>(std::ceil(bounds.height() * dpr))), QImage::Format_ARGB32_Premultiplied);
   image.setDevicePixelRatio(dpr);
   image.fill(Qt::transparent);
-  {
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.translate(-bounds.topLeft());
-    p.strokePath(text, QPen(QColor(0, 0, 0, 170), kHalo, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.fillPath(text, Qt::white);
-  }
-  return *pictures_.insert(place, {image, nullptr, 0});
+  QPainter p(&image);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.translate(-bounds.topLeft());
+  p.strokePath(text, QPen(QColor(0, 0, 0, 170), kHalo, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  p.fillPath(text, Qt::white);
+  return image;
+}
+
+WorldLabelNode::Picture& WorldLabelNode::pictureOf(quint32 place, const GazetteerPlace& details, qreal dpr) {
+  auto it = pictures_.find(place);
+  if (it != pictures_.end()) return *it;
+  return *pictures_.insert(place, {picture(details.name, dpr), nullptr, 0});
 }
 
 void WorldLabelNode::update(const BuiltinWorld& world, const MapCamera& camera,
@@ -55,49 +58,20 @@ void WorldLabelNode::update(const BuiltinWorld& world, const MapCamera& camera,
     dpr_ = dpr;
   }
   const auto places = world.places();
-  std::vector<QRectF> placed;
   std::vector<std::pair<QSGTexture*, QRectF>> drawn;
   if (places) {
-    struct Candidate {
-      WorldVectors::Label label;
-      GazetteerPlace place;
-      QPointF world;
-    };
-    std::vector<Candidate> candidates;
-    const auto zoom = static_cast<std::uint32_t>(std::max(0.0, std::floor(camera.zoom)));
-    const QRectF view = camera.visibleWorld();
-    // The view may show the world's seam: each copy of the world is asked apart.
-    for (double copy = std::floor(view.left()); copy < view.right(); copy += 1) {
-      const QRectF part = view.intersected(QRectF(copy, 0, 1, 1));
-      if (part.isEmpty()) continue;
-      const GridBox box{static_cast<std::int64_t>((part.left() - copy) * fmt::kGrid),
-                        static_cast<std::int64_t>(part.top() * fmt::kGrid),
-                        static_cast<std::int64_t>(std::ceil((part.right() - copy) * fmt::kGrid)),
-                        static_cast<std::int64_t>(std::ceil(part.bottom() * fmt::kGrid))};
-      for (const WorldVectors::Label& label : world.vectors().labels(zoom, box)) {
-        const QPointF at(copy + double(label.x) / fmt::kGrid, double(label.y) / fmt::kGrid);
-        if (shown(at)) candidates.push_back({label, places->place(label.place), at});
-      }
-    }
-    std::stable_sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
-      return a.label.fromZoom != b.label.fromZoom ? a.label.fromZoom < b.label.fromZoom
-                                                  : a.place.population > b.place.population;
-    });
-    const QRectF bounds(QPointF(0, 0), camera.viewport);
-    for (const Candidate& c : candidates) {
-      Picture& picture = pictureOf(c.label.place, c.place, dpr);
-      const QSizeF size = picture.image.deviceIndependentSize();
-      const QPointF centre = camera.toView(c.world);
-      const QRectF rect(centre - QPointF(size.width(), size.height()) / 2, size);
-      if (!rect.intersects(bounds) ||
-          std::any_of(placed.begin(), placed.end(), [&](const QRectF& r) { return r.intersects(rect); }))
-        continue;
-      placed.push_back(rect);
-      if (!picture.texture) picture.texture = window_->createTextureFromImage(picture.image);
-      picture.lastFrame = frame_;
+    const auto placed = layOutWorldLabels(world.vectors(), *places, camera, shown,
+                                          [&](std::uint32_t place, const GazetteerPlace& details) {
+                                            return pictureOf(place, details, dpr).image.deviceIndependentSize();
+                                          });
+    for (const PlacedWorldLabel& label : placed) {
+      Picture& made = pictures_[label.place];  // while laid out
+      if (!made.texture) made.texture = window_->createTextureFromImage(made.image);
+      made.lastFrame = frame_;
       const qreal snap = 1.0 / dpr;
-      drawn.push_back({picture.texture, QRectF(std::round(rect.x() / snap) * snap, std::round(rect.y() / snap) * snap,
-                                               rect.width(), rect.height())});
+      const QRectF& rect = label.rect;
+      drawn.push_back({made.texture, QRectF(std::round(rect.x() / snap) * snap, std::round(rect.y() / snap) * snap,
+                                            rect.width(), rect.height())});
     }
   }
   // Children are reused in order; those left over go.

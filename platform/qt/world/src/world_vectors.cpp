@@ -90,7 +90,8 @@ std::optional<WorldVectors> WorldVectors::open(std::span<const std::byte> bytes)
     for (std::uint32_t i = group.first; i < group.first + group.count; ++i) {
       const std::byte* label = world.labels_ + std::size_t{i} * fmt::kLabelSize;
       if (fmt::read<std::uint32_t>(label) > fmt::kGrid || fmt::read<std::uint32_t>(label + 4) > fmt::kGrid ||
-          fmt::read<std::uint32_t>(label + 8) >= world.gazetteerSize_ || fmt::read<std::uint32_t>(label + 12) != g ||
+          fmt::read<std::uint32_t>(label + 8) >= world.gazetteerSize_ ||
+          (fmt::read<std::uint32_t>(label + 12) & 0xffu) != g ||
           (i > group.first && fmt::read<std::uint32_t>(label) < fmt::read<std::uint32_t>(label - fmt::kLabelSize)))
         return std::nullopt;
     }
@@ -168,7 +169,7 @@ std::vector<WorldVectors::Label> WorldVectors::labels(std::uint32_t zoom, const 
     for (std::size_t i = lo; i < groups_[g].count; ++i) {
       const std::byte* at = first + i * fmt::kLabelSize;
       const Label label{fmt::read<std::uint32_t>(at), fmt::read<std::uint32_t>(at + 4),
-                        fmt::read<std::uint32_t>(at + 8), g};
+                        fmt::read<std::uint32_t>(at + 8), g, fmt::read<std::uint32_t>(at + 12) >> 8};
       if (label.x > box.right) break;
       if (label.y >= box.top && label.y <= box.bottom) out.push_back(label);
     }

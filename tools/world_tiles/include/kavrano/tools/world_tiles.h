@@ -16,4 +16,9 @@ namespace kavrano {
 [[nodiscard]] QString writeWorldTiles(const QImage& equirectangular, const QString& path, int maxZoom,
                                       const QString& attribution);
 
+/// The same picture as one Web Mercator square of 256 × 2^`zoom` pixels (zoom
+/// 0–2), sampled as the tiles are, written uncompressed
+/// (world_overview_format.h) to `path`. Returns an empty text, or what went wrong.
+[[nodiscard]] QString writeWorldOverview(const QImage& equirectangular, const QString& path, int zoom);
+
 }  // namespace kavrano

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QString>
 #include <memory>
 
@@ -37,6 +38,9 @@ struct DefaultImagery {
 /// or up to three levels above it (an installed prefix, or the build tree); an
 /// empty text when there is none.
 [[nodiscard]] QString builtinWorldPath();
+/// The shipped world overview (share/kavrano/world.overview, openWorldOverview):
+/// cheap enough to open before the first frame. Null when not installed.
+[[nodiscard]] QImage builtinWorldOverview();
 
 /// The built-in world to draw beneath the imagery a `--tiles` option chose
 /// (QuickMapView::setWorldSource); null when that imagery is the built-in world

@@ -59,6 +59,10 @@ class QuickMapView : public QQuickItem, public MapView {
   /// shows the Earth. Asked for only while the imagery has such holes.
   void setWorldSource(std::unique_ptr<TileSource> source);
   [[nodiscard]] TileLayer& worldLayer() { return *world_; }
+  /// The whole world in one small Web Mercator square (openWorldOverview),
+  /// drawn synchronously where neither the imagery nor the world has a tile
+  /// yet: an offline start's first frame shows the Earth, not a void.
+  void setWorldOverview(QImage overview);
   /// The credit line of the last frame: the imagery's, the world's where it
   /// showed, or both joined.
   [[nodiscard]] QString credit() const;
@@ -174,6 +178,7 @@ class QuickMapView : public QQuickItem, public MapView {
   std::vector<TileLayer::Piece> pieces_;  // decided at polish, drawn at sync
   std::unique_ptr<TileLayer> world_;
   std::vector<TileLayer::Piece> worldPieces_;  // empty while the imagery has no holes
+  QImage overview_;
   bool imageryShown_ = false, worldShown_ = false;
   std::vector<QRectF> builtinShown_;  // world units where the last frame drew the built-in world
   std::vector<Shown> shown_;

@@ -5,6 +5,7 @@
 #include <QPointF>
 #include <QSGNode>
 #include <functional>
+#include <string_view>
 
 #include "kavrano/qt_map/builtin_world.h"
 #include "kavrano/qt_map/map_camera.h"
@@ -14,10 +15,9 @@ class QSGTexture;
 
 namespace kavrano {
 
-/// The built-in world's place names for a frame: the places its file orders
-/// for the camera's zoom, most important first, each drawn unless it would
-/// overlap one drawn before it. Names are plain text. Pictures and textures of
-/// recent names are kept; lives on the render thread, where textures die.
+/// The built-in world's place names for a frame, as layOutWorldLabels chooses
+/// them. Names are plain text. Pictures and textures of recent names are kept;
+/// lives on the render thread, where textures die.
 class WorldLabelNode : public QSGNode {
  public:
   explicit WorldLabelNode(QQuickWindow* window) : window_(window) {}
@@ -27,6 +27,9 @@ class WorldLabelNode : public QSGNode {
 
   /// Only anchors for which `shown` (a world point) is true get a label.
   void update(const BuiltinWorld& world, const MapCamera& camera, const std::function<bool(QPointF)>& shown, qreal dpr);
+
+  /// A name as drawn: white on a dark halo.
+  [[nodiscard]] static QImage picture(std::string_view name, qreal dpr);
 
  private:
   struct Picture {

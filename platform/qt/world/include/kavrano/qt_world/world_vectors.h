@@ -42,6 +42,7 @@ class WorldVectors {
     std::uint32_t x, y;
     std::uint32_t place;  // record of the gazetteer the file was made with
     std::uint32_t fromZoom;
+    std::uint32_t rank;  // capitals, then the most populous: lower claims room first
   };
 
   /// None when the bytes are not a complete, consistent file of this version.

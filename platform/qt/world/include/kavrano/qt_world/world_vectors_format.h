@@ -17,14 +17,15 @@ namespace kavrano::world_vectors_format {
 //                       bottom), point count, point bytes offset, size
 //   points:             zigzag varint deltas of x then y, starting from (0, 0)
 //   label groups (8 bytes each, one per zoom from 0): first label, label count
-//   label   (16 bytes): x, y, gazetteer record, zoom it shows from; sorted by
-//                       zoom, then by x
+//   label   (16 bytes): x, y, gazetteer record, then the zoom it shows from
+//                       (low 8 bits) and its rank (the rest: 0 goes first when
+//                       names compete for room); sorted by zoom, then by x
 //
 // Coordinates are Web Mercator world units times kGrid, in [0, kGrid]: x east
 // from −180°, y south from 85.0511°.
 
 inline constexpr char kMagic[4] = {'K', 'V', 'W', 'V'};
-inline constexpr std::uint32_t kVersion = 1;
+inline constexpr std::uint32_t kVersion = 2;
 inline constexpr std::size_t kHeaderSize = 32;
 inline constexpr std::size_t kLevelSize = 16;
 inline constexpr std::size_t kShapeSize = 32;
