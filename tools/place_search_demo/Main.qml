@@ -7,7 +7,9 @@ ApplicationWindow {
     id: window
 
     required property QtObject controller    // SearchViewController
-    required property QtObject presentation  // QuickSearchPresentation
+    // QuickSearchPresentation, whose module the demo does not import: a var, so
+    // that its properties are looked up when read.
+    required property var presentation
 
     width: 390
     height: 844

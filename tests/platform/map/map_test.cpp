@@ -707,38 +707,46 @@ TEST(MapRendering, TheBuiltInWorldFillsTheImagerysHolesOnlyAndIsCredited) {
   EXPECT_TRUE(idle->requested.isEmpty()) << "no holes, nothing asked of the world";
 }
 
+// The map over a tile server that has gone away: each tile of the view asked once
+// and not found, until the server is back.
+struct OfflineMap {
+  explicit OfflineMap(NetworkTileSource::Options options) {
+    const QString url = QString::fromUtf8(server.baseUrl() + "/{z}/{x}/{y}");
+    server.goAway();
+    options.maxAttempts = 1;
+    auto* source = new NetworkTileSource(TileUrlTemplate(url), options, network.get());
+    unavailable = std::make_unique<QSignalSpy>(source, &TileSource::tileUnavailable);
+    w = std::make_unique<MapWindow>();
+    w->map->setTileSource(MapType::Satellite, std::unique_ptr<TileSource>(source));
+    w->map->setCamera({0.5, 0.5}, 1.0);
+  }
+  bool showsTheServersTiles() {
+    return QTest::qWaitFor([&] { return near(w->window.grabWindow().pixelColor(64, 64), QColor(Qt::darkGreen)); });
+  }
+
+  LocalHttpServer server{[](const LocalHttpServer::Request&) { return Response{200, {}, pngOf(Qt::darkGreen)}; }};
+  QTemporaryDir cacheDir;
+  std::unique_ptr<QNetworkAccessManager> network{makeTileNetwork(nullptr, cacheDir.path(), 1 << 20)};
+  std::unique_ptr<QSignalSpy> unavailable;
+  std::unique_ptr<MapWindow> w;  // owns the source: goes before the network it uses
+};
+
 // Offline at start, then the network back while the view stays where it is.
 TEST(MapRendering, TilesMissingWhileOfflineAppearWhenTheServerIsBackWithoutAPan) {
-  LocalHttpServer server([](const LocalHttpServer::Request&) { return Response{200, {}, pngOf(Qt::darkGreen)}; });
-  const QString url = QString::fromUtf8(server.baseUrl() + "/{z}/{x}/{y}");
-  server.goAway();
-  QTemporaryDir cacheDir;
-  std::unique_ptr<QNetworkAccessManager> network(makeTileNetwork(nullptr, cacheDir.path(), 1 << 20));
   NetworkTileSource::Options options = kQuick;
-  options.maxAttempts = 1;
   options.firstUnavailableRetryMs = 50;
   options.longestUnavailableRetryMs = 200;
-  auto* source = new NetworkTileSource(TileUrlTemplate(url), options, network.get());
-  QSignalSpy unavailable(source, &TileSource::tileUnavailable);
-  MapWindow w;
-  w.map->setTileSource(MapType::Satellite, std::unique_ptr<TileSource>(source));
-  w.map->setCamera({0.5, 0.5}, 1.0);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return unavailable.size() >= 8; })) << "each of the four asked again";
-  EXPECT_TRUE(near(w.window.grabWindow().pixelColor(128, 128), QColor(0xd9, 0xd6, 0xcf)));
-  ASSERT_TRUE(server.listenAgain());
-  EXPECT_TRUE(QTest::qWaitFor([&] { return near(w.window.grabWindow().pixelColor(64, 64), QColor(Qt::darkGreen)); }));
+  OfflineMap offline(options);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return offline.unavailable->size() >= 8; })) << "each of the four asked again";
+  EXPECT_TRUE(near(offline.w->window.grabWindow().pixelColor(128, 128), QColor(0xd9, 0xd6, 0xcf)));
+  ASSERT_TRUE(offline.server.listenAgain());
+  EXPECT_TRUE(offline.showsTheServersTiles());
 }
 
 // The system tells that the network is back: what is missing in view is asked
 // again at once, not after its pause (an hour here).
 TEST(MapRendering, TilesMissingWhileOfflineAppearAsSoonAsTheSystemSaysTheNetworkIsBack) {
-  LocalHttpServer server([](const LocalHttpServer::Request&) { return Response{200, {}, pngOf(Qt::darkGreen)}; });
-  const QString url = QString::fromUtf8(server.baseUrl() + "/{z}/{x}/{y}");
-  server.goAway();
-  QTemporaryDir cacheDir;
-  std::unique_ptr<QNetworkAccessManager> network(makeTileNetwork(nullptr, cacheDir.path(), 1 << 20));
   NetworkTileSource::Options options = kQuick;
-  options.maxAttempts = 1;
   options.firstUnavailableRetryMs = 3'600'000;
   QPointer<NetworkReachability> system;
   options.reachability = [&] {
@@ -746,16 +754,12 @@ TEST(MapRendering, TilesMissingWhileOfflineAppearAsSoonAsTheSystemSaysTheNetwork
     system = watch.get();
     return watch;
   };
-  auto* source = new NetworkTileSource(TileUrlTemplate(url), options, network.get());
-  QSignalSpy unavailable(source, &TileSource::tileUnavailable);
-  MapWindow w;
-  w.map->setTileSource(MapType::Satellite, std::unique_ptr<TileSource>(source));
-  w.map->setCamera({0.5, 0.5}, 1.0);
-  ASSERT_TRUE(QTest::qWaitFor([&] { return unavailable.size() >= 4; }));
+  OfflineMap offline(options);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return offline.unavailable->size() >= 4; }));
   ASSERT_TRUE(system) << "watched from the first transfer that found no network";
-  ASSERT_TRUE(server.listenAgain());
+  ASSERT_TRUE(offline.server.listenAgain());
   emit system->online();
-  EXPECT_TRUE(QTest::qWaitFor([&] { return near(w.window.grabWindow().pixelColor(64, 64), QColor(Qt::darkGreen)); }));
+  EXPECT_TRUE(offline.showsTheServersTiles());
 }
 
 // The measurement label: bold 20, white on a black shadow, shrinking to fit 44 points.

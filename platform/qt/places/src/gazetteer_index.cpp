@@ -12,29 +12,27 @@ namespace kavrano {
 namespace fmt = gazetteer_format;
 
 std::optional<GazetteerIndex> GazetteerIndex::open(std::span<const std::byte> bytes) {
-  if (bytes.size() < fmt::kHeaderSize || std::memcmp(bytes.data(), fmt::kMagic, sizeof fmt::kMagic) != 0) {
-    return std::nullopt;
-  }
+  if (!packed_bytes::hasHeader(bytes, fmt::kMagic, fmt::kHeaderSize, fmt::kVersion)) return std::nullopt;
   const std::byte* base = bytes.data();
-  if (fmt::read<std::uint32_t>(base + 4) != fmt::kVersion) return std::nullopt;
   const std::uint64_t count = fmt::read<std::uint32_t>(base + 8);
   const std::uint64_t textsOffset = fmt::read<std::uint32_t>(base + 12);
   const std::uint64_t textsSize = fmt::read<std::uint32_t>(base + 16);
   const std::uint64_t recordsOffset = fmt::read<std::uint32_t>(base + 20);
-  if (textsOffset + textsSize > bytes.size() || recordsOffset + count * fmt::kRecordSize > bytes.size()) {
+  if (!packed_bytes::within(textsOffset, textsSize, bytes.size()) ||
+      !packed_bytes::within(recordsOffset, count * fmt::kRecordSize, bytes.size())) {
     return std::nullopt;
   }
   const std::byte* records = base + recordsOffset;
   // Every text must lie inside the pool, so searching never reads past the bytes.
   for (std::uint64_t i = 0; i < count; ++i) {
     const std::byte* r = records + i * fmt::kRecordSize;
-    const auto within = [&](std::size_t offsetField, std::size_t lengthField) {
-      return std::uint64_t{fmt::read<std::uint32_t>(r + offsetField)} + fmt::read<std::uint16_t>(r + lengthField) <=
-             textsSize;
+    const auto inPool = [&](std::size_t offsetField, std::size_t lengthField) {
+      return packed_bytes::within(fmt::read<std::uint32_t>(r + offsetField), fmt::read<std::uint16_t>(r + lengthField),
+                                  textsSize);
     };
-    if (!within(fmt::field::kKeyOffset, fmt::field::kKeyLength) ||
-        !within(fmt::field::kNameOffset, fmt::field::kNameLength) ||
-        !within(fmt::field::kSubtitleOffset, fmt::field::kSubtitleLength)) {
+    if (!inPool(fmt::field::kKeyOffset, fmt::field::kKeyLength) ||
+        !inPool(fmt::field::kNameOffset, fmt::field::kNameLength) ||
+        !inPool(fmt::field::kSubtitleOffset, fmt::field::kSubtitleLength)) {
       return std::nullopt;
     }
   }

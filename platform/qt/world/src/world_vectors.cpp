@@ -7,12 +7,9 @@
 namespace kavrano {
 
 namespace fmt = world_vectors_format;
+using packed_bytes::within;
 
 namespace {
-
-bool within(std::uint64_t offset, std::uint64_t size, std::size_t total) {
-  return offset <= total && size <= total - offset;
-}
 
 GridBox readBox(const std::byte* at) {
   return {fmt::read<std::uint32_t>(at), fmt::read<std::uint32_t>(at + 4), fmt::read<std::uint32_t>(at + 8),
@@ -38,9 +35,8 @@ std::int64_t unzigzag(std::uint32_t v) { return static_cast<std::int64_t>(v >> 1
 
 std::optional<WorldVectors> WorldVectors::open(std::span<const std::byte> bytes) {
   const std::size_t total = bytes.size();
-  if (total < fmt::kHeaderSize || std::memcmp(bytes.data(), fmt::kMagic, sizeof fmt::kMagic) != 0) return std::nullopt;
+  if (!packed_bytes::hasHeader(bytes, fmt::kMagic, fmt::kHeaderSize, fmt::kVersion)) return std::nullopt;
   const std::byte* base = bytes.data();
-  if (fmt::read<std::uint32_t>(base + 4) != fmt::kVersion) return std::nullopt;
   const std::uint32_t levelCount = fmt::read<std::uint32_t>(base + 8);
   const std::uint32_t groupCount = fmt::read<std::uint32_t>(base + 12);
   const std::uint64_t labelCount = fmt::read<std::uint32_t>(base + 16);

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
+
+#include "kavrano/core/packed_bytes.h"
 
 namespace kavrano::gazetteer_format {
 
@@ -36,14 +36,6 @@ inline constexpr std::size_t kLongitude = 24;
 inline constexpr std::size_t kPopulation = 28;
 }  // namespace field
 
-// Little-endian hosts only (x86, ARM as Android and iOS run it); memcpy keeps
-// unaligned reads legal.
-template <typename T>
-[[nodiscard]] inline T read(const std::byte* at) {
-  static_assert(std::endian::native == std::endian::little);
-  T value;
-  std::memcpy(&value, at, sizeof value);
-  return value;
-}
+using packed_bytes::read;
 
 }  // namespace kavrano::gazetteer_format

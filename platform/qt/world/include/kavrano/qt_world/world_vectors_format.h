@@ -1,9 +1,9 @@
 #pragma once
 
-#include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
+
+#include "kavrano/core/packed_bytes.h"
 
 namespace kavrano::world_vectors_format {
 
@@ -40,13 +40,6 @@ inline constexpr std::uint32_t kMaxLabelGroups = 32;
 
 enum class ShapeKind : std::uint32_t { Land = 0, Border = 1 };
 
-// Little-endian hosts only; memcpy keeps unaligned reads legal.
-template <typename T>
-[[nodiscard]] inline T read(const std::byte* at) {
-  static_assert(std::endian::native == std::endian::little);
-  T value;
-  std::memcpy(&value, at, sizeof value);
-  return value;
-}
+using packed_bytes::read;
 
 }  // namespace kavrano::world_vectors_format
