@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QQuickWindow>
 #include <QTemporaryDir>
 #include <QTest>
@@ -31,6 +32,76 @@ class OfflineImagery : public TileSource {
   [[nodiscard]] QString attribution() const override { return QStringLiteral("Imagery"); }
   [[nodiscard]] int maxZoom() const override { return 19; }
 };
+
+/// Imagery everywhere, one colour.
+class CoveringImagery : public TileSource {
+ public:
+  void request(const TileId& tile) override {
+    QTimer::singleShot(0, this, [this, tile] {
+      QImage image(256, 256, QImage::Format_RGB32);
+      image.fill(Qt::darkGreen);
+      emit tileReady(tile, image);
+    });
+  }
+  void cancel(const TileId&) override {}
+  [[nodiscard]] QString attribution() const override { return QStringLiteral("Imagery"); }
+  [[nodiscard]] int maxZoom() const override { return 19; }
+};
+
+/// KiB of `path`'s mapping in memory, from /proc/self/smaps.
+long residentKiBOfMapping(const QString& path) {
+  QFile smaps(QStringLiteral("/proc/self/smaps"));
+  if (!smaps.open(QIODevice::ReadOnly)) return -1;
+  long kib = 0;
+  bool ours = false;
+  for (const QByteArray& line : smaps.readAll().split('\n')) {
+    const QList<QByteArray> words = line.simplified().split(' ');
+    if (words.size() >= 5 && words[0].contains('-') && words[1].size() == 4)
+      ours = words.size() >= 6 && words[5] == path.toUtf8();
+    else if (ours && words.size() == 3 && words[0] == "Rss:")
+      kib += words[1].toLong();
+  }
+  return kib;
+}
+
+// The way from the world down to the imagery paints the world and reads most of
+// its vectors; once the imagery covers the view and the map rests, the map
+// holds none of their pages.
+TEST(BuiltinWorldOffline, ItsVectorsGoBackToTheSystemOnceImageryCoversTheViewAtRest) {
+  const QString shipped = QFileInfo(builtinWorldPath()).dir().filePath(QStringLiteral("world.vectors"));
+  if (builtinWorldPath().isEmpty() || !QFileInfo::exists(shipped)) GTEST_SKIP() << "no built-in world in this build";
+  QTemporaryDir dir;
+  const QString own = dir.filePath(QStringLiteral("world.vectors"));  // mapped by no other process
+  ASSERT_TRUE(QFile::copy(shipped, own));
+  QString error;
+  auto world = BuiltinWorld::open(own, nullptr, {}, error);
+  ASSERT_TRUE(world) << error.toStdString();
+
+  QQuickWindow window;
+  window.resize(320, 400);
+  auto* map = new QuickMapView(window.contentItem());
+  map->setSize({320, 400});
+  map->setTileSource(MapType::Satellite, std::make_unique<OfflineImagery>());
+  map->setWorldSource(std::make_unique<BuiltinWorldTileSource>(world));
+  window.show();
+  for (double zoom : {2.0, 5.0, 8.0}) {
+    map->setCamera(mercator::toWorld({46.5, 6.6}), zoom);
+    (void)window.grabWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+      const auto& wanted = map->worldLayer().wanted();
+      return !wanted.isEmpty() &&
+             std::all_of(wanted.begin(), wanted.end(), [&](const TileId& t) { return map->worldLayer().hasImage(t); });
+    }));
+  }
+  const long painted = residentKiBOfMapping(own);
+  ASSERT_GT(painted, 256) << "painting read the vectors";
+
+  map->setTileSource(MapType::Satellite, std::make_unique<CoveringImagery>());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return residentKiBOfMapping(own) < painted / 8; }, 15000))
+      << residentKiBOfMapping(own) << " KiB still in memory of " << painted;
+  const QImage shot = window.grabWindow();
+  EXPECT_EQ(shot.pixelColor(160, 200), QColor(Qt::darkGreen)) << "the imagery covers the view";
+}
 
 TEST(BuiltinWorldOffline, CoastsBordersAndNamesShowAtTheScaleOfTheWorldACountryAndACity) {
   QQuickWindow window;

@@ -7,6 +7,10 @@
 #include <QThreadPool>
 #include <QtConcurrent>
 #include <cmath>
+#if defined(__linux__)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 #include "kavrano/qt_map/map_camera.h"
 
@@ -74,9 +78,11 @@ std::shared_ptr<const BuiltinWorld> BuiltinWorld::open(const QString& vectorsPat
   std::shared_ptr<BuiltinWorld> world(new BuiltinWorld);
   world->file_.setFileName(vectorsPath);
   const uchar* bytes = world->file_.open(QIODevice::ReadOnly) ? world->file_.map(0, world->file_.size()) : nullptr;
-  if (bytes)
-    world->vectors_ = WorldVectors::open(
-        std::span(reinterpret_cast<const std::byte*>(bytes), static_cast<std::size_t>(world->file_.size())));
+  if (bytes) {
+    world->mapped_ =
+        std::span(reinterpret_cast<const std::byte*>(bytes), static_cast<std::size_t>(world->file_.size()));
+    world->vectors_ = WorldVectors::open(world->mapped_);
+  }
   if (!world->vectors_) {
     error = QStringLiteral("the built-in world's vectors cannot be read (%1)").arg(vectorsPath);
     return nullptr;
@@ -101,6 +107,17 @@ std::shared_ptr<const GazetteerIndex> BuiltinWorld::places() const {
     });
   });
   return placesReady_.load(std::memory_order_acquire) ? places_ : nullptr;
+}
+
+// Clean pages of a file: reclaimed, never lost; a later tile reads them again
+// (a painter running meanwhile only faults them back in).
+void BuiltinWorld::handBackPages() const {
+#if defined(__linux__) && defined(MADV_PAGEOUT)
+  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+  const auto begin = reinterpret_cast<std::uintptr_t>(mapped_.data()) & ~(page - 1);  // mappings start on a page
+  const auto end = (reinterpret_cast<std::uintptr_t>(mapped_.data()) + mapped_.size() + page - 1) & ~(page - 1);
+  if (end > begin) (void)madvise(reinterpret_cast<void*>(begin), end - begin, MADV_PAGEOUT);
+#endif
 }
 
 QImage BuiltinWorld::imageryFor(const TileId& tile) const {

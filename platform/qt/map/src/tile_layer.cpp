@@ -73,8 +73,10 @@ void TileLayer::scheduleRetry() {
 }
 
 void TileLayer::release() {
-  if (source_)
+  if (source_) {
     for (const TileId& t : std::as_const(wanted_)) source_->cancel(t);
+    source_->letGo();
+  }
   wanted_.clear();
   requested_.clear();
   unavailable_.clear();

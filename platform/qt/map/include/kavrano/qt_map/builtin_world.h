@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 
 #include "kavrano/qt_map/mbtiles_reader.h"
 #include "kavrano/qt_map/tile_id.h"
@@ -49,12 +50,17 @@ class BuiltinWorld : public std::enable_shared_from_this<BuiltinWorld> {
   /// A 256-pixel tile: imagery or land and sea, then coastlines and borders.
   /// Thread-safe.
   [[nodiscard]] QImage paintTile(const TileId& tile) const;
+  /// Hands the vectors' pages back to the system: painting the world on the way
+  /// from a wide view down to the imagery reads most of the file, and a map
+  /// whose imagery covers the view needs none of it.
+  void handBackPages() const;
 
  private:
   BuiltinWorld() = default;
   [[nodiscard]] QImage imageryFor(const TileId& tile) const;
 
   QFile file_;
+  std::span<const std::byte> mapped_;
   std::optional<WorldVectors> vectors_;
   std::shared_ptr<MbtilesReader> imagery_;
   GazetteerIndexSource placesSource_;
@@ -75,6 +81,7 @@ class BuiltinWorldTileSource : public TileSource {
   [[nodiscard]] QString attribution() const override { return world_->attribution(); }
   [[nodiscard]] int maxZoom() const override;
   [[nodiscard]] const std::shared_ptr<const BuiltinWorld>& world() const { return world_; }
+  void letGo() override { world_->handBackPages(); }
 
  private:
   std::shared_ptr<const BuiltinWorld> world_;

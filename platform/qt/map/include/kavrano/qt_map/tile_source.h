@@ -30,6 +30,9 @@ class TileSource : public QObject {
     (void)failures;
     return std::nullopt;
   }
+  /// Nothing of this source is drawn any more: what it holds only to make
+  /// tiles may go back to the system (it is made again at the next request).
+  virtual void letGo() {}
 
  signals:
   void tileReady(kavrano::TileId tile, QImage image);
