@@ -31,6 +31,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -395,6 +396,18 @@ int startupComparison(const QString& program, int runs) {
   return 0;
 }
 
+/// A run count from the command line: a typo must not quietly mean no runs.
+int runsArgument(int argc, char** argv, int fallback) {
+  if (argc <= 2) return fallback;
+  bool ok = false;
+  const int runs = QByteArray(argv[2]).toInt(&ok);
+  if (!ok || runs < 1) {
+    std::fprintf(stderr, "app_bench: not a run count: %s\n", argv[2]);
+    std::exit(2);
+  }
+  return runs;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -411,10 +424,9 @@ int main(int argc, char** argv) {
   if (mode == "--child-app-idle" && argc > 2) return childAppIdle(QString::fromLocal8Bit(argv[2]), false);
   if (mode == "--child-app-pan" && argc > 2) return childAppIdle(QString::fromLocal8Bit(argv[2]), true);
   if (mode == "--child-minimal-idle") return childMinimal(true);
-  if (mode == "--memory")
-    return memoryComparison(QCoreApplication::applicationFilePath(), argc > 2 ? atoi(argv[2]) : 5);
+  if (mode == "--memory") return memoryComparison(QCoreApplication::applicationFilePath(), runsArgument(argc, argv, 5));
   if (mode == "--startup")
-    return startupComparison(QCoreApplication::applicationFilePath(), argc > 2 ? atoi(argv[2]) : 9);
+    return startupComparison(QCoreApplication::applicationFilePath(), runsArgument(argc, argv, 9));
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -94,9 +94,9 @@ int stalls() {
 // A cache at its cap: 16 KiB tiles, the size of a typical satellite JPEG.
 qint64 fillToTheCap(const QString& directory, qint64 cap) {
   TileDiskCache cache(directory, cap * 2);  // never expiring while it fills
-  const QByteArray body(16 * 1024, 'x');
+  const QByteArray body(qsizetype{16} * 1024, 'x');
   qint64 written = 0;
-  for (int i = 0; written < cap - 64 * 1024; ++i) {
+  for (int i = 0; written < cap - qint64{64} * 1024; ++i) {
     QNetworkCacheMetaData meta;
     meta.setUrl(QUrl(QStringLiteral("https://tiles.example/18/%1/%2").arg(i % 4096).arg(i / 4096)));
     meta.setSaveToDisk(true);
@@ -158,7 +158,11 @@ int main(int argc, char** argv) {
   QGuiApplication app(argc, argv);
   const QByteArray mode = argc > 1 ? QByteArray(argv[1]) : QByteArray();
   if (mode == "--stalls") return stalls();
-  if (mode == "--startup") return startup(argc > 2 ? std::atoi(argv[2]) : 9);
+  if (mode == "--startup") {
+    bool ok = argc <= 2;
+    const int runs = ok ? 9 : QByteArray(argv[2]).toInt(&ok);
+    if (ok && runs > 0) return startup(runs);
+  }
   std::fprintf(stderr, "usage: %s --stalls | --startup [RUNS]\n", argv[0]);
   return 2;
 }

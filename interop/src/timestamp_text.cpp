@@ -133,7 +133,8 @@ std::optional<double> parseIsoTimestamp(std::string_view text) {
   }
   if (at != text.size()) return std::nullopt;
   const std::int64_t days = daysFromCivil(*year, month, day) - kReferenceDay;
-  const std::int64_t whole = days * 86400 + hour * 3600 + minute * 60 + second - zoneMinutes * 60;
+  const std::int64_t whole =
+      days * 86400 + std::int64_t{hour} * 3600 + std::int64_t{minute} * 60 + second - std::int64_t{zoneMinutes} * 60;
   return static_cast<double>(whole) + fraction;
 }
 

@@ -24,6 +24,7 @@ Result<void> MapMeasureViewModel::saveMeasurement(const std::vector<std::shared_
                                                   const QString& title, const MapView& mapView) {
   PersistedMeasurement record;
   std::vector<Coordinate> vertices;
+  vertices.reserve(annotations.size());
   for (const auto& vertex : annotations) vertices.push_back(vertex->coordinate());
   record.annotations = annotationsOf(vertices);
   const Coordinate centre = mapView.cameraCenterCoordinate();

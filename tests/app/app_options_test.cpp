@@ -18,6 +18,7 @@ struct Outcome {
 
 Outcome run(std::vector<std::string> arguments) {
   std::vector<char*> argv;
+  argv.reserve(arguments.size() + 1);
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
   int argc = static_cast<int>(arguments.size());

@@ -8,6 +8,7 @@
 #include <QSaveFile>
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <memory>
 #include <numbers>
 #include <vector>
@@ -34,7 +35,7 @@ Plane planeOf(const QImage& image) {
   plane.rgb.reserve(static_cast<size_t>(plane.width) * plane.height * 3);
   for (int y = 0; y < plane.height; ++y) {
     const uchar* row = rgb.constScanLine(y);
-    plane.rgb.insert(plane.rgb.end(), row, row + plane.width * 3);
+    plane.rgb.insert(plane.rgb.end(), row, row + static_cast<std::ptrdiff_t>(plane.width) * 3);
   }
   return plane;
 }
@@ -80,7 +81,7 @@ QImage tileImage(const Plane& p, int z, int tx, int ty) {
     const double latitude = std::atan(std::sinh(std::numbers::pi * (1 - 2 * y))) * 180 / std::numbers::pi;
     const double v = (90 - latitude) / 180 * p.height;
     uchar* row = image.scanLine(py);
-    for (int px = 0; px < kTile; ++px) sample(p, us[px], v, row + px * 3);
+    for (int px = 0; px < kTile; ++px) sample(p, us[px], v, row + static_cast<std::ptrdiff_t>(px) * 3);
   }
   return image;
 }

@@ -27,14 +27,14 @@ size_t qHash(const LabelPictureCache::Key& k, size_t seed) {
 }
 
 const QImage& LabelPictureCache::picture(const LabelView& label, qreal dpr) {
-  Key key = keyOf(label);
+  const Key key = keyOf(label);
   if (auto it = index_.constFind(key); it != index_.cend()) {
     entries_.splice(entries_.begin(), entries_, *it);
     entries_.front().frame = frame_;
     return entries_.front().image;
   }
   entries_.push_front({key, renderLabelImage(label, dpr), frame_});
-  index_.insert(std::move(key), entries_.begin());
+  index_.insert(key, entries_.begin());
   bytes_ += entries_.front().image.sizeInBytes();
   trim();
   return entries_.front().image;

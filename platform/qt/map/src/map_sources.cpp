@@ -36,7 +36,7 @@ namespace {
 QString sharedFile(const QString& name) {
   QDir dir(QCoreApplication::applicationDirPath());
   for (int up = 0; up <= 3; ++up) {
-    const QString path = dir.filePath(QStringLiteral("share/kavrano/") + name);
+    QString path = dir.filePath(QStringLiteral("share/kavrano/") + name);
     if (QFileInfo(path).isFile()) return path;
     if (!dir.cdUp()) break;
   }

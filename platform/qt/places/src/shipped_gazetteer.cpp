@@ -23,9 +23,11 @@ namespace {
 void handBackPages(std::span<const std::byte> bytes) {
 #if defined(__linux__) && defined(MADV_PAGEOUT)
   const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-  const auto begin = (reinterpret_cast<std::uintptr_t>(bytes.data()) + page - 1) & ~(page - 1);
-  const auto end = (reinterpret_cast<std::uintptr_t>(bytes.data()) + bytes.size()) & ~(page - 1);
-  if (end > begin) (void)madvise(reinterpret_cast<void*>(begin), end - begin, MADV_PAGEOUT);
+  // Offsets from the start rather than addresses, so the pointer is never rebuilt from an integer.
+  const auto address = reinterpret_cast<std::uintptr_t>(bytes.data());
+  const auto begin = (address + page - 1) & ~(page - 1);
+  const auto end = (address + bytes.size()) & ~(page - 1);
+  if (end > begin) (void)madvise(const_cast<std::byte*>(bytes.data()) + (begin - address), end - begin, MADV_PAGEOUT);
 #else
   (void)bytes;
 #endif
