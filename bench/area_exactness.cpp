@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include "common/load_average.h"
+#include "common/ulp.h"
 #include "edge_terms.h"
 #include "kavrano/core/measurement_manager.h"
 #include "kavrano/core/number_text.h"
@@ -41,21 +43,11 @@ namespace {
 
 using kavrano::Coordinate;
 namespace area = kavrano::area;
-
-std::string loadAverage() {
-  std::ifstream in("/proc/loadavg");
-  std::string one, five, fifteen;
-  in >> one >> five >> fifteen;
-  return one + " " + five + " " + fifteen;
-}
+using kavrano::loadAverage;
+using kavrano::ulpOf;
 
 bool same(double a, double b) {
   return (std::isnan(a) && std::isnan(b)) || std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
-}
-
-double ulpOf(double v) {
-  const double a = std::fabs(v);
-  return std::nextafter(a, INFINITY) - a;
 }
 
 // Error of `s` against the exact sine `q`, in ulp of the correctly rounded value.

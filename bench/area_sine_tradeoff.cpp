@@ -23,6 +23,8 @@
 #include <vector>
 
 #include "bench_rings.h"
+#include "common/load_average.h"
+#include "common/ulp.h"
 #include "edge_terms.h"
 #include "faithful_sine.h"
 #include "kavrano/core/number_text.h"
@@ -32,23 +34,13 @@ namespace {
 
 using kavrano::Coordinate;
 namespace area = kavrano::area;
-
-std::string loadAverage() {
-  std::ifstream in("/proc/loadavg");
-  std::string one, five, fifteen;
-  in >> one >> five >> fifteen;
-  return one + " " + five + " " + fifteen;
-}
+using kavrano::loadAverage;
+using kavrano::ulpOf;
 
 double threadSeconds() {
   timespec t{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-double ulpOf(double v) {
-  const double a = std::fabs(v);
-  return std::nextafter(a, INFINITY) - a;
 }
 
 volatile double sink;

@@ -1,8 +1,5 @@
 // An MBTiles file given with --tiles: the input is the whole file. Opening it and
 // reading tiles and metadata never crashes, and every tile decodes within bounds.
-#include <unistd.h>
-
-#include <QByteArray>
 #include <QImage>
 #include <QString>
 #include <cstdint>
@@ -13,28 +10,14 @@
 #include "kavrano/qt_map/tile_source.h"
 #include "qt_fuzz_setup.h"
 
-namespace {
-
-QString scratchFile() {
-  static const QString path = QStringLiteral("/tmp/kavrano-mbtiles-fuzz-%1.mbtiles").arg(::getpid());
-  return path;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) { return kavrano::fuzz::startQt(argc, argv); }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const QByteArray path = scratchFile().toLocal8Bit();
-  if (FILE* file = std::fopen(path.constData(), "wb")) {
-    if (size > 0) std::fwrite(data, 1, size, file);
-    std::fclose(file);
-  } else {
-    return 0;
-  }
+  const kavrano::fuzz::ScratchFile file("mbtiles", data, size);
+  if (!file.written()) return 0;
   {
     kavrano::MbtilesReader reader;
-    if (reader.open(scratchFile())) {
+    if (reader.open(file.path())) {
       (void)reader.metadata(QStringLiteral("format"));
       (void)reader.metadata(QStringLiteral("maxzoom"));
       for (const kavrano::TileId tile :
@@ -46,6 +29,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       }
     }
   }
-  std::remove(path.constData());
   return 0;
 }

@@ -1,9 +1,7 @@
 // The built-in world's overview file: the input is the whole file. Opening it
 // never crashes, and an overview it accepts is square, within its bound, and
 // every pixel of it can be read from the mapped bytes.
-#include <unistd.h>
 
-#include <QByteArray>
 #include <QImage>
 #include <QString>
 #include <cstdint>
@@ -13,27 +11,13 @@
 #include "kavrano/qt_map/world_overview.h"
 #include "qt_fuzz_setup.h"
 
-namespace {
-
-QString scratchFile() {
-  static const QString path = QStringLiteral("/tmp/kavrano-overview-fuzz-%1.overview").arg(::getpid());
-  return path;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) { return kavrano::fuzz::startQt(argc, argv); }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const QByteArray path = scratchFile().toLocal8Bit();
-  if (FILE* file = std::fopen(path.constData(), "wb")) {
-    if (size > 0) std::fwrite(data, 1, size, file);
-    std::fclose(file);
-  } else {
-    return 0;
-  }
+  const kavrano::fuzz::ScratchFile file("overview", data, size);
+  if (!file.written()) return 0;
   {
-    const QImage overview = kavrano::openWorldOverview(scratchFile());
+    const QImage overview = kavrano::openWorldOverview(file.path());
     if (!overview.isNull()) {
       if (overview.width() != overview.height() || overview.width() > 1024) std::abort();
       std::uint32_t sum = 0;
@@ -42,6 +26,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (sum == 1) std::fprintf(stderr, " ");  // keeps the reads
     }
   }
-  std::remove(path.constData());
   return 0;
 }
