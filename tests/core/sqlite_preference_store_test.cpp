@@ -42,7 +42,7 @@ using Entries = std::vector<std::pair<std::string, PreferenceValue>>;
 
 // Spans many database pages, so a torn write shows; every byte follows from the index
 // in the first eight, so a page from another write or from nowhere breaks the match.
-constexpr std::size_t kBlobSize = 100 * 1024;
+constexpr std::size_t kBlobSize = std::size_t{100} * 1024;
 constexpr std::int64_t kBlobEvery = 4;  // the writer stores a blob on every 4th write
 
 Bytes makeBlob(std::int64_t index) {
@@ -96,7 +96,7 @@ int probeMain(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   if (mode == "write-loop") {
     std::puts("ready");
-    for (std::int64_t i = 0; argc < 4 || i < std::atoll(argv[3]); ++i) {
+    for (std::int64_t i = 0; argc < 4 || i < std::stoll(argv[3]); ++i) {
       if (!store->setInteger(i, argv[2] + ("k" + std::to_string(i)))) return 3;
       if (i % kBlobEvery == 0 && !store->setData(makeBlob(i), argv[2] + std::string("blob"))) return 3;
       std::printf("ack %lld\n", static_cast<long long>(i));
@@ -110,7 +110,7 @@ int probeMain(int argc, char** argv) {
     // Saves COUNT records titled PREFIX<i>, each with its twin PREFIX<i>+ in the same
     // change, and deletes every third record (not its twin) again.
     PersistanceManager manager(*store);
-    for (int i = 0; i < std::atoi(argv[3]); ++i) {
+    for (int i = 0; i < std::stoi(argv[3]); ++i) {
       const std::vector pair{measurementTitled(argv[2] + std::to_string(i)),
                              measurementTitled(argv[2] + std::to_string(i) + "+")};
       const auto& record = pair[0];
@@ -322,7 +322,7 @@ TEST_F(SqlitePreferenceStoreTest, RefusesFilesThatAreNotItsDatabaseAndLeavesThem
   for (const auto& [what, bytes] : std::vector<std::pair<std::string, std::string>>{
            {"short text", "not a database\n"},
            {"random bytes", noise},
-           {"magic then noise", std::string("SQLite format 3", 16) + noise}}) {
+           {"magic then noise", std::string("SQLite format 3\0", 16) + noise}}) {
     std::ofstream(file_, std::ios::binary) << bytes;
     expectRefusedAndUntouched(what);
     fs::remove(file_);
@@ -436,7 +436,7 @@ TEST_F(StoreProcessesTest, SavesAndDeletesFromSeveralProcessesAllLandAndPairsSta
       if (verb == "deleted") expected.erase(id);
     }
   }
-  EXPECT_EQ(operations, std::size_t{kProcesses * (2 * kSaves + kSaves / 3)});
+  EXPECT_EQ(operations, std::size_t{kProcesses} * (2 * kSaves + kSaves / 3));
   const auto store = openStore();
   std::set<std::string> stored;
   const auto list = PersistanceManager(*store).loadMeasurements();
@@ -510,7 +510,7 @@ TEST_F(SqlitePreferenceStoreTest, AnUnreadableListOfAnyKindIsSetAsideAsItIsBefor
 // A full disk, as a process with a file size limit sees it: the save says so and
 // the bytes stored before, readable or not, stay as they were.
 TEST_F(StoreProcessesTest, ASaveThatRunsOutOfSpaceFailsAndKeepsTheOldBytes) {
-  std::string unreadable(600 * 1024, '\0');
+  std::string unreadable(std::size_t{600} * 1024, '\0');
   std::mt19937 rng(11);
   for (auto& c : unreadable) c = static_cast<char>(rng());
   const auto readable = *encodeMeasurements({measurementTitled("kept")});
@@ -539,7 +539,7 @@ TEST_F(StoreProcessesTest, ASaveThatRunsOutOfSpaceFailsAndKeepsTheOldBytes) {
 // checkpoint and a size limit 1,000 of them left 65 MB beside a small file.
 TEST_F(SqlitePreferenceStoreTest, TheLogStaysWithinAFewTimesTheLargestValueOverAThousandWrites) {
   const auto store = openStore();
-  constexpr std::size_t kLargest = 600 * 1024;
+  constexpr std::size_t kLargest = std::size_t{600} * 1024;
   std::uintmax_t largestLog = 0;
   for (std::int64_t i = 0; i < 1000; ++i) {
     const auto written = i % 100 == 0 ? store->setData(Bytes(kLargest, static_cast<std::uint8_t>(i)), "BIG")
@@ -566,7 +566,7 @@ TEST_F(SqlitePreferenceStoreTest, AFileThatIsNotOursIsMovedAsideByteForByteAndAN
   for (const auto& [what, bytes] : std::vector<std::pair<std::string, std::string>>{
            {"random bytes", noise},
            {"text", "not a database\n"},
-           {"magic then noise", std::string("SQLite format 3", 16) + noise},
+           {"magic then noise", std::string("SQLite format 3\0", 16) + noise},
            {"another program's database", foreign("CREATE TABLE photos (id INTEGER PRIMARY KEY)")},
            {"a newer version's", foreign("CREATE TABLE preferences (key, type, value); PRAGMA user_version = 9")}}) {
     fs::remove_all(dir_);
@@ -687,8 +687,11 @@ TEST_F(StoreProcessesTest, WriterKilledAtRandomMomentsLosesNoAcknowledgedWrite) 
 }  // namespace
 }  // namespace kavrano
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
   if (argc > 2 && std::string_view(argv[1]) == "probe") return kavrano::probeMain(argc - 2, argv + 2);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
+} catch (const std::exception& e) {
+  std::fprintf(stderr, "%s\n", e.what());
+  return 2;
 }

@@ -56,9 +56,9 @@ QByteArray pixelBomb() {
   QByteArray header(13, '\0');
   qToBigEndian<quint32>(100'000, header.data());
   qToBigEndian<quint32>(100'000, header.data() + 4);
-  header[8] = 8;                                                          // bits per sample
-  header[9] = 6;                                                          // RGBA
-  const QByteArray rows = qCompress(QByteArray(64 * 1024, '\0')).mid(4);  // zlib stream without Qt's length
+  header[8] = 8;                                                                     // bits per sample
+  header[9] = 6;                                                                     // RGBA
+  const QByteArray rows = qCompress(QByteArray(qsizetype{64} * 1024, '\0')).mid(4);  // zlib stream without Qt's length
   return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) + pngChunk("IDAT", rows) + pngChunk("IEND", {});
 }
 
@@ -215,7 +215,7 @@ void LocalHttpServer::answer(QTcpSocket* socket, const Response& r) {
 void LocalHttpServer::feed(QTcpSocket* socket) {
   auto it = streams_.find(socket);
   if (it == streams_.end() || it->chunkBytes == 0) return;
-  static const QByteArray filler(64 * 1024, 'x');
+  static const QByteArray filler(qsizetype{64} * 1024, 'x');
   while (it->left != 0 && socket->bytesToWrite() < 4 * filler.size()) {
     const qint64 n = it->left < 0 ? filler.size() : std::min<qint64>(filler.size(), it->left);
     socket->write(filler.constData(), n);

@@ -111,8 +111,8 @@ TEST_F(WorldTilesTest, KnownPointsLandOnTheirPixelOfTheirTile) {
     auto blue = [&](int y) { return tiles.at(z, column10E, y).blue(); };
 
     // 0°, 0°: the prime meridian and the equator meet on the corner of four tiles.
-    EXPECT_NEAR(crossing(size / 2 - 8, size / 2 + 8, red), size / 2, 0.25);
-    EXPECT_NEAR(crossing(size / 2 - 8, size / 2 + 8, green), size / 2, 0.25);
+    EXPECT_NEAR(crossing(size / 2 - 8, size / 2 + 8, red), size / 2.0, 0.25);
+    EXPECT_NEAR(crossing(size / 2 - 8, size / 2 + 8, green), size / 2.0, 0.25);
     // The antimeridian: the last tile's east edge runs on into the first's west.
     EXPECT_NEAR(crossing(-8, 8, red), 0, 0.25);
     // ... without a seam: the step across it is the step across 0°.

@@ -174,7 +174,7 @@ TEST(WorldOverview, ShowsSeaAndLandWhereTheyAreAndDamagedFilesAreRefused) {
   QTemporaryDir dir;
   QByteArray bytes("KVWO\x01\0\0\0\0\x02\0\0\0\0\0\0", 16);
   for (int y = 0; y < overview.height(); ++y)
-    bytes.append(reinterpret_cast<const char*>(overview.constScanLine(y)), overview.width() * 4);
+    bytes.append(reinterpret_cast<const char*>(overview.constScanLine(y)), qsizetype{overview.width()} * 4);
   auto refused = [&](const QByteArray& damaged) {
     const QString path = dir.filePath(QStringLiteral("damaged.overview"));
     QFile out(path);
