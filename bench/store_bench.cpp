@@ -27,6 +27,7 @@ PersistedMeasurement tenPointRecord(int n) {
 
 std::string encodedList(int count) {
   std::vector<PersistedMeasurement> list;
+  list.reserve(count);
   for (int i = 0; i < count; ++i) list.push_back(tenPointRecord(i));
   return *kavrano::encodeMeasurements(list);
 }
@@ -158,6 +159,7 @@ BENCHMARK(BM_DecodeOnly)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 void BM_EncodeOnly(benchmark::State& state) {
   std::vector<PersistedMeasurement> list;
+  list.reserve(state.range(0));
   for (int i = 0; i < state.range(0); ++i) list.push_back(tenPointRecord(i));
   std::string out;
   for (auto _ : state) benchmark::DoNotOptimize(kavrano::encodeMeasurements(list, out));

@@ -149,8 +149,7 @@ class SetUnitCommand final : public Command {
   Result<void> run(const Context& context) const override {
     auto& converter = UnitConverter::shared();
     const bool isLength = kind_ == UnitKind::length;
-    const auto stored =
-        requireStored(isLength ? converter.setLengthUnit(symbol_) : converter.setAreaUnit(symbol_), context);
+    auto stored = requireStored(isLength ? converter.setLengthUnit(symbol_) : converter.setAreaUnit(symbol_), context);
     if (!stored) return stored;
     const auto& key = isLength ? converter.lengthStorageKey : converter.areaStorageKey;
     context.out << (isLength ? "length: " : "area: ") << context.store.stringForKey(key).value_or("") << '\n';

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -475,7 +476,7 @@ std::string readFile(const char* path) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
   if (argc != 6) {
     std::cerr << "usage: kavrano_world_vectors_compile LAND.json COUNTRIES.json GAZETTEER.bin CAPITALS.tsv OUT\n";
     return 2;
@@ -652,4 +653,7 @@ int main(int argc, char** argv) {
   std::cout << "world_vectors: " << out.size() << " bytes; rings crossing themselves in the data: " << badSource
             << ", simplified crossing: " << invalid << "; labels: " << order.size() << "\n";
   return 0;
+} catch (const std::exception& e) {
+  std::cerr << "world_vectors: " << e.what() << "\n";
+  return 1;
 }

@@ -113,10 +113,12 @@ std::shared_ptr<const GazetteerIndex> BuiltinWorld::places() const {
 // (a painter running meanwhile only faults them back in).
 void BuiltinWorld::handBackPages() const {
 #if defined(__linux__) && defined(MADV_PAGEOUT)
-  const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-  const auto begin = reinterpret_cast<std::uintptr_t>(mapped_.data()) & ~(page - 1);  // mappings start on a page
-  const auto end = (reinterpret_cast<std::uintptr_t>(mapped_.data()) + mapped_.size() + page - 1) & ~(page - 1);
-  if (end > begin) (void)madvise(reinterpret_cast<void*>(begin), end - begin, MADV_PAGEOUT);
+  if (mapped_.empty()) return;
+  const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  // Mappings start on a page; madvise wants whole pages.
+  const std::size_t offset = reinterpret_cast<std::uintptr_t>(mapped_.data()) % page;
+  const std::size_t length = (offset + mapped_.size() + page - 1) / page * page;
+  (void)madvise(const_cast<std::byte*>(mapped_.data() - offset), length, MADV_PAGEOUT);
 #endif
 }
 
