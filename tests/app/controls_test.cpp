@@ -525,12 +525,22 @@ QString focused(UserSession& s) { return accessibleName(s.window()->activeFocusI
   return focused(s) == name;
 }
 
-// Grabs the first frame of the first Qt Quick window shown: the frame is
-// grabbed again at once, before anything queued after it has run.
+/// The map among `item`'s descendants, or null.
+QuickMapView* mapIn(QQuickItem* item) {
+  if (auto* map = qobject_cast<QuickMapView*>(item)) return map;
+  for (QQuickItem* child : item->childItems())
+    if (QuickMapView* map = mapIn(child)) return map;
+  return nullptr;
+}
+
+// Grabs the first frame of the first Qt Quick window shown, and the map's credit
+// line in it: the frame is grabbed again at once, before anything queued after it
+// has run.
 class FirstFrame : public QObject {
  public:
   FirstFrame() { qApp->installEventFilter(this); }
   QImage image;
+  QString credit;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
@@ -538,7 +548,11 @@ class FirstFrame : public QObject {
     if (event->type() == QEvent::Show && window && !hooked_) {
       hooked_ = true;
       connect(
-          window, &QQuickWindow::frameSwapped, this, [this, window] { image = window->grabWindow(); },
+          window, &QQuickWindow::frameSwapped, this,
+          [this, window] {
+            image = window->grabWindow();
+            if (QuickMapView* map = mapIn(window->contentItem())) credit = map->credit();
+          },
           static_cast<Qt::ConnectionType>(Qt::DirectConnection | Qt::SingleShotConnection));
     }
     return false;
@@ -571,6 +585,7 @@ TEST(OfflineStart, FirstFrameShowsTheWorldNotThePlaceholder) {
   for (int y = area.top(); y <= area.bottom(); ++y)
     for (int x = area.left(); x <= area.right(); ++x) placeholder += shot.pixel(x, y) == qRgb(0xd9, 0xd6, 0xcf);
   EXPECT_LT(placeholder, area.width() * area.height() / 10) << "the first frame is a void";
+  EXPECT_EQ(first.credit, QStringLiteral("NASA Visible Earth")) << "the credit names what the first frame shows";
 }
 
 TEST(Keys, MapMovesWithArrowsAndZoomsWithPlusMinusAndDoubleClick) {

@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
   }
   QString error = kavrano::writeWorldTiles(source, args[2], ok ? maxZoom : -1, args[4]);
   // Zoom 1: a phone's width of world, enough for the first frame.
-  if (error.isEmpty() && args.size() == 6) error = kavrano::writeWorldOverview(source, args[5], 1);
+  if (error.isEmpty() && args.size() == 6) error = kavrano::writeWorldOverview(source, args[5], 1, args[4]);
   if (!error.isEmpty()) {
     std::fprintf(stderr, "kavrano_world_tiles: %s\n", qPrintable(error));
     return 1;

@@ -173,11 +173,14 @@ QString writeWorldTiles(const QImage& equirectangular, const QString& path, int 
   return {};
 }
 
-QString writeWorldOverview(const QImage& equirectangular, const QString& path, int zoom) {
+QString writeWorldOverview(const QImage& equirectangular, const QString& path, int zoom, const QString& credit) {
   namespace fmt = world_overview_format;
   if (equirectangular.isNull() || equirectangular.width() < 2 || equirectangular.height() < 2)
     return QStringLiteral("the source picture is empty or unreadable");
   if (zoom < 0 || zoom > 2) return QStringLiteral("zoom %1 is out of 0–2").arg(zoom);
+  const QByteArray creditBytes = credit.toUtf8();
+  if (creditBytes.size() > qsizetype{fmt::kMaxCreditBytes})
+    return QStringLiteral("the credit is longer than %1 bytes").arg(fmt::kMaxCreditBytes);
   const int n = 1 << zoom;
   const std::vector<Plane> levels = levelsOf(equirectangular);
   QImage square(kTile * n, kTile * n, QImage::Format_RGB32);
@@ -194,11 +197,12 @@ QString writeWorldOverview(const QImage& equirectangular, const QString& path, i
   bytes.append(fmt::kMagic, sizeof fmt::kMagic);
   putU32(fmt::kVersion);
   putU32(static_cast<std::uint32_t>(square.width()));
-  putU32(0);
+  putU32(static_cast<std::uint32_t>(creditBytes.size()));
   for (int y = 0; y < square.height(); ++y) {
     const auto* row = reinterpret_cast<const QRgb*>(square.constScanLine(y));
     for (int x = 0; x < square.width(); ++x) putU32(0xff000000u | row[x]);
   }
+  bytes.append(creditBytes);
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
     return QStringLiteral("cannot write %1").arg(path);

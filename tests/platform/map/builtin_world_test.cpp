@@ -159,8 +159,10 @@ TEST(BuiltinWorldOffline, CoastsBordersAndNamesShowAtTheScaleOfTheWorldACountryA
 }
 
 TEST(WorldOverview, ShowsSeaAndLandWhereTheyAreAndDamagedFilesAreRefused) {
-  const QImage overview = builtinWorldOverview();
+  const WorldOverview shipped = builtinWorldOverview();
+  const QImage& overview = shipped.image;
   ASSERT_FALSE(overview.isNull()) << "share/kavrano/world.overview";
+  EXPECT_EQ(shipped.credit, QStringLiteral("NASA Visible Earth"));
   EXPECT_EQ(overview.size(), QSize(512, 512));
   auto at = [&](Coordinate c) {
     const QPointF p = mercator::toWorld(c) * overview.width();
@@ -172,17 +174,19 @@ TEST(WorldOverview, ShowsSeaAndLandWhereTheyAreAndDamagedFilesAreRefused) {
 
   // A file of the same pixels, whole and then damaged.
   QTemporaryDir dir;
-  QByteArray bytes("KVWO\x01\0\0\0\0\x02\0\0\0\0\0\0", 16);
+  QByteArray bytes("KVWO\x02\0\0\0\0\x02\0\0\x03\0\0\0", 16);
   for (int y = 0; y < overview.height(); ++y)
     bytes.append(reinterpret_cast<const char*>(overview.constScanLine(y)), qsizetype{overview.width()} * 4);
+  bytes.append("Sky");
   auto refused = [&](const QByteArray& damaged) {
     const QString path = dir.filePath(QStringLiteral("damaged.overview"));
     QFile out(path);
     if (!out.open(QIODevice::WriteOnly) || out.write(damaged) != damaged.size()) return false;
     out.close();
-    return openWorldOverview(path).isNull();
+    return openWorldOverview(path).image.isNull();
   };
   EXPECT_FALSE(refused(bytes));
+  EXPECT_EQ(openWorldOverview(dir.filePath(QStringLiteral("damaged.overview"))).credit, QStringLiteral("Sky"));
   EXPECT_TRUE(refused(bytes.left(bytes.size() - 1)));
   EXPECT_TRUE(refused(bytes + '\0'));
   EXPECT_TRUE(refused(bytes.left(8)));
@@ -190,8 +194,11 @@ TEST(WorldOverview, ShowsSeaAndLandWhereTheyAreAndDamagedFilesAreRefused) {
   huge[9] = 0x7f;  // a side of 32,512 pixels, far more than the file holds
   EXPECT_TRUE(refused(huge));
   QByteArray future = bytes;
-  future[4] = 2;
+  future[4] = 3;
   EXPECT_TRUE(refused(future));
+  QByteArray longCredit = bytes;
+  longCredit[13] = 0x01;  // 259 bytes, over the bound, and more than the file holds
+  EXPECT_TRUE(refused(longCredit));
 }
 
 // Spain at zoom 6 across a phone's view, named as the map names it, held

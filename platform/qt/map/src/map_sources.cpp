@@ -66,9 +66,9 @@ Result<std::unique_ptr<TileSource>> makeBuiltinWorld() {
 
 QString builtinWorldPath() { return sharedFile(QStringLiteral("world.mbtiles")); }
 
-QImage builtinWorldOverview() {
+WorldOverview builtinWorldOverview() {
   const QString path = sharedFile(QStringLiteral("world.overview"));
-  return path.isEmpty() ? QImage() : openWorldOverview(path);
+  return path.isEmpty() ? WorldOverview() : openWorldOverview(path);
 }
 
 Result<std::unique_ptr<TileSource>> makeTileSource(const QString& option, MapType type,

@@ -162,7 +162,7 @@ void QuickMapView::setWorldSource(std::unique_ptr<TileSource> source) {
   redraw();
 }
 
-void QuickMapView::setWorldOverview(QImage overview) {
+void QuickMapView::setWorldOverview(WorldOverview overview) {
   overview_ = std::move(overview);
   redraw();
 }

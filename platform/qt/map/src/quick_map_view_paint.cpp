@@ -48,7 +48,7 @@ void QuickMapView::paintImagery(MapRootNode& root) {
   auto toView = [&](const QRectF& world) {
     return snapped(QRectF((world.topLeft() - origin) * s, world.size() * s), root.dpr());
   };
-  imageryShown_ = worldShown_ = false;
+  imageryShown_ = worldShown_ = overviewShown_ = false;
   builtinShown_.clear();
   const bool imageryIsBuiltin = qobject_cast<const BuiltinWorldTileSource*>(layerFor(type_)->source()) != nullptr;
   {
@@ -56,11 +56,11 @@ void QuickMapView::paintImagery(MapRootNode& root) {
     // Where nothing else is there yet, the overview's part of the world; it is
     // one pixel stretched at a city's scale, its colour still the place's.
     auto fillFromOverview = [&](const QRectF& part) {
-      if (overview_.isNull()) {
+      if (overview_.image.isNull()) {
         holes.rectangle(toView(part), kPlaceholder);
         return;
       }
-      const double side = overview_.width();
+      const double side = overview_.image.width();
       const double copy = std::floor(part.center().x());
       QRectF from((part.left() - copy) * side, part.top() * side, part.width() * side, part.height() * side);
       if (from.width() < 1 || from.height() < 1) {
@@ -68,7 +68,8 @@ void QuickMapView::paintImagery(MapRootNode& root) {
                              std::clamp(from.center().y(), 0.5, side - 0.5));
         from = QRectF(middle - QPointF(0.5, 0.5), QSizeF(1, 1));
       }
-      tiles.image(root.tileTexture(overview_), toView(part), from);
+      tiles.image(root.tileTexture(overview_.image), toView(part), from);
+      overviewShown_ = true;
     };
     // A hole is filled with the parts of the world's pieces over it, each cut
     // from its tile in proportion.
@@ -213,10 +214,16 @@ void QuickMapView::paintCredit(MapRootNode& root) {
 
 QString QuickMapView::credit() const {
   const TileSource* imagery = layerFor(type_)->source();
-  const QString imageryCredit = imagery ? imagery->attribution() : QString();
-  if (!worldShown_ || !world_->source()) return imageryCredit;
-  const QString worldCredit = world_->source()->attribution();
-  return imageryShown_ && !imageryCredit.isEmpty() ? imageryCredit + QStringLiteral(" · ") + worldCredit : worldCredit;
+  const bool world = worldShown_ && world_->source();
+  QStringList parts;
+  if (imagery && (imageryShown_ || (!world && !overviewShown_))) parts << imagery->attribution();
+  // The world's own credit names the overview's source too.
+  if (world)
+    parts << world_->source()->attribution();
+  else if (overviewShown_)
+    parts << overview_.credit;
+  parts.removeAll(QString());
+  return parts.join(QStringLiteral(" · "));
 }
 
 std::vector<OverlayDrawItem> QuickMapView::overlayItems() {

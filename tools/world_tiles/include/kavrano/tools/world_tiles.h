@@ -17,8 +17,9 @@ namespace kavrano {
                                       const QString& attribution);
 
 /// The same picture as one Web Mercator square of 256 × 2^`zoom` pixels (zoom
-/// 0–2), sampled as the tiles are, written uncompressed
+/// 0–2), sampled as the tiles are, written uncompressed with its `credit`
 /// (world_overview_format.h) to `path`. Returns an empty text, or what went wrong.
-[[nodiscard]] QString writeWorldOverview(const QImage& equirectangular, const QString& path, int zoom);
+[[nodiscard]] QString writeWorldOverview(const QImage& equirectangular, const QString& path, int zoom,
+                                         const QString& credit);
 
 }  // namespace kavrano

@@ -7,6 +7,7 @@
 #include "kavrano/core/result.h"
 #include "kavrano/map/map_type.h"
 #include "kavrano/qt_map/tile_source.h"
+#include "kavrano/qt_map/world_overview.h"
 
 class QGeoPositionInfoSource;
 class QNetworkAccessManager;
@@ -39,8 +40,8 @@ struct DefaultImagery {
 /// empty text when there is none.
 [[nodiscard]] QString builtinWorldPath();
 /// The shipped world overview (share/kavrano/world.overview, openWorldOverview):
-/// cheap enough to open before the first frame. Null when not installed.
-[[nodiscard]] QImage builtinWorldOverview();
+/// cheap enough to open before the first frame. A null image when not installed.
+[[nodiscard]] WorldOverview builtinWorldOverview();
 
 /// The built-in world to draw beneath the imagery a `--tiles` option chose
 /// (QuickMapView::setWorldSource); null when that imagery is the built-in world

@@ -15,6 +15,7 @@
 #include "kavrano/qt_map/overlay_render_node.h"
 #include "kavrano/qt_map/overlay_shape.h"
 #include "kavrano/qt_map/tile_layer.h"
+#include "kavrano/qt_map/world_overview.h"
 
 class QGeoPositionInfoSource;
 class QGeoPositionInfo;
@@ -62,9 +63,10 @@ class QuickMapView : public QQuickItem, public MapView {
   /// The whole world in one small Web Mercator square (openWorldOverview),
   /// drawn synchronously where neither the imagery nor the world has a tile
   /// yet: an offline start's first frame shows the Earth, not a void.
-  void setWorldOverview(QImage overview);
-  /// The credit line of the last frame: the imagery's, the world's where it
-  /// showed, or both joined.
+  void setWorldOverview(WorldOverview overview);
+  /// The credit line of the last frame: the sources of what it showed (the
+  /// imagery's, the world's, the overview's), joined; the imagery's while
+  /// nothing is drawn yet.
   [[nodiscard]] QString credit() const;
 
   // MapView
@@ -178,8 +180,8 @@ class QuickMapView : public QQuickItem, public MapView {
   std::vector<TileLayer::Piece> pieces_;  // decided at polish, drawn at sync
   std::unique_ptr<TileLayer> world_;
   std::vector<TileLayer::Piece> worldPieces_;  // empty while the imagery has no holes
-  QImage overview_;
-  bool imageryShown_ = false, worldShown_ = false;
+  WorldOverview overview_;
+  bool imageryShown_ = false, worldShown_ = false, overviewShown_ = false;
   std::vector<QRectF> builtinShown_;  // world units where the last frame drew the built-in world
   std::vector<Shown> shown_;
   std::vector<ShownOverlay> overlays_;
