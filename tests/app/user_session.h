@@ -61,25 +61,37 @@ inline void forEachShown(QQuickItem* item, const std::function<void(QQuickItem*)
   for (QQuickItem* child : children) forEachShown(child, f);
 }
 
-/// Something below `root` moves: a screen slides or fades, a menu or dialog
-/// opens, a list scrolls, a row swipes, a dissolve runs.
-[[nodiscard]] inline bool inMotion(QQuickItem* root) {
-  bool moving = false;
+/// The first thing below `root` that moves (a screen slides or fades, a menu
+/// or dialog opens, a list scrolls, a row swipes, a dissolve runs), named for a
+/// failure message; empty when all is still.
+[[nodiscard]] inline QString whatMoves(QQuickItem* root) {
+  QString moving;
   forEachShown(root, [&](QQuickItem* item) {
-    const bool fading = item->opacity() > 0 && item->opacity() < 1;
+    if (!moving.isEmpty()) return;
+    // Qt's easing can leave a finished transition a hair off its end value
+    // (a menu's scale at 1 - 2e-13): no one sees that as moving.
+    const bool fading = item->opacity() > 0 && item->opacity() < 1 - 1e-6;
     const QObject* swipe = item->property("swipe").value<QObject*>();
     const double swiped = swipe ? std::abs(swipe->property("position").toDouble()) : 0;
-    moving = moving || (item->objectName() == "stack" && item->property("busy").toBool()) ||
-             (item->inherits("QQuickFlickable") && item->property("moving").toBool()) ||
-             (item->inherits("QQuickPopupItem") && (fading || item->scale() != 1)) ||
-             item->objectName() == "crossDissolveStill" ||
-             // a presented screen fading in; one going takes no input and needs no wait
-             (item->opacity() < 1 && item->isEnabled() && item->parentItem() &&
-              item->parentItem()->objectName() == "presentationLayer") ||
-             (swiped > 0 && swiped < 1);
+    const bool moves = (item->objectName() == "stack" && item->property("busy").toBool()) ||
+                       (item->inherits("QQuickFlickable") && item->property("moving").toBool()) ||
+                       (item->inherits("QQuickPopupItem") && (fading || std::abs(item->scale() - 1) > 1e-6)) ||
+                       item->objectName() == "crossDissolveStill" ||
+                       // a presented screen fading in; one going takes no input and needs no wait
+                       (item->opacity() < 1 && item->isEnabled() && item->parentItem() &&
+                        item->parentItem()->objectName() == "presentationLayer") ||
+                       (swiped > 0 && swiped < 1);
+    if (moves)
+      moving = QStringLiteral("%1 \"%2\" (opacity %3, scale %4, swiped %5)")
+                   .arg(QLatin1String(item->metaObject()->className()), item->objectName())
+                   .arg(item->opacity(), 0, 'g', 17)
+                   .arg(item->scale(), 0, 'g', 17)
+                   .arg(swiped);
   });
   return moving;
 }
+
+[[nodiscard]] inline bool inMotion(QQuickItem* root) { return !whatMoves(root).isEmpty(); }
 
 /// The start-up follow is over and the camera has come to rest.
 [[nodiscard]] inline bool mapAtRest(const QuickMapView& map) {
@@ -159,13 +171,15 @@ class UserSession {
     tap(centre(item));
   }
   /// As a user does: once the control is there, enabled and still (screens
-  /// sliding in take no touches).
+  /// sliding in take no touches). A failure says what still moved.
   void tap(const QString& name) {
     QQuickItem* item = await(name);
     ASSERT_NE(item, nullptr) << "nothing on screen is named " << qPrintable(name);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return item->isEnabled() && settled(); }))
-        << qPrintable(name) << " stays disabled or moving";
-    tap(item);
+    if (QTest::qWaitFor([&] { return item->isEnabled() && settled(); })) return tap(item);
+    const QString moving = scene.mapView() && scene.mapView()->isAnimating() ? QStringLiteral("the map")
+                                                                             : whatMoves(window()->contentItem());
+    FAIL() << qPrintable(name) << (item->isEnabled() ? "" : " stays disabled") << (moving.isEmpty() ? "" : ", moving: ")
+           << qPrintable(moving);
   }
   /// One finger held on the item past the platform's long-press time: the
   /// gesture's own length, not a wait for the app.
