@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "common/load_average.h"
+#include "common/random_ring.h"
 #include "common/ulp.h"
 #include "edge_terms.h"
 #include "kavrano/core/measurement_manager.h"
@@ -44,6 +45,7 @@ namespace {
 using kavrano::Coordinate;
 namespace area = kavrano::area;
 using kavrano::loadAverage;
+using kavrano::randomRing;
 using kavrano::ulpOf;
 
 bool same(double a, double b) {
@@ -118,17 +120,6 @@ void sines(std::size_t count, std::mt19937_64& rng) {
         "glibc\n",
         name(k), differ, maxUlp, notCorrect, 100.0 * handedOver / count);
   }
-}
-
-// A ring of n vertices around a random centre with a random extent, up to a hemisphere.
-std::vector<Coordinate> randomRing(std::size_t n, std::mt19937_64& rng) {
-  const double span = std::pow(10.0, std::uniform_real_distribution<double>(-5, 2)(rng));
-  const double lat0 = std::uniform_real_distribution<double>(-90, 90)(rng);
-  const double lon0 = std::uniform_real_distribution<double>(-180, 180)(rng);
-  std::uniform_real_distribution<double> offset(-span, span);
-  std::vector<Coordinate> ring(n);
-  for (Coordinate& c : ring) c = {std::clamp(lat0 + offset(rng), -90.0, 90.0), lon0 + offset(rng)};
-  return ring;
 }
 
 double scalarArea(const std::vector<Coordinate>& ring) {

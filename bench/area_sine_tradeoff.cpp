@@ -24,6 +24,7 @@
 
 #include "bench_rings.h"
 #include "common/load_average.h"
+#include "common/random_ring.h"
 #include "common/ulp.h"
 #include "edge_terms.h"
 #include "faithful_sine.h"
@@ -35,6 +36,7 @@ namespace {
 using kavrano::Coordinate;
 namespace area = kavrano::area;
 using kavrano::loadAverage;
+using kavrano::randomRing;
 using kavrano::ulpOf;
 
 double threadSeconds() {
@@ -107,17 +109,6 @@ void sines(std::size_t count, std::mt19937_64& rng) {
               100.0 * static_cast<double>(differ) / static_cast<double>(count), worst);
 }
 
-std::vector<Coordinate> randomRing(std::mt19937_64& rng) {
-  const auto n = std::uniform_int_distribution<std::size_t>(3, 40)(rng);
-  const double span = std::pow(10.0, std::uniform_real_distribution<double>(-5, 2)(rng));
-  const double lat0 = std::uniform_real_distribution<double>(-90, 90)(rng);
-  const double lon0 = std::uniform_real_distribution<double>(-180, 180)(rng);
-  std::uniform_real_distribution<double> offset(-span, span);
-  std::vector<Coordinate> ring(n);
-  for (Coordinate& c : ring) c = {std::clamp(lat0 + offset(rng), -90.0, 90.0), lon0 + offset(rng)};
-  return ring;
-}
-
 // The documented order, closing edge first, over sines given per vertex.
 double areaFrom(const std::vector<Coordinate>& ring, const std::vector<double>& sine) {
   const std::size_t n = ring.size();
@@ -149,7 +140,7 @@ void texts(std::size_t count, std::mt19937_64& rng) {
   double largest = 0;
   std::uniform_real_distribution<double> unit(0, 1);
   for (std::size_t r = 0; r < count; ++r) {
-    const auto ring = randomRing(rng);
+    const auto ring = randomRing(std::uniform_int_distribution<std::size_t>(3, 40)(rng), rng);
     std::vector<double> latitude, glibc(ring.size()), ours(ring.size());
     for (const Coordinate& c : ring) latitude.push_back(c.latitude);
     area::sinesScalar(latitude.data(), ring.size(), glibc.data());
